@@ -1,4 +1,38 @@
 #pragma once
 
-// Placeholder until the module lands; replaced by the full declaration.
-class DeviceLink { public: ~DeviceLink() = default; };
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "comsrc/Rect.h"
+#include "multio/Stream.h"
+
+// One device's connection: its serial stream, a byte ring the main thread fills with line
+// records, and a writer thread that drains the ring into the port, so the main thread never
+// waits on the serial line.
+class DeviceLink {
+ public:
+  // Opens the port portName ("COM%d" or "\\.\COM%d") as the device's serial stream.
+  DeviceLink(const char* portName, int32_t speed, int32_t cts);
+  // Takes any stream as the device (a file for the preview tool, a test double).
+  explicit DeviceLink(std::unique_ptr<multio::Stream> serial);
+  ~DeviceLink();
+  DeviceLink(const DeviceLink&) = delete;
+  DeviceLink& operator=(const DeviceLink&) = delete;
+
+  void sizeRing(uint32_t size);  // only before anything is queued
+  uint32_t freeSpace();
+  int32_t enqueue(const uint8_t* data, uint32_t length);  // whole block or -1
+  void shutdown();
+
+  multio::Stream* serial() const;  // null after shutdown
+
+  comsrc::Rect area{0, 0, 128, 64};
+  uint8_t invert = 0;
+  int32_t rotate = 0;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl;
+};

@@ -1,4 +1,4 @@
 #pragma once
 
-// Placeholder until the module lands; replaced by the full declaration.
+// Placeholder until the frame pipeline lands; replaced by the full declaration.
 struct FrameState {};

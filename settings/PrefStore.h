@@ -1,4 +1,4 @@
 #pragma once
 
-// Placeholder until the module lands; replaced by the full declaration.
-class PrefStore { public: ~PrefStore() = default; };
+// Placeholder until the settings store lands; replaced by the full declaration.
+class PrefStore {};

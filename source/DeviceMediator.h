@@ -1,4 +1,24 @@
 #pragma once
 
-// Placeholder until the module lands; replaced by the full declaration.
-class DeviceMediator { public: virtual ~DeviceMediator() = default; };
+#include <cstdint>
+
+namespace comsrc {
+class DIBitmap;
+}
+
+// A screen source: keeps a 32-bit copy of a rectangle of the desktop and reports into the
+// change list what changed since the last refresh.
+class DeviceMediator {
+ public:
+  virtual ~DeviceMediator() = default;
+
+  virtual int32_t prepare() { return 0; }
+  // >= 0 on success (rectangles added); negative when the source is lost.
+  virtual int32_t refresh() = 0;
+  // The current image, valid until the next refresh; null before the first successful one.
+  virtual comsrc::DIBitmap* bitmap() = 0;
+  virtual int32_t kind() { return kindCode; }
+
+ protected:
+  int32_t kindCode = 0;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+
+namespace comsrc {
+
+// Left, top, right, bottom, with right and bottom exclusive; the same layout as a Win32 RECT.
+struct Rect {
+  int32_t left = 0;
+  int32_t top = 0;
+  int32_t right = 0;
+  int32_t bottom = 0;
+
+  constexpr int32_t width() const { return right - left; }
+  constexpr int32_t height() const { return bottom - top; }
+  constexpr bool isEmpty() const { return left >= right || top >= bottom; }
+  friend constexpr bool operator==(const Rect&, const Rect&) = default;
+};
+
+// The overlap of a and b; false and an all-zero rectangle when they do not overlap.
+constexpr bool intersectRect(Rect& out, const Rect& a, const Rect& b) {
+  Rect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+  if (r.isEmpty()) {
+    out = Rect{};
+    return false;
+  }
+  out = r;
+  return true;
+}
+
+constexpr Rect offsetRect(Rect r, int32_t dx, int32_t dy) { return {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy}; }
+
+}  // namespace comsrc
