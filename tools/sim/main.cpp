@@ -144,7 +144,10 @@ int main(int argc, char** argv) {
       const ssize_t n = read(terminal.master(), buffer.data(), buffer.size());
       if (n > 0) {
         decoder.feed(buffer.data(), static_cast<size_t>(n));
-        if (wire) std::fwrite(buffer.data(), 1, static_cast<size_t>(n), wire);
+        if (wire) {
+          std::fwrite(buffer.data(), 1, static_cast<size_t>(n), wire);
+          std::fflush(wire);
+        }
         if (options.speed > 0) {
           const auto busy = std::chrono::duration<double>(static_cast<double>(n) / bytesPerSecond);
           // A wake-up a little late costs no line time; an idle line gives no credit beyond that.
@@ -158,6 +161,14 @@ int main(int argc, char** argv) {
       if (!window.handleEvents()) running = false;
   }
 
+  // What the line has already delivered counts, paced or not.
+  if (terminal.master() >= 0) {
+    ssize_t n;
+    while ((n = read(terminal.master(), buffer.data(), buffer.size())) > 0) {
+      decoder.feed(buffer.data(), static_cast<size_t>(n));
+      if (wire) std::fwrite(buffer.data(), 1, static_cast<size_t>(n), wire);
+    }
+  }
   terminal.unplug();
   decoder.finish();
   if (wire) std::fclose(wire);
