@@ -60,14 +60,25 @@ class SimProcess {
     if (pid_ > 0) kill(pid_, sig);
   }
 
-  // Ends the simulator (SIGTERM) and returns its line of counts.
-  std::string stop() {
-    if (pid_ <= 0) return {};
-    kill(pid_, SIGCONT);
-    kill(pid_, SIGTERM);
+  // True once the simulator has ended by itself (--seconds).
+  bool exited() {
+    if (pid_ <= 0) return true;
     int status = 0;
-    waitpid(pid_, &status, 0);
+    if (waitpid(pid_, &status, WNOHANG) != pid_) return false;
     pid_ = -1;
+    return true;
+  }
+
+  // Ends the simulator (SIGTERM) if it still runs, and returns its line of counts.
+  std::string stop() {
+    if (output_.empty()) return {};
+    if (pid_ > 0) {
+      kill(pid_, SIGCONT);
+      kill(pid_, SIGTERM);
+      int status = 0;
+      waitpid(pid_, &status, 0);
+      pid_ = -1;
+    }
     std::string text;
     if (FILE* f = std::fopen(output_.c_str(), "r")) {
       char line[256];

@@ -2,6 +2,7 @@
 // without hardware. See --help.
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/signalfd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -98,6 +99,7 @@ int main(int argc, char** argv) {
   const auto start = Clock::now();
   const auto deadline = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.seconds));
   auto lineFree = start;  // when the simulated line has carried everything read so far
+  bool backlog = false;   // bytes were still waiting after the last read
   auto nextShow = start;
   bool shown = true;
   bool running = true;
@@ -135,6 +137,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "vantela-sim: %s -> %s\n", linkPath.c_str(), terminal.slavePath().c_str());
           }
           lineFree = Clock::now();
+          backlog = false;
         } else {
           running = false;
         }
@@ -149,10 +152,14 @@ int main(int argc, char** argv) {
           std::fflush(wire);
         }
         if (options.speed > 0) {
+          // The line runs on while bytes wait: a late wake-up behind a backlog costs no line
+          // time, while a line that had run dry starts again from now.
           const auto busy = std::chrono::duration<double>(static_cast<double>(n) / bytesPerSecond);
-          // A wake-up a little late costs no line time; an idle line gives no credit beyond that.
-          lineFree = std::max(lineFree, Clock::now() - std::chrono::milliseconds(2)) +
-                     std::chrono::duration_cast<Clock::duration>(busy);
+          const auto credit = backlog ? std::chrono::milliseconds(1000) : std::chrono::milliseconds(2);
+          lineFree = std::max(lineFree, Clock::now() - credit) + std::chrono::duration_cast<Clock::duration>(busy);
+          int waiting = 0;
+          backlog = static_cast<size_t>(n) == buffer.size() ||
+                    (ioctl(terminal.master(), FIONREAD, &waiting) == 0 && waiting > 0);
         }
         shown = false;
       }
@@ -161,8 +168,8 @@ int main(int argc, char** argv) {
       if (!window.handleEvents()) running = false;
   }
 
-  // What the line has already delivered counts, paced or not.
-  if (terminal.master() >= 0) {
+  // Unpaced, what the program has written has arrived; paced, only what the line carried.
+  if (terminal.master() >= 0 && options.speed == 0) {
     ssize_t n;
     while ((n = read(terminal.master(), buffer.data(), buffer.size())) > 0) {
       decoder.feed(buffer.data(), static_cast<size_t>(n));
