@@ -13,7 +13,7 @@ namespace {
 
 constexpr uint32_t kInitialRingSize = 3072;
 constexpr auto kWriterWait = std::chrono::milliseconds(100000);
-constexpr auto kStopGrace = std::chrono::milliseconds(1000);  // time to finish sending on its own
+constexpr auto kStopGrace = std::chrono::milliseconds(900);  // to finish sending on its own; 1 s in all
 constexpr auto kInterruptLimit = std::chrono::milliseconds(150);
 constexpr auto kPollStep = std::chrono::milliseconds(5);
 
