@@ -2,6 +2,8 @@
 // what blocks them.
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -129,4 +131,31 @@ TEST(PrefFileOpener_POSIX, SettingsLandInConfigHomeVantela) {
   int32_t mode = 0;
   ASSERT_EQ(saveSettings(store, slots, mode), 0);
   EXPECT_EQ(vltest::TempDir::readFile(dir.path() + "/.config/vantela/vantelink.ini").rfind("G.MODE=0\n", 0), 0u);
+}
+
+// Reals in the settings file keep their '.' when the process runs in a decimal-comma locale.
+// The locale is built here from the system's locale sources, when they are installed.
+TEST(SettingsLocale_POSIX, RealsIgnoreADecimalCommaLocale) {
+  vltest::TempDir dir;
+  const std::string made = dir.file("de_DE.UTF-8");
+  const std::string command = "localedef -c -i de_DE -f UTF-8 '" + made + "' >/dev/null 2>&1";
+  const int status = std::system(command.c_str());
+  if (status == -1 || !fs::is_directory(made)) GTEST_SKIP() << "localedef or the de_DE sources are missing";
+  vltest::ScopedEnv localePath("LOCPATH", dir.path().c_str());
+  const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+  ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr);
+  const double libraryReading = std::strtod("1.25", nullptr);
+
+  const double point = PrefStore::parseReal("1.25");
+  const double comma = PrefStore::parseReal("0,75");
+  PrefStore store;
+  DeviceSlots slots = makeDefaultSlots();
+  slots[0].contrast = 0.55;
+  putSettings(store, slots, 0);
+  std::setlocale(LC_NUMERIC, previous.c_str());
+
+  EXPECT_EQ(libraryReading, 1.0);  // the locale really is in force
+  EXPECT_EQ(point, 1.25);
+  EXPECT_EQ(comma, 0.0);
+  EXPECT_STREQ(store.find("MO.0.CONTRAST"), "0.550000");
 }

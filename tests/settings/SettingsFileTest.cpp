@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <clocale>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -303,4 +304,29 @@ TEST_F(SettingsFile, SaveFailingMidwayKeepsTheOldFileAndLeavesNoTemporary) {
   DiskFullOpener almost(static_cast<int32_t>(saved.size()) - 1);
   EXPECT_EQ(saveSettings(almost, store, slots, captureMode), -3);
   EXPECT_EQ(vltest::TempDir::readFile(iniPath()), "MO.0.PORT=5\n");
+}
+
+TEST_F(SettingsFile, RealsIgnoreTheProcessLocale) {
+  const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+  bool commaLocale = false;
+  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "German_Germany.1252", "de-DE", "German"}) {
+    if (std::setlocale(LC_NUMERIC, name) != nullptr && std::localeconv()->decimal_point[0] == ',') {
+      commaLocale = true;
+      break;
+    }
+  }
+  if (!commaLocale) {
+    std::setlocale(LC_NUMERIC, previous.c_str());
+    GTEST_SKIP() << "no locale with a decimal comma is installed";
+  }
+  writeIni("MO.0.GAMMA=1.25\nMO.0.CONTRAST=0,75\n");
+  const int32_t loaded = load();
+  slots[1].contrast = 0.55;
+  const int32_t saved = save();
+  std::setlocale(LC_NUMERIC, previous.c_str());
+  EXPECT_EQ(loaded, 0);
+  EXPECT_EQ(slots[0].gamma, 1.25);
+  EXPECT_EQ(slots[0].contrast, 0.0);
+  EXPECT_EQ(saved, 0);
+  EXPECT_NE(vltest::TempDir::readFile(iniPath()).find("MO.1.CONTRAST=0.550000\n"), std::string::npos);
 }
