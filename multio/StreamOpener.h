@@ -21,7 +21,6 @@ enum OpenFlags : int32_t {
 // Results of open besides 0 and minus the system's error number.
 enum OpenError : int32_t {
   kOpenErrNoStream = -2,       // the stream object could not be made
-  kOpenErrJoin = -128,         // a path could not be joined
   kOpenErrPathCopy = -1024,    // the path could not be copied
 };
 
