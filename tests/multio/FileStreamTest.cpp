@@ -86,8 +86,8 @@ TEST(FileStream, WritesCountsFlushesAndForgetsTheHandleOnClose) {
   EXPECT_EQ(stream->getBytesWritten(), 11);
   EXPECT_EQ(stream->tell(), 11);
   EXPECT_EQ(stream->flush(), 0);
-  EXPECT_EQ(vltest::TempDir::readFile(path), "hello world");
   EXPECT_EQ(stream->close(), 0);
+  EXPECT_EQ(vltest::TempDir::readFile(path), "hello world");  // no sharing while it was open
   // A closed stream has no handle left to misuse.
   EXPECT_TRUE(stream->atEnd());
   EXPECT_EQ(stream->flush(), -15);
