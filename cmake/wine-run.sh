@@ -21,9 +21,10 @@ mkdir -p "$(dirname "$WINEPREFIX")"
 (
   flock 9
   if [ ! -f "$WINEPREFIX/.vl-ready" ]; then
-    if "$wine" wineboot -i >/dev/null 2>&1; then
-      "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /d IPAPGothic /f >/dev/null 2>&1 || true
-      wineserver -w || true
+    # The lock's descriptor must not live on in Wine's background processes.
+    if "$wine" wineboot -i >/dev/null 2>&1 9>&-; then
+      "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /d IPAPGothic /f >/dev/null 2>&1 9>&- || true
+      wineserver -w 9>&- || true
       touch "$WINEPREFIX/.vl-ready"
     else
       echo "wine-run: could not make the Wine prefix $WINEPREFIX" >&2
