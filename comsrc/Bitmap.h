@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <memory>
 
-namespace comsrc {
+#include "comsrc/DrawingContext.h"
 
-class DrawingContext;
+namespace comsrc {
 
 inline constexpr int32_t kBitmapKindCompat = 1;
 inline constexpr int32_t kBitmapKindDIB = 2;
