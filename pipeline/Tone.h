@@ -12,9 +12,13 @@ struct ToneCurve {
   double gamma = 1.0;
   int64_t offsetTerm = 32768;  // (offset + 128) × 256
   bool gammaIsOne = true;
+  // Contrast 1 and no power: the tone is the luma moved by the offset, with no real arithmetic.
+  bool linear = true;
 
   static ToneCurve of(const DeviceSettings& slot) {
-    return ToneCurve{slot.contrast, slot.gamma, (int64_t{slot.offset} + 128) * 256, slot.gamma == 1.0};
+    const bool gammaIsOne = slot.gamma == 1.0;
+    return ToneCurve{slot.contrast, slot.gamma, (int64_t{slot.offset} + 128) * 256, gammaIsOne,
+                     gammaIsOne && slot.contrast == 1.0};
   }
 
   // Truncation toward zero that saturates instead of overflowing. What is not a number (a
@@ -26,9 +30,12 @@ struct ToneCurve {
     return static_cast<int32_t>(v);
   }
 
+  static int32_t saturate(int64_t v) { return v > INT32_MAX ? INT32_MAX : (v < INT32_MIN ? INT32_MIN : int32_t(v)); }
+
   int32_t apply(int32_t luma) const {
+    if (linear) return saturate(int64_t{luma} - 32768 + offsetTerm);
     const int64_t sum = int64_t{truncToInt(double(luma - 32768) * contrast)} + offsetTerm;
-    int32_t t = sum > INT32_MAX ? INT32_MAX : (sum < INT32_MIN ? INT32_MIN : int32_t(sum));
+    int32_t t = saturate(sum);
     if (!gammaIsOne) t = truncToInt(std::pow(t * (1.0 / 65536.0), gamma) * 65536.0);
     return t;
   }

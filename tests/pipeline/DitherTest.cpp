@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "pipeline/Dither.h"
@@ -162,6 +163,63 @@ TEST(FloydSteinberg, ErrorCollectedOverManyFramesStaysBounded) {
   for (int32_t frame = 0; frame < 1000; ++frame) b.dither(1, {0, 0, 1, 1}, {0, 0, 4, 4});
   EXPECT_EQ(b.at(1, 0), 1 << 30);
   EXPECT_TRUE(b.on(1, 0));
+}
+
+// The diffusion as plainly written: a tone pass over the rectangle, then every share added in
+// place. The pipeline's faster form must give the same elements for any rectangle and area.
+void referenceFloydSteinberg(const std::vector<int32_t>& luma, int32_t lumaWidth, const ToneCurve& tone,
+                             comsrc::Rect changed, comsrc::Rect area, std::vector<int32_t>& work) {
+  comsrc::Rect r;
+  if (!comsrc::intersectRect(r, changed, area)) return;
+  auto el = [&](int32_t c, int32_t row) -> int32_t& { return work[size_t(400 * row + c)]; };
+  for (int32_t y = r.top; y < r.bottom; ++y)
+    for (int32_t x = r.left; x < r.right; ++x)
+      el(x - area.left, y - area.top) = clampTone(tone.apply(luma[size_t(y * lumaWidth + x)]));
+  const int32_t areaW = area.width(), areaH = area.height();
+  for (int32_t y = r.top; y < r.bottom; ++y)
+    for (int32_t x = r.left; x < r.right; ++x) {
+      const int32_t c = x - area.left, row = y - area.top;
+      const int32_t old = el(c, row);
+      const int32_t quantized = old >= 32768 ? 61440 : 4096;
+      el(c, row) = quantized;
+      const int32_t e = old - quantized;
+      if (c < areaW - 1) el(c + 1, row) += (7 * e) / 16;
+      if (row < areaH - 1) {
+        if (c > 0) el(c - 1, row + 1) += (3 * e) / 16;
+        el(c, row + 1) += (5 * e) / 16;
+        if (c < areaW - 1) el(c + 1, row + 1) += e / 16;
+      }
+    }
+}
+
+TEST(FloydSteinberg, SameAsThePlainAlgorithmForAnyRectangleAndArea) {
+  uint32_t seed = 7;
+  auto next = [&](int32_t bound) {
+    seed = seed * 1103515245u + 12345u;
+    return int32_t((seed >> 8) % uint32_t(bound));
+  };
+  const int32_t width = 500, height = 300;
+  std::vector<int32_t> luma(size_t(width * height));
+  for (int32_t& v : luma) v = 4096 + next(57345);
+  for (int32_t round = 0; round < 200; ++round) {
+    DeviceSettings s;
+    if (round % 3 == 1) s.contrast = 1.3, s.offset = -5;
+    if (round % 3 == 2) s.gamma = 0.8;
+    const ToneCurve tone = ToneCurve::of(s);
+    const int32_t left = next(120) - 20, top = next(80) - 20;
+    const comsrc::Rect area{std::max(left, 0), std::max(top, 0), std::min(left + 400, width),
+                            std::min(top + 240, height)};
+    std::vector<int32_t> expected(400 * 240);
+    for (int32_t& v : expected) v = next(70000) - 2000;
+    std::vector<int32_t> actual = expected;
+    for (int32_t k = 0; k < 3; ++k) {
+      const int32_t x = next(width + 40) - 20, y = next(height + 40) - 20;
+      const comsrc::Rect changed{x, y, x + 1 + next(200), y + 1 + next(150)};
+      referenceFloydSteinberg(luma, width, tone, changed, area, expected);
+      ditherChanged(1, LumaImage{luma.data(), width}, tone, changed, WorkArea{actual.data(), 400, area}, 0);
+    }
+    ASSERT_EQ(actual, expected) << "round " << round;
+  }
 }
 
 }  // namespace
