@@ -1,22 +1,29 @@
 #!/usr/bin/env bash
 # Runs a Windows test program under Wine: a private prefix inside the build tree (made once),
-# and an X server of its own unless the caller already provides one.
+# the loader that matches the program (32- or 64-bit), and an X server of its own unless the
+# caller already provides one.
 set -euo pipefail
 build=$1; exe=$2; shift 2
 export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+if file -b "$exe" | grep -q 'x86-64'; then
+  export WINELOADER=/usr/lib/wine/wine64
+  wine=/usr/lib/wine/wine64
+else
+  wine=wine
+fi
 mkdir -p "$(dirname "$WINEPREFIX")"
 (
   flock 9
   if [ ! -f "$WINEPREFIX/.vl-ready" ]; then
-    wineboot -i >/dev/null 2>&1 || true
-    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /d IPAPGothic /f >/dev/null 2>&1 || true
+    "$wine" wineboot -i >/dev/null 2>&1 || true
+    "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /d IPAPGothic /f >/dev/null 2>&1 || true
     wineserver -w || true
     touch "$WINEPREFIX/.vl-ready"
   fi
 ) 9>"$WINEPREFIX.lock"
 if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" wine "$exe" "$@"
+  exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" "$wine" "$exe" "$@"
 fi
-exec wine "$exe" "$@"
+exec "$wine" "$exe" "$@"
