@@ -318,4 +318,18 @@ TEST(ProduceFrame, EachDeviceGetsItsOwnAreaAndABlockThatDoesNotFitIsDropped) {
   EXPECT_TRUE(rig.sent(2).empty());
 }
 
+TEST(ProduceFrame, WorkingPixelsThatCannotHoldAPanelAreLeftAlone) {
+  for (int32_t stride : {0, 399, 401}) {
+    Rig rig(640, 480, 640, 480);
+    rig.connect(0, 1);
+    DeviceSettings& slot = rig.app.deviceSlots[0];
+    slot.workStride = stride;
+    std::fill(slot.workPixels.begin(), slot.workPixels.end(), 7);
+    rig.source->pending = {{0, 0, 640, 480}};
+    rig.frame();
+    EXPECT_TRUE(rig.sent(0).empty()) << stride;
+    EXPECT_EQ(slot.workPixels.back(), 7) << stride;
+  }
+}
+
 }  // namespace
