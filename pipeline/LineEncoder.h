@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <thread>
+
+#include "comsrc/Rect.h"
+#include "pipeline/FrameState.h"
+
+// The panel lines a frame sends: working rows first ≤ l < last, the hull of every changed
+// rectangle's rows relative to the device area's top, within 0 … 240.
+struct LineRange {
+  int32_t first = 256;
+  int32_t last = 0;
+
+  void widen(const comsrc::Rect& changed, int32_t areaTop);
+  bool isEmpty() const { return first >= last; }
+  int32_t count() const { return isEmpty() ? 0 : last - first; }
+};
+
+// Encodes working row l as one 57-byte line record: 0x80 0x80, the panel address, 400 pixels
+// eight to a byte (on when ≥ 32768, XOR invert), four zero bytes. rotate 2 turns the picture
+// by 180°; any other value than 0 and 2 sends a blank record to address 1.
+void encodeLine(uint8_t* record, const int32_t* row, int32_t l, uint8_t invert, int32_t rotate);
+
+// Encodes rows range.first … range.last − 1 into out; returns the number of bytes written.
+uint32_t encodeLines(uint8_t* out, const int32_t* workPixels, int32_t workStride, const LineRange& range,
+                     uint8_t invert, int32_t rotate);
+
+// Waits a bounded time for the link to have room for the block (at most 2000 readings of its
+// free space, yielding between two), then offers the whole block once. The link takes all of
+// it or nothing; its result is returned (-1 when the block was dropped).
+template <class Link>
+int32_t queueBlock(Link& link, const uint8_t* block, uint32_t length) {
+  if (length == 0) return 0;
+  for (int32_t reading = 0; reading < 2000; ++reading) {
+    if (reading > 0) std::this_thread::yield();
+    if (link.freeSpace() >= length) break;
+  }
+  return link.enqueue(block, length);
+}

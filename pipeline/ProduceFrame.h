@@ -1,0 +1,8 @@
+#pragma once
+
+struct AppState;
+
+// One frame for every connected device: refresh the active screen source, convert the
+// captured area to luma once, dither each device's changed pixels, and queue the changed
+// panel lines on its link. Empties the change list at the end.
+void produceFrame(AppState& app);
