@@ -48,6 +48,10 @@ class RectList {
   int32_t unmerged = 0;
   uint32_t limit = 256;
   int32_t granularity = 16;
+
+ private:
+  int32_t addCut(const Rect& rect, int depth);
+  Chunk* locate(uint32_t index, uint32_t* offset) const;
 };
 
 }  // namespace comsrc
