@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+
+namespace comsrc {
+class RectList;
+}
+
+inline constexpr int32_t kCompareTile = 32;
+
+// Compares two 32-bit images of width × height in 32 × 32 tiles and adds one rectangle per run
+// of changed tiles in a band to `changes`; returns how many it added. Row y of an image starts
+// at its pointer + y × stride. Only every second pixel pair of a row is looked at: in row r of
+// a tile the pairs (parity + r) mod 2, + 2, ...; the last column of an odd-width tile never.
+int32_t compareTiles(const uint8_t* previous, int32_t previousStride, const uint8_t* next, int32_t nextStride,
+                     int32_t width, int32_t height, uint32_t parity, comsrc::RectList& changes);
+
+// One tile of tileWidth × tileHeight pixels starting at the given pointers, by the same rule.
+bool tileChanged(const uint8_t* previous, int32_t previousStride, const uint8_t* next, int32_t nextStride,
+                 int32_t tileWidth, int32_t tileHeight, uint32_t parity);
