@@ -19,7 +19,7 @@ DevMed_HDC::DevMed_HDC(HDCAcquirer& screen, comsrc::RectList& changes, const com
 DevMed_HDC::~DevMed_HDC() {
   scratch.reset();
   current.reset();
-  previous.reset();
+  baseline.reset();
   compatBitmap.reset();
 }
 
@@ -40,10 +40,10 @@ int32_t DevMed_HDC::refresh() {
     const int32_t w = captureRect_.width(), h = captureRect_.height();
     current = capture->createCaptureBitmap(screen, w, h);
     if (current) scratch = capture->createCaptureBitmap(screen, w, h);
-    if (scratch) previous = capture->createCaptureBitmap(screen, w, h);
-    if (!previous || capture->createCompatBitmap(screen, w, h, compatBitmap) != 0) {
+    if (scratch) baseline = capture->createCaptureBitmap(screen, w, h);
+    if (!baseline || capture->createCompatBitmap(screen, w, h, compatBitmap) != 0) {
       compatBitmap.reset();
-      previous.reset();
+      baseline.reset();
       scratch.reset();
       current.reset();
       return -1;
@@ -53,31 +53,28 @@ int32_t DevMed_HDC::refresh() {
 
   capture->blitFromScreen(*scratch, screen, captureRect_.left, captureRect_.top, rasterOp);
   const int32_t result = first ? firstCapture() : compareCaptures();
-  // The newest becomes current, current the baseline of the next comparison, and the old
-  // baseline receives the next capture.
-  std::swap(previous, current);
-  std::swap(current, scratch);
+  std::swap(scratch, current);
   lastCaptureMs = clock.read();
   return result;
 }
 
 int32_t DevMed_HDC::firstCapture() {
-  comsrc::DrawingContext* to = current->lockContext();
+  comsrc::DrawingContext* to = baseline->lockContext();
   comsrc::DrawingContext* from = scratch->lockContext();
-  if (to && from) to->blit(0, 0, current->getWidth(), current->getHeight(), from, 0, 0);
+  if (to && from) to->blit(0, 0, baseline->getWidth(), baseline->getHeight(), from, 0, 0);
   if (from) scratch->unlockContext(from);
-  if (to) current->unlockContext(to);
-  rectList->add(comsrc::Rect{0, 0, current->getWidth(), current->getHeight()});
+  if (to) baseline->unlockContext(to);
+  rectList->add(comsrc::Rect{0, 0, scratch->getWidth(), scratch->getHeight()});
   return 1;
 }
 
 int32_t DevMed_HDC::compareCaptures() {
-  const uint8_t* before = previous->lockPixels();
+  uint8_t* before = baseline->lockPixels();
   const uint8_t* after = scratch->lockPixels();
   int32_t added;
   if (before && after) {
     compareParity ^= 1;
-    added = compareTiles(before, previous->getStride(), after, scratch->getStride(), scratch->getWidth(),
+    added = compareTiles(before, baseline->getStride(), after, scratch->getStride(), scratch->getWidth(),
                          scratch->getHeight(), compareParity, *rectList);
   } else {
     // Pixels lent out elsewhere cannot be compared; report everything rather than lose a change.
@@ -85,6 +82,6 @@ int32_t DevMed_HDC::compareCaptures() {
     added = 1;
   }
   if (after) scratch->unlockPixels();
-  if (before) previous->unlockPixels();
+  if (before) baseline->unlockPixels();
   return added;
 }

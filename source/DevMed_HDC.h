@@ -16,9 +16,9 @@ class ScreenCapture;
 
 // The main-screen mirror: blits a rectangle of the screen into a 32-bit bitmap at most every
 // 40 ms and reports what changed, found in 32 × 32 tiles. Each comparison looks at half of the
-// pixel pairs, alternating; a capture is therefore compared with the one two captures before
-// it, the last time the same half was looked at, so that a change one comparison skips is
-// found by the next.
+// pixel pairs, alternating. Captures are compared with a baseline that holds what has been
+// reported, not with the previous capture, so that a change one comparison skips is still
+// there for the next one to find.
 class DevMed_HDC : public DeviceMediator {
  public:
   static constexpr int32_t kKind = 1;
@@ -54,7 +54,7 @@ class DevMed_HDC : public DeviceMediator {
   std::unique_ptr<ScreenCapture> capture;
   std::unique_ptr<comsrc::DIBitmap> scratch;   // receives the next capture
   std::unique_ptr<comsrc::DIBitmap> current;   // the newest capture
-  std::unique_ptr<comsrc::DIBitmap> previous;  // the capture before it
+  std::unique_ptr<comsrc::DIBitmap> baseline;  // the image as reported so far
   std::unique_ptr<comsrc::Bitmap> compatBitmap;
   comsrc::QPClock clock;
   uint32_t lastCaptureMs = 0;

@@ -65,29 +65,40 @@ bool tileChanged(const uint8_t* previous, int32_t previousStride, const uint8_t*
   return narrowTileChanged(previous, previousStride, next, nextStride, tileWidth, tileHeight, parity);
 }
 
-int32_t compareTiles(const uint8_t* previous, int32_t previousStride, const uint8_t* next, int32_t nextStride,
+namespace {
+void takeRun(uint8_t* baseline, ptrdiff_t baselineStride, const uint8_t* next, ptrdiff_t nextStride, int32_t x0,
+             int32_t x1, int32_t rows) {
+  for (int32_t r = 0; r < rows; ++r)
+    std::memcpy(baseline + r * baselineStride + ptrdiff_t{x0} * 4, next + r * nextStride + ptrdiff_t{x0} * 4,
+                size_t(x1 - x0) * 4);
+}
+}  // namespace
+
+int32_t compareTiles(uint8_t* baseline, int32_t baselineStride, const uint8_t* next, int32_t nextStride,
                      int32_t width, int32_t height, uint32_t parity, comsrc::RectList& changes) {
   int32_t added = 0;
   for (int32_t y = 0; y < height; y += kCompareTile) {
     const int32_t th = std::min(kCompareTile, height - y);
-    const uint8_t* rowA = previous + ptrdiff_t{y} * previousStride;
+    uint8_t* rowA = baseline + ptrdiff_t{y} * baselineStride;
     const uint8_t* rowB = next + ptrdiff_t{y} * nextStride;
     int32_t runStart = -1;
     int32_t x = 0;
     for (; x < width; x += kCompareTile) {
       const int32_t tw = std::min(kCompareTile, width - x);
-      const bool changed = tileChanged(rowA + ptrdiff_t{x} * 4, previousStride, rowB + ptrdiff_t{x} * 4, nextStride,
+      const bool changed = tileChanged(rowA + ptrdiff_t{x} * 4, baselineStride, rowB + ptrdiff_t{x} * 4, nextStride,
                                        tw, th, parity);
       if (changed) {
         if (runStart < 0) runStart = x;
       } else if (runStart >= 0) {
         changes.add(comsrc::Rect{runStart, y, x, y + kCompareTile});
+        takeRun(rowA, baselineStride, rowB, nextStride, runStart, x, th);
         ++added;
         runStart = -1;
       }
     }
     if (runStart >= 0) {
       changes.add(comsrc::Rect{runStart, y, x, y + kCompareTile});
+      takeRun(rowA, baselineStride, rowB, nextStride, runStart, width, th);
       ++added;
     }
   }

@@ -260,8 +260,8 @@ TEST(DevMedHDC, PixelsLentOutDuringACompareReportTheWholeImage) {
   ASSERT_EQ(rig.source->refresh(), 1);
   comsrc::DIBitmap* held = rig.source->bitmap();
   ASSERT_NE(held->lockPixels(), nullptr);
-  EXPECT_EQ(rig.refreshLater(), 0);  // the held image is not compared yet
-  EXPECT_EQ(rig.refreshLater(), 1);  // now it is the baseline
+  EXPECT_EQ(rig.refreshLater(), 0);  // the held image is not written yet
+  EXPECT_EQ(rig.refreshLater(), 1);  // now it would receive the capture
   EXPECT_EQ(rig.list.added[0], (Rect{0, 0, 64, 64}));
   EXPECT_EQ(held->unlockPixels(), 0);
   EXPECT_EQ(rig.refreshLater(), 0);
