@@ -16,7 +16,3 @@ inline constexpr int32_t kCompareTile = 32;
 // skipped is still found by the other. Row y of an image starts at its pointer + y × stride.
 int32_t compareTiles(uint8_t* baseline, int32_t baselineStride, const uint8_t* next, int32_t nextStride,
                      int32_t width, int32_t height, uint32_t parity, comsrc::RectList& changes);
-
-// One tile of tileWidth × tileHeight pixels starting at the given pointers, by the same rule.
-bool tileChanged(const uint8_t* previous, int32_t previousStride, const uint8_t* next, int32_t nextStride,
-                 int32_t tileWidth, int32_t tileHeight, uint32_t parity);
