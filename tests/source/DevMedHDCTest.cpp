@@ -69,7 +69,9 @@ TEST(QPClock, SystemCounterAdvances) {
   const uint32_t a = clock.read();
   uint32_t b = a;
   for (int i = 0; i < 200000000 && b == a; ++i) b = clock.read();
-  EXPECT_EQ(b - a, 1u);
+  // Milliseconds: the first change is one step, unless the thread was descheduled meanwhile.
+  EXPECT_GE(b - a, 1u);
+  EXPECT_LT(b - a, 1000u);
 }
 
 TEST(DevMedHDC, ConstructionAndFirstRefreshReportsTheWholeImage) {
