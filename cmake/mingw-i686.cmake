@@ -1,11 +1,4 @@
-# Cross-builds the 32-bit Windows program with MinGW-w64's posix thread model, so std::thread works.
-set(CMAKE_SYSTEM_NAME Windows)
+# The Windows program: 32-bit, cross-built with MinGW-w64.
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(VL_MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${VL_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${VL_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${VL_MINGW_PREFIX}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${VL_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

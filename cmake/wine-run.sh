@@ -7,7 +7,11 @@ build=$1; exe=$2; shift 2
 export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-if file -b "$exe" | grep -q 'x86-64'; then
+# A 32-bit program needs 32-bit Wine; a 64-bit one, or a Wine builtin such as cmd, goes to
+# wine64 where it is installed.
+if [ -f "$exe" ] && file -b "$exe" | grep -q 'PE32 '; then
+  wine=wine
+elif [ -x /usr/lib/wine/wine64 ]; then
   export WINELOADER=/usr/lib/wine/wine64
   wine=/usr/lib/wine/wine64
 else
@@ -17,10 +21,13 @@ mkdir -p "$(dirname "$WINEPREFIX")"
 (
   flock 9
   if [ ! -f "$WINEPREFIX/.vl-ready" ]; then
-    "$wine" wineboot -i >/dev/null 2>&1 || true
-    "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /d IPAPGothic /f >/dev/null 2>&1 || true
-    wineserver -w || true
-    touch "$WINEPREFIX/.vl-ready"
+    if "$wine" wineboot -i >/dev/null 2>&1; then
+      "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /d IPAPGothic /f >/dev/null 2>&1 || true
+      wineserver -w || true
+      touch "$WINEPREFIX/.vl-ready"
+    else
+      echo "wine-run: could not make the Wine prefix $WINEPREFIX" >&2
+    fi
   fi
 ) 9>"$WINEPREFIX.lock"
 if [ -z "${DISPLAY:-}" ]; then

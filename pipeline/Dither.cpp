@@ -70,11 +70,14 @@ void diffuseRow(int32_t* e0, int32_t* e1, int32_t c0, int32_t c1, int32_t areaW)
     const int32_t quantized = current >= 32768 ? kLevelHigh : kLevelLow;
     e0[c] = quantized;
     const int32_t e = current - quantized;
-    if (right) current = e0[c + 1] + (7 * e) / 16;
+    // k·e / 16 cut toward zero for k = 1, 3, 5, 7: the four products share e's sign, so one
+    // rounding bias serves all four shifts.
+    const int32_t bias = (e >> 31) & 15;
+    if (right) current = e0[c + 1] + ((7 * e + bias) >> 4);
     if (kBelow) {
-      const int32_t belowRight = right ? e1[c + 1] + e / 16 : 0;
-      if (left) e1[c - 1] = belowLeft + (3 * e) / 16;
-      belowHere += (5 * e) / 16;
+      const int32_t belowRight = right ? e1[c + 1] + ((e + bias) >> 4) : 0;
+      if (left) e1[c - 1] = belowLeft + ((3 * e + bias) >> 4);
+      belowHere += (5 * e + bias) >> 4;
       belowLeft = belowHere;
       belowHere = belowRight;
     }

@@ -3,7 +3,7 @@
 #include <cstring>
 
 void LineRange::widen(const comsrc::Rect& changed, int32_t areaTop) {
-  if (changed.bottom - changed.top < 1) return;
+  if (int64_t{changed.bottom} - changed.top < 1) return;
   const int64_t a = int64_t{changed.top} - areaTop;
   const int64_t b = int64_t{changed.bottom} - areaTop;
   if (a < first) first = a < 0 ? 0 : int32_t(a);

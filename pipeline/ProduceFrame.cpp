@@ -27,8 +27,9 @@ comsrc::Rect clippedArea(const comsrc::Rect& area, int32_t captureWidth, int32_t
   return r;
 }
 
+// Rows that overlapped or ran past the buffer would garble the panel or overrun memory.
 bool workPixelsHoldAPanel(const DeviceSettings& slot) {
-  return slot.workStride >= 0 &&
+  return slot.workStride >= kPanelWidth &&
          int64_t{slot.workStride} * (kPanelHeight - 1) + kPanelWidth <= int64_t(slot.workPixels.size());
 }
 

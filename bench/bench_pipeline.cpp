@@ -1,0 +1,165 @@
+// The frame pipeline's cost: whole frames through produceFrame (as share of the 40 ms frame
+// period) and the Floyd–Steinberg step per pixel. VL_BENCH_PICTURE may name a PNG to use as
+// the screen; otherwise a fixed synthetic picture is used.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+#include "app/AppState.h"
+#include "comsrc/DIBitmap.h"
+#include "comsrc/RectList.h"
+#include "link/DeviceLink.h"
+#include "pipeline/Capture.h"
+#include "pipeline/Dither.h"
+#include "pipeline/FrameState.h"
+#include "pipeline/ProduceFrame.h"
+#include "source/DeviceMediator.h"
+#include "source/HDCAcquirer.h"
+#include "tools/common/PngFile.h"
+
+namespace {
+
+constexpr double kFramePeriodSeconds = 0.040;
+
+// The picture the benchmarks see: VL_BENCH_PICTURE, or gradients with noise, which keep
+// every dithering mode busy with real decisions.
+vltools::PngPicture benchPicture(int32_t width, int32_t height) {
+  vltools::PngPicture p;
+  std::string error;
+  if (const char* path = std::getenv("VL_BENCH_PICTURE"); path && vltools::readPng(path, p, error)) return p;
+  p.width = width;
+  p.height = height;
+  p.bgrx.resize(size_t(width) * height * 4);
+  uint32_t seed = 12345;
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x) {
+      seed = seed * 1664525u + 1013904223u;
+      const int32_t noise = int32_t(seed >> 27) - 16;
+      uint8_t* px = &p.bgrx[(size_t(y) * width + x) * 4];
+      px[0] = uint8_t(std::clamp(x * 255 / width + noise, 0, 255));
+      px[1] = uint8_t(std::clamp(y * 255 / height + noise, 0, 255));
+      px[2] = uint8_t(std::clamp((x + y) * 255 / (width + height) + noise, 0, 255));
+      px[3] = 0;
+    }
+  return p;
+}
+
+// A screen source over a fixed picture that reports the same change in every refresh.
+class StillSource : public DeviceMediator {
+ public:
+  StillSource(comsrc::RectList& list, const vltools::PngPicture& picture, comsrc::Rect change)
+      : changes(list), changed(change) {
+    image.create(picture.width, picture.height);
+    std::memcpy(image.getPixels(), picture.bgrx.data(), picture.bgrx.size());
+  }
+  int32_t refresh() override {
+    if (!changed.isEmpty()) changes.add(changed);
+    return changed.isEmpty() ? 0 : 1;
+  }
+  comsrc::DIBitmap* bitmap() override { return &image; }
+
+ private:
+  comsrc::RectList& changes;
+  comsrc::Rect changed;
+  comsrc::DIBitmap image;
+};
+
+// An application with `devices` connected devices that drain into a bottomless stream.
+std::unique_ptr<AppState> makeApp(int32_t mode, int32_t devices, comsrc::Rect change) {
+  auto app = std::make_unique<AppState>();
+  app->changeList = std::make_unique<comsrc::RectList>();
+  app->mainDisplay = std::make_unique<HDCAcquirer>();
+  *app->mainDisplay->rect() = comsrc::Rect{0, 0, 1920, 1080};
+  app->gdiSource = std::make_unique<StillSource>(*app->changeList, benchPicture(640, 480), change);
+  app->deviceLinks.resize(kDeviceSlotCount);
+  for (int32_t i = 0; i < devices; ++i) {
+    DeviceSettings& slot = app->deviceSlots[size_t(i)];
+    slot.active = 1;
+    slot.portOk = 1;
+    slot.dither = mode;
+    slot.workStride = kPanelWidth;
+    slot.posX = 240 * i;
+    slot.posY = 240 * i;
+    auto link = std::make_unique<DeviceLink>(std::make_unique<multio::Stream>());
+    link->sizeRing(16384);
+    link->area = comsrc::Rect{slot.posX, slot.posY, slot.posX + kPanelWidth, slot.posY + kPanelHeight};
+    app->deviceLinks[size_t(i)] = std::move(link);
+  }
+  app->anyDeviceActive = app->linksOpen = app->sourceReady = 1;
+  return app;
+}
+
+// Times one frame on the wall clock (the figure that counts against the main loop's 40 ms)
+// and adds it to the total that reportShareOfPeriod turns into a percentage.
+template <class Frame>
+void timedFrame(double& total, Frame frame) {
+  const auto start = std::chrono::steady_clock::now();
+  frame();
+  total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void reportShareOfPeriod(benchmark::State& state, double totalSeconds) {
+  const double perFrame = totalSeconds / double(std::max<benchmark::IterationCount>(state.iterations(), 1));
+  state.counters["frame_us"] = perFrame * 1e6;
+  state.counters["pct_of_40ms"] = perFrame / kFramePeriodSeconds * 100;
+}
+
+// Waits, outside the timing, until the writer threads have emptied the rings, so that each
+// frame finds the room a device that keeps up would leave and the figures are the main
+// thread's own work, not its wait for a writer thread to be scheduled.
+void drainLinks(benchmark::State& state, AppState& app) {
+  state.PauseTiming();
+  for (auto& link : app.deviceLinks)
+    while (link && link->freeSpace() < 16383) std::this_thread::yield();
+  state.ResumeTiming();
+}
+
+void BM_FrameWholeAreaChanged(benchmark::State& state) {
+  auto app = makeApp(int32_t(state.range(0)), int32_t(state.range(1)), comsrc::Rect{0, 0, 640, 480});
+  double total = 0;
+  for (auto _ : state) {
+    timedFrame(total, [&] { produceFrame(*app); });
+    drainLinks(state, *app);
+  }
+  reportShareOfPeriod(state, total);
+  state.SetLabel(state.range(0) == 0 ? "threshold" : state.range(0) == 1 ? "floyd-steinberg" : "halftone");
+}
+BENCHMARK(BM_FrameWholeAreaChanged)
+    ->ArgNames({"mode", "devices"})
+    ->ArgsProduct({{0, 1, 2}, {1, 2}})
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
+
+void BM_FrameNothingChanged(benchmark::State& state) {
+  auto app = makeApp(0, 2, comsrc::Rect{});
+  double total = 0;
+  for (auto _ : state) timedFrame(total, [&] { produceFrame(*app); });
+  reportShareOfPeriod(state, total);
+}
+BENCHMARK(BM_FrameNothingChanged)->Unit(benchmark::kNanosecond)->UseRealTime();
+
+// Tone pass and error diffusion over one panel of luma, per pixel.
+void BM_FloydSteinbergPerPixel(benchmark::State& state) {
+  const vltools::PngPicture picture = benchPicture(400, 240);
+  FrameState frame;
+  buildLumaTables(frame);
+  const int32_t w = std::min(picture.width, kMaxCaptureWidth), h = std::min(picture.height, kMaxCaptureHeight);
+  convertToLuma(frame, picture.bgrx.data(), picture.stride(), w, h);
+  std::vector<int32_t> work(size_t(kPanelWidth) * kPanelHeight);
+  const comsrc::Rect area{0, 0, std::min(w, kPanelWidth), std::min(h, kPanelHeight)};
+  const ToneCurve tone;
+  for (auto _ : state) {
+    ditherChanged(1, LumaImage{frame.lumaBuffer.data(), w}, tone, area, WorkArea{work.data(), kPanelWidth, area}, 0);
+    benchmark::DoNotOptimize(work.data());
+  }
+  state.counters["pixels"] = double(area.width()) * area.height();
+  state.SetItemsProcessed(state.iterations() * area.width() * area.height());
+}
+BENCHMARK(BM_FloydSteinbergPerPixel)->Unit(benchmark::kMicrosecond);
+
+}  // namespace

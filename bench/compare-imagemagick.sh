@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Whole-process time of vantela-preview (default settings: Floyd–Steinberg) against ImageMagick's
+# convert -dither FloydSteinberg -monochrome on the same 400 x 240 picture. Prints both figures
+# and their ratio; target: vantela-preview at least 5 times faster.
+set -euo pipefail
+build=${1:-build/linux}
+# Debian's interpreter, which has python3-pil, whatever python3 comes first in PATH.
+python=${PYTHON:-/usr/bin/python3}
+runs=${RUNS:-30}
+here=$(cd "$(dirname "$0")" && pwd)
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+"$python" "$here/make-picture.py" "$tmp/picture.png"
+
+"$python" - "$build/tools/preview/vantela-preview" "$tmp" "$runs" <<'PY'
+import subprocess, sys, time
+preview, tmp, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
+picture = f"{tmp}/picture.png"
+commands = {
+    "vantela-preview": [preview, picture, f"{tmp}/preview.png"],
+    "ImageMagick convert": ["convert", picture, "-dither", "FloydSteinberg", "-monochrome", f"{tmp}/magick.png"],
+}
+best = {}
+for name, cmd in commands.items():
+    subprocess.run(cmd, check=True)  # warm the page cache
+    times = []
+    for _ in range(runs):
+        t0 = time.perf_counter()
+        subprocess.run(cmd, check=True)
+        times.append(time.perf_counter() - t0)
+    times.sort()
+    best[name] = times[len(times) // 2]
+    print(f"{name:20s} median {best[name] * 1e3:8.2f} ms over {runs} runs (best {times[0] * 1e3:.2f} ms)")
+ratio = best["ImageMagick convert"] / best["vantela-preview"]
+print(f"ratio convert / vantela-preview: {ratio:.2f}x (target >= 5)")
+PY

@@ -1,0 +1,335 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "app/AppState.h"
+#include "comsrc/DIBitmap.h"
+#include "comsrc/RectList.h"
+#include "link/DeviceLink.h"
+#include "pipeline/FrameState.h"
+#include "pipeline/ProduceFrame.h"
+#include "source/DeviceMediator.h"
+#include "source/HDCAcquirer.h"
+
+namespace {
+
+// The device end of a link: keeps every byte the writer thread hands it.
+class RecordingStream : public multio::Stream {
+ public:
+  struct Bytes {
+    std::mutex lock;
+    std::vector<uint8_t> data;
+  };
+  explicit RecordingStream(std::shared_ptr<Bytes> sink) : bytes(std::move(sink)) {}
+  int32_t write(const void* buffer, int32_t count, int32_t) override {
+    std::lock_guard<std::mutex> hold(bytes->lock);
+    const auto* p = static_cast<const uint8_t*>(buffer);
+    bytes->data.insert(bytes->data.end(), p, p + count);
+    return count;
+  }
+
+ private:
+  std::shared_ptr<Bytes> bytes;
+};
+
+// A screen source over a fixed picture that reports the rectangles it is told to, once each.
+class FakeSource : public DeviceMediator {
+ public:
+  FakeSource(comsrc::RectList& list, int32_t width, int32_t height) : changes(list) {
+    if (width > 0) image.create(width, height);
+    if (width > 0) fill(0, 0, 0);
+  }
+  int32_t refresh() override {
+    ++refreshes;
+    for (const comsrc::Rect& r : pending) changes.add(r);
+    pending.clear();
+    return result;
+  }
+  comsrc::DIBitmap* bitmap() override {
+    ++bitmapCalls;
+    return image.getPixels() ? &image : nullptr;
+  }
+  void fill(uint8_t b, uint8_t g, uint8_t r, comsrc::Rect area = {0, 0, INT32_MAX, INT32_MAX}) {
+    for (int32_t y = std::max(area.top, 0); y < std::min(area.bottom, image.getHeight()); ++y)
+      for (int32_t x = std::max(area.left, 0); x < std::min(area.right, image.getWidth()); ++x) {
+        uint8_t* p = image.getPixels() + y * image.getStride() + 4 * x;
+        p[0] = b, p[1] = g, p[2] = r, p[3] = 0;
+      }
+  }
+
+  comsrc::RectList& changes;
+  comsrc::DIBitmap image;
+  std::vector<comsrc::Rect> pending;
+  int32_t result = 1;
+  int32_t refreshes = 0;
+  int32_t bitmapCalls = 0;
+};
+
+constexpr uint32_t kRing = 16384;
+
+struct Rig {
+  AppState app;
+  FakeSource* source = nullptr;
+  std::shared_ptr<RecordingStream::Bytes> wire[kDeviceSlotCount];
+
+  Rig(int32_t displayW, int32_t displayH, int32_t imageW, int32_t imageH) {
+    app.changeList = std::make_unique<comsrc::RectList>();
+    app.mainDisplay = std::make_unique<HDCAcquirer>();
+    *app.mainDisplay->rect() = comsrc::Rect{0, 0, displayW, displayH};
+    auto s = std::make_unique<FakeSource>(*app.changeList, imageW, imageH);
+    source = s.get();
+    app.gdiSource = std::move(s);
+    app.deviceLinks.resize(kDeviceSlotCount);
+    app.linksOpen = app.sourceReady = app.anyDeviceActive = 1;
+  }
+
+  // A connected device in slot i, as link opening leaves it.
+  DeviceLink& connect(size_t i, int32_t dither, int32_t posX = 0, int32_t posY = 0, uint32_t ring = kRing) {
+    DeviceSettings& slot = app.deviceSlots[i];
+    slot.active = 1;
+    slot.portOk = 1;
+    slot.dither = dither;
+    slot.workStride = 400;
+    wire[i] = std::make_shared<RecordingStream::Bytes>();
+    auto link = std::make_unique<DeviceLink>(std::make_unique<RecordingStream>(wire[i]));
+    link->sizeRing(ring);
+    link->area = comsrc::Rect{posX, posY, posX + 400, posY + 240};
+    app.deviceLinks[i] = std::move(link);
+    return *app.deviceLinks[i];
+  }
+
+  // Frames and then waits until every link has handed its bytes to its device.
+  void frame(int32_t count = 1) {
+    for (int32_t f = 0; f < count; ++f) {
+      produceFrame(app);
+      drain();
+    }
+  }
+  void drain() {
+    for (size_t i = 0; i < app.deviceLinks.size(); ++i) {
+      if (!app.deviceLinks[i]) continue;
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+      while (app.deviceLinks[i]->freeSpace() < ringOf(i) - 1 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  uint32_t ringOf(size_t i) const { return rings[i]; }
+
+  std::vector<uint8_t> sent(size_t i) {
+    std::lock_guard<std::mutex> hold(wire[i]->lock);
+    return wire[i]->data;
+  }
+  FrameState& state() { return *app.frame; }
+
+  uint32_t rings[kDeviceSlotCount] = {kRing, kRing, kRing, kRing};
+};
+
+std::vector<int32_t> addressesOf(const std::vector<uint8_t>& bytes) {
+  std::vector<int32_t> out;
+  for (size_t i = 0; i + 57 <= bytes.size(); i += 57) out.push_back(bytes[i + 2]);
+  return out;
+}
+
+TEST(ProduceFrame, NothingHappensUntilLinksAndSourceAreUp) {
+  Rig rig(640, 480, 640, 480);
+  rig.connect(0, 0);
+  rig.source->pending = {{0, 0, 640, 480}};
+  rig.app.linksOpen = 0;
+  rig.frame();
+  EXPECT_EQ(rig.state().tablesBuilt, 1);
+  EXPECT_EQ(rig.state().lumaG[2], 258);
+  EXPECT_EQ(rig.source->refreshes, 0);
+  rig.app.linksOpen = 1;
+  rig.app.sourceReady = 0;
+  rig.frame();
+  EXPECT_EQ(rig.source->refreshes, 0);
+  rig.app.sourceReady = 1;
+  rig.frame();
+  EXPECT_EQ(rig.source->refreshes, 1);
+  EXPECT_EQ(rig.sent(0).size(), 240u * 57);
+}
+
+TEST(ProduceFrame, AnEmptyChangeListCostsOneRefresh) {
+  Rig rig(640, 480, 640, 480);
+  rig.connect(0, 0);
+  rig.frame(3);
+  EXPECT_EQ(rig.source->refreshes, 3);
+  EXPECT_EQ(rig.source->bitmapCalls, 0);
+  EXPECT_EQ(rig.state().frameCounter, 0u);
+  EXPECT_TRUE(rig.sent(0).empty());
+}
+
+TEST(ProduceFrame, WholePictureGoesToTheDeviceAsLineRecords) {
+  Rig rig(640, 480, 640, 480);
+  rig.connect(0, 0, 100, 50);
+  rig.source->fill(255, 255, 255, {100, 50, 500, 290});  // exactly the device's area is white
+  rig.source->pending = {{0, 0, 640, 480}};
+  rig.frame();
+  EXPECT_EQ(rig.state().frameCounter, 1u);
+  EXPECT_EQ(rig.app.changeList->count(), 0u);
+  const std::vector<uint8_t> bytes = rig.sent(0);
+  ASSERT_EQ(bytes.size(), 240u * 57);
+  for (int32_t l = 0; l < 240; ++l) {
+    const uint8_t* rec = &bytes[size_t(l) * 57];
+    ASSERT_EQ(rec[2], l + 1);
+    for (int32_t k = 0; k < 50; ++k) ASSERT_EQ(rec[3 + k], 0xFF) << l << " " << k;
+  }
+}
+
+TEST(ProduceFrame, ShrinkOfTheFirstSlotBoundsTheCaptureForEveryDevice) {
+  Rig rig(1920, 1080, 640, 480);
+  rig.app.deviceSlots[0].shrink = 2;
+  rig.connect(1, 0);  // slot 1 has shrink 0 but is bound by slot 0's
+  rig.source->fill(255, 255, 255);
+  rig.source->pending = {{0, 0, 640, 480}};
+  rig.frame();
+  EXPECT_EQ(rig.state().captureWidth, 210);
+  EXPECT_EQ(rig.state().captureHeight, 160);
+  const std::vector<uint8_t> bytes = rig.sent(1);
+  // Every line of the changed rectangle is sent, but only the captured 210 × 160 is bright.
+  ASSERT_EQ(bytes.size(), 240u * 57);
+  EXPECT_EQ(bytes[3 + 25], 0xFF);        // pixels 200 … 207
+  EXPECT_EQ(bytes[3 + 26], 0x03);        // 208, 209
+  EXPECT_EQ(bytes[159 * 57 + 3], 0xFF);  // row 159
+  EXPECT_EQ(bytes[160 * 57 + 3], 0x00);  // row 160 was never written
+}
+
+TEST(ProduceFrame, HalftoneDevicesAreRedrawnEveryFrame) {
+  Rig rig(640, 480, 640, 480);
+  rig.source->fill(0x80, 0x80, 0x80);
+  rig.connect(0, 2);
+  rig.frame(3);
+  EXPECT_EQ(rig.state().frameCounter, 3u);
+  EXPECT_EQ(rig.sent(0).size(), 3u * 240 * 57);
+
+  // Grey 128 is 220 × 128 = 28160: the checkerboard, which flips between frames.
+  const std::vector<uint8_t> bytes = rig.sent(0);
+  EXPECT_EQ(bytes[3], 0x55);             // frame 1 (n = 1): x + y + 1 odd for even x
+  EXPECT_EQ(bytes[240 * 57 + 3], 0xAA);  // frame 2
+  EXPECT_EQ(bytes[57 + 3], 0xAA);        // frame 1, row 1
+
+  // An inactive slot's link still marks its area, and dither 3 refreshes like halftone.
+  Rig other(640, 480, 640, 480);
+  other.connect(1, 3, 240, 240);
+  other.app.deviceSlots[1].active = 0;
+  other.frame(2);
+  EXPECT_EQ(other.state().frameCounter, 2u);
+  EXPECT_TRUE(other.sent(1).empty());
+}
+
+TEST(ProduceFrame, AFailedRefreshClearsSourceReadyButTheFrameGoesOn) {
+  Rig rig(640, 480, 640, 480);
+  rig.connect(0, 0);
+  rig.source->result = -2;
+  rig.app.changeList->add({0, 0, 16, 16});
+  rig.frame();
+  EXPECT_EQ(rig.app.sourceReady, 0);
+  EXPECT_EQ(rig.state().frameCounter, 1u);
+  EXPECT_EQ(rig.sent(0).size(), 16u * 57);
+  EXPECT_EQ(rig.app.changeList->count(), 0u);
+}
+
+TEST(ProduceFrame, PixelsThatCannotBeLockedDropTheFramesChanges) {
+  Rig rig(640, 480, 640, 480);
+  rig.connect(0, 0);
+  ASSERT_NE(rig.source->image.lockPixels(), nullptr);  // lent out elsewhere
+  rig.source->pending = {{0, 0, 640, 480}};
+  rig.frame();
+  EXPECT_EQ(rig.state().frameCounter, 1u);
+  EXPECT_TRUE(rig.sent(0).empty());
+  EXPECT_EQ(rig.app.changeList->count(), 0u);
+  EXPECT_EQ(rig.source->image.unlockPixels(), 0);  // the frame left the other loan alone
+
+  Rig blank(640, 480, 0, 0);  // a source without an image yet
+  blank.connect(0, 0);
+  blank.source->pending = {{0, 0, 640, 480}};
+  blank.frame();
+  EXPECT_TRUE(blank.sent(0).empty());
+  EXPECT_EQ(blank.app.changeList->count(), 0u);
+}
+
+TEST(ProduceFrame, ChangesOutsideTheAreaStillWidenTheLinesSent) {
+  Rig rig(640, 480, 640, 480);
+  rig.connect(0, 0, 200, 100);
+  rig.source->fill(255, 255, 255);
+  rig.source->pending = {{0, 112, 192, 128}};  // left of the area, its rows 12 … 27
+  rig.frame();
+  const std::vector<uint8_t> bytes = rig.sent(0);
+  ASSERT_EQ(addressesOf(bytes).size(), 16u);
+  EXPECT_EQ(addressesOf(bytes).front(), 13);
+  for (size_t i = 3; i < 53; ++i) EXPECT_EQ(bytes[i], 0x00);  // no pixel was touched
+}
+
+TEST(ProduceFrame, AnAreaPartlyOutsideTheCaptureIsClipped) {
+  Rig rig(500, 300, 500, 300);
+  DeviceLink& link = rig.connect(0, 0, 300, 200);  // 200 × 100 of it inside the capture
+  DeviceSettings& slot = rig.app.deviceSlots[0];
+  std::fill(slot.workPixels.begin(), slot.workPixels.end(), 65280);
+  rig.source->fill(0, 0, 0);
+  rig.source->pending = {{0, 0, 500, 300}};
+  rig.frame();
+  EXPECT_EQ(slot.workPixels[0], 0);
+  EXPECT_EQ(slot.workPixels[199], 0);
+  EXPECT_EQ(slot.workPixels[200], 65280);         // beyond the clipped area: kept
+  EXPECT_EQ(slot.workPixels[400 * 100], 65280);
+  const std::vector<uint8_t> bytes = rig.sent(0);
+  // The change, on the 16-pixel grid, reaches row 304 of the capture: lines 0 … 103. Lines
+  // 0 … 99 are dark on the left and keep their bright beyond; 100 … 103 were never written.
+  ASSERT_EQ(bytes.size(), 104u * 57);
+  EXPECT_EQ(bytes[3 + 24], 0x00);
+  EXPECT_EQ(bytes[3 + 25], 0xFF);
+  EXPECT_EQ(bytes[100 * 57 + 3], 0xFF);
+  EXPECT_EQ(link.area, (comsrc::Rect{300, 200, 700, 440}));
+}
+
+TEST(ProduceFrame, AnImageSmallerThanTheDisplayIsReadOnlyAsFarAsItGoes) {
+  Rig rig(640, 480, 100, 60);
+  rig.connect(0, 0);
+  rig.source->fill(255, 255, 255);
+  rig.source->pending = {{0, 0, 640, 480}};
+  rig.frame();
+  EXPECT_EQ(rig.state().captureWidth, 100);
+  EXPECT_EQ(rig.state().captureHeight, 60);
+  const std::vector<uint8_t> bytes = rig.sent(0);
+  ASSERT_EQ(bytes.size(), 240u * 57);
+  EXPECT_EQ(bytes[3 + 12], 0x0F);  // pixels 96 … 99 bright, 100 … 103 never written
+  EXPECT_EQ(bytes[60 * 57 + 3], 0x00);
+}
+
+TEST(ProduceFrame, EachDeviceGetsItsOwnAreaAndABlockThatDoesNotFitIsDropped) {
+  Rig rig(640, 480, 640, 480);
+  rig.source->fill(255, 255, 255, {0, 0, 320, 480});  // left half white
+  rig.connect(0, 0, 0, 0);
+  rig.connect(1, 0, 240, 240, 1000);  // a ring too small for its block
+  rig.rings[1] = 1000;
+  rig.connect(2, 0, 240, 0);
+  rig.app.deviceSlots[2].portOk = 0;  // its port did not open
+  rig.source->pending = {{0, 0, 640, 480}};
+  rig.frame();
+  const std::vector<uint8_t> first = rig.sent(0);
+  ASSERT_EQ(first.size(), 240u * 57);
+  EXPECT_EQ(first[3 + 39], 0xFF);  // pixels 312 … 319
+  EXPECT_EQ(first[3 + 40], 0x00);
+  EXPECT_TRUE(rig.sent(1).empty());
+  EXPECT_TRUE(rig.sent(2).empty());
+}
+
+TEST(ProduceFrame, WorkingPixelsThatCannotHoldAPanelAreLeftAlone) {
+  for (int32_t stride : {0, 399, 401}) {
+    Rig rig(640, 480, 640, 480);
+    rig.connect(0, 1);
+    DeviceSettings& slot = rig.app.deviceSlots[0];
+    slot.workStride = stride;
+    std::fill(slot.workPixels.begin(), slot.workPixels.end(), 7);
+    rig.source->pending = {{0, 0, 640, 480}};
+    rig.frame();
+    EXPECT_TRUE(rig.sent(0).empty()) << stride;
+    EXPECT_EQ(slot.workPixels.back(), 7) << stride;
+  }
+}
+
+}  // namespace

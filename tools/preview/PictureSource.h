@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "comsrc/DIBitmap.h"
+#include "source/DeviceMediator.h"
+#include "tools/common/PngFile.h"
+
+namespace comsrc {
+class RectList;
+}
+
+// A picture that stands in for the screen: its first refresh reports the whole picture as
+// changed, as a first capture does; every later one reports nothing, as a still screen does.
+class PictureSource : public DeviceMediator {
+ public:
+  PictureSource(comsrc::RectList& changes) : changeList(changes) {}
+
+  // Copies the picture into the source's 32-bit image; false when there is no memory for it.
+  bool load(const vltools::PngPicture& picture);
+
+  int32_t refresh() override;
+  comsrc::DIBitmap* bitmap() override { return image.get(); }
+
+ private:
+  comsrc::RectList& changeList;
+  std::unique_ptr<comsrc::DIBitmap> image;
+  int32_t refreshes = 0;
+};
