@@ -1,16 +1,33 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "comsrc/Rect.h"
 
+// The platform's screen context, opaque to portable code: a display device context on
+// Windows, an X display connection with its root window on X11.
+struct ScreenContext;
+
 // Owns the screen context of one display and that display's desktop rectangle.
-// (The platform handle and open/close come with the screen-source adapters.)
 class HDCAcquirer {
  public:
-  virtual ~HDCAcquirer() = default;
-  comsrc::Rect* rect() { return &displayRect; }
+  // No device name means the whole desktop. On X11 a device name is an X display name.
+  explicit HDCAcquirer(const char* deviceName = nullptr);
+  virtual ~HDCAcquirer();
+  HDCAcquirer(const HDCAcquirer&) = delete;
+  HDCAcquirer& operator=(const HDCAcquirer&) = delete;
+
+  // Closes the current context first; 0 when a new one was obtained, -1 otherwise.
+  virtual int32_t open();
+  virtual int32_t close();
+  virtual comsrc::Rect* rect() { return &displayRect; }
+  // Never opens by itself; null while closed.
+  virtual ScreenContext* hdc() { return dc; }
 
  protected:
+  bool hasDeviceName = false;
+  std::string deviceName;
+  ScreenContext* dc = nullptr;  // owned; freed by close
   comsrc::Rect displayRect;
 };

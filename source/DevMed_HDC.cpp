@@ -1,0 +1,87 @@
+#include "source/DevMed_HDC.h"
+
+#include "comsrc/Bitmap.h"
+#include "comsrc/DIBitmap.h"
+#include "comsrc/RectList.h"
+#include "source/HDCAcquirer.h"
+#include "source/ScreenCapture.h"
+#include "source/TileCompare.h"
+
+DevMed_HDC::DevMed_HDC(HDCAcquirer& screen, comsrc::RectList& changes, const comsrc::Rect& area)
+    : DevMed_HDC(screen, changes, area, makeScreenCapture(), comsrc::systemPerfCounter()) {}
+
+DevMed_HDC::DevMed_HDC(HDCAcquirer& screen, comsrc::RectList& changes, const comsrc::Rect& area,
+                       std::unique_ptr<ScreenCapture> platform, comsrc::PerfCounter& counter)
+    : acquirer(&screen), rectList(&changes), capture(std::move(platform)), clock(1000.0, counter), captureRect_(area) {
+  kindCode = kKind;
+}
+
+DevMed_HDC::~DevMed_HDC() {
+  scratch.reset();
+  current.reset();
+  baseline.reset();
+  compatBitmap.reset();
+}
+
+int32_t DevMed_HDC::refresh() {
+  // A difference, not a sum: the millisecond reading wraps every 49.7 days.
+  if (clock.read() - lastCaptureMs < kCaptureSpacingMs) return 0;
+
+  ScreenContext* screen = acquirer->hdc();
+  if (!screen) {
+    acquirer->open();
+    screen = acquirer->hdc();
+    if (!screen) return -2;
+  }
+  if (!capture) return -1;
+
+  bool first = false;
+  if (!current) {
+    const int32_t w = captureRect_.width(), h = captureRect_.height();
+    current = capture->createCaptureBitmap(screen, w, h);
+    if (current) scratch = capture->createCaptureBitmap(screen, w, h);
+    if (scratch) baseline = capture->createCaptureBitmap(screen, w, h);
+    if (!baseline || capture->createCompatBitmap(screen, w, h, compatBitmap) != 0) {
+      compatBitmap.reset();
+      baseline.reset();
+      scratch.reset();
+      current.reset();
+      return -1;
+    }
+    first = true;
+  }
+
+  capture->blitFromScreen(*scratch, screen, captureRect_.left, captureRect_.top, rasterOp);
+  const int32_t result = first ? firstCapture() : compareCaptures();
+  std::swap(scratch, current);
+  lastCaptureMs = clock.read();
+  return result;
+}
+
+int32_t DevMed_HDC::firstCapture() {
+  comsrc::DrawingContext* to = baseline->lockContext();
+  comsrc::DrawingContext* from = scratch->lockContext();
+  if (to && from) to->blit(0, 0, baseline->getWidth(), baseline->getHeight(), from, 0, 0);
+  if (from) scratch->unlockContext(from);
+  if (to) baseline->unlockContext(to);
+  rectList->add(comsrc::Rect{0, 0, scratch->getWidth(), scratch->getHeight()});
+  return 1;
+}
+
+int32_t DevMed_HDC::compareCaptures() {
+  uint8_t* before = baseline->lockPixels();
+  const uint8_t* after = scratch->lockPixels();
+  int32_t added;
+  if (before && after) {
+    compareParity ^= 1;
+    added = compareTiles(before, baseline->getStride(), after, scratch->getStride(), scratch->getWidth(),
+                         scratch->getHeight(), compareParity, *rectList);
+  } else {
+    // Pixels lent out elsewhere cannot be compared; report everything rather than lose a change.
+    rectList->add(comsrc::Rect{0, 0, scratch->getWidth(), scratch->getHeight()});
+    added = 1;
+  }
+  if (after) scratch->unlockPixels();
+  if (before) baseline->unlockPixels();
+  return added;
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "comsrc/QPClock.h"
+#include "comsrc/Rect.h"
+#include "source/DeviceMediator.h"
+
+namespace comsrc {
+class Bitmap;
+class RectList;
+}  // namespace comsrc
+class HDCAcquirer;
+class ScreenCapture;
+
+// The main-screen mirror: blits a rectangle of the screen into a 32-bit bitmap at most every
+// 40 ms and reports what changed, found in 32 × 32 tiles. Each comparison looks at half of the
+// pixel pairs, alternating. Captures are compared with a baseline that holds what has been
+// reported, not with the previous capture, so that a change one comparison skips is still
+// there for the next one to find.
+class DevMed_HDC : public DeviceMediator {
+ public:
+  static constexpr int32_t kKind = 1;
+  static constexpr uint32_t kSrcCopy = 0x00CC0020;
+  static constexpr uint32_t kCaptureSpacingMs = 40;
+
+  // Reads `acquirer` (the main display) and reports into `rectList` (the change list); uses
+  // neither beyond that, and both must outlive the source.
+  DevMed_HDC(HDCAcquirer& acquirer, comsrc::RectList& rectList, const comsrc::Rect& captureRect);
+  // The same with the platform's capture and counter replaced (tests, benchmarks).
+  DevMed_HDC(HDCAcquirer& acquirer, comsrc::RectList& rectList, const comsrc::Rect& captureRect,
+             std::unique_ptr<ScreenCapture> capture, comsrc::PerfCounter& counter);
+  ~DevMed_HDC() override;
+
+  int32_t prepare() override { return 0; }
+  // Rectangles added (0 when nothing changed or within 40 ms of the last capture); -1 when a
+  // bitmap could not be made, -2 when there is no screen context even after reopening it.
+  int32_t refresh() override;
+  comsrc::DIBitmap* bitmap() override { return current.get(); }
+
+  virtual comsrc::Rect* captureRect() { return &captureRect_; }
+  virtual void setRasterOp(uint32_t code) { rasterOp = code; }
+
+  // Which half of the pixel pairs the next comparison looks at (flips before each one).
+  uint32_t parity() const { return compareParity; }
+
+ protected:
+  int32_t firstCapture();
+  int32_t compareCaptures();
+
+  HDCAcquirer* acquirer;
+  comsrc::RectList* rectList;
+  std::unique_ptr<ScreenCapture> capture;
+  std::unique_ptr<comsrc::DIBitmap> scratch;   // receives the next capture
+  std::unique_ptr<comsrc::DIBitmap> current;   // the newest capture
+  std::unique_ptr<comsrc::DIBitmap> baseline;  // the image as reported so far
+  std::unique_ptr<comsrc::Bitmap> compatBitmap;
+  comsrc::QPClock clock;
+  uint32_t lastCaptureMs = 0;
+  comsrc::Rect captureRect_;
+  uint32_t rasterOp = kSrcCopy;
+  uint32_t compareParity = 0;
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+namespace comsrc {
+class Bitmap;
+class DIBitmap;
+}  // namespace comsrc
+struct ScreenContext;
+
+// What the GDI screen source needs from the platform: 32-bit bitmaps a screen blit can land
+// in, the bitmap compatible with the screen, and the blit itself.
+class ScreenCapture {
+ public:
+  virtual ~ScreenCapture() = default;
+
+  // A created 32-bit bitmap of width × height for this screen, or null.
+  virtual std::unique_ptr<comsrc::DIBitmap> createCaptureBitmap(ScreenContext* screen, int32_t width,
+                                                                 int32_t height) = 0;
+  // 0 on success, negative on failure; `out` may stay empty where the platform has no such bitmap.
+  virtual int32_t createCompatBitmap(ScreenContext* screen, int32_t width, int32_t height,
+                                     std::unique_ptr<comsrc::Bitmap>& out) = 0;
+  // Copies the screen area at (srcX, srcY) of the target's size into a bitmap made by
+  // createCaptureBitmap.
+  virtual void blitFromScreen(comsrc::DIBitmap& target, ScreenContext* screen, int32_t srcX, int32_t srcY,
+                              uint32_t rasterOp) = 0;
+};
+
+// The capture of this platform (ScreenCapture_Win32.cpp, ScreenCapture_X11.cpp).
+std::unique_ptr<ScreenCapture> makeScreenCapture();

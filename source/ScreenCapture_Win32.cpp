@@ -1,0 +1,42 @@
+#include <new>
+
+#include "comsrc/DIBitmap_Win32.h"
+#include "comsrc/DrawingContext_GDIBitmap_Win32.h"
+#include "comsrc/GDIBitmap_Win32.h"
+#include "source/ScreenCapture.h"
+#include "source/ScreenContext_Win32.h"
+
+namespace {
+
+class ScreenCapture_Win32 : public ScreenCapture {
+ public:
+  std::unique_ptr<comsrc::DIBitmap> createCaptureBitmap(ScreenContext*, int32_t width, int32_t height) override {
+    std::unique_ptr<comsrc::DIBitmap_Win32> b(new (std::nothrow) comsrc::DIBitmap_Win32);
+    if (!b || b->createWithDepth(width, height, 32) != 0) return nullptr;
+    return b;
+  }
+
+  int32_t createCompatBitmap(ScreenContext* screen, int32_t width, int32_t height,
+                             std::unique_ptr<comsrc::Bitmap>& out) override {
+    std::unique_ptr<comsrc::CompatBitmap> b(new (std::nothrow) comsrc::CompatBitmap);
+    if (!b || !screen || b->createCompatible(screen->dc, width, height) != 0) return -1;
+    out = std::move(b);
+    return 0;
+  }
+
+  void blitFromScreen(comsrc::DIBitmap& target, ScreenContext* screen, int32_t srcX, int32_t srcY,
+                      uint32_t rasterOp) override {
+    comsrc::DrawingContext* c = target.lockContext();
+    if (!c) return;
+    if (c->getType() == comsrc::kContextTypeGDI && screen)
+      BitBlt(static_cast<comsrc::DrawingContext_GDIBitmap*>(c)->getDC(), 0, 0, target.getWidth(), target.getHeight(),
+             screen->dc, srcX, srcY, DWORD(rasterOp));
+    target.unlockContext(c);
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<ScreenCapture> makeScreenCapture() {
+  return std::unique_ptr<ScreenCapture>(new (std::nothrow) ScreenCapture_Win32);
+}

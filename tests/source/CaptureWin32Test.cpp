@@ -1,0 +1,150 @@
+// The GDI screen source under Wine. Wine's screen holds only Wine's own windows, so the
+// picture is drawn by a window of this test.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+#include "SourceFakes.h"
+#include "source/DevMed_HDC.h"
+#include "source/HDCAcquirer.h"
+#include "source/ScreenContext_Win32.h"
+
+using comsrc::Rect;
+
+namespace {
+
+struct Fill {
+  RECT r;
+  COLORREF colour;
+};
+std::vector<Fill> picture;
+
+LRESULT CALLBACK paintPicture(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_ERASEBKGND) return 1;
+  if (msg == WM_PAINT) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    for (const Fill& f : picture) {
+      HBRUSH b = CreateSolidBrush(f.colour);
+      FillRect(dc, &f.r, b);
+      DeleteObject(b);
+    }
+    EndPaint(hwnd, &ps);
+    return 0;
+  }
+  return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+void pump(HWND hwnd) {
+  InvalidateRect(hwnd, nullptr, FALSE);
+  UpdateWindow(hwnd);
+  for (int i = 0; i < 20; ++i) {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    Sleep(10);
+  }
+  GdiFlush();
+}
+
+class PictureWindow {
+ public:
+  PictureWindow() {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = paintPicture;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "VlCapturePicture";
+    RegisterClassA(&wc);
+    hwnd = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "VlCapturePicture", "", WS_POPUP | WS_VISIBLE, 0, 0, 640,
+                           480, nullptr, nullptr, wc.hInstance, nullptr);
+    pump(hwnd);
+  }
+  ~PictureWindow() { DestroyWindow(hwnd); }
+  void add(int x, int y, int w, int h, COLORREF c) {
+    picture.push_back(Fill{RECT{x, y, x + w, y + h}, c});
+    pump(hwnd);
+  }
+  HWND hwnd;
+};
+
+uint32_t pixelAt(comsrc::DIBitmap& b, int x, int y) {
+  uint32_t v;
+  std::memcpy(&v, b.getPixels() + ptrdiff_t{y} * b.getStride() + 4 * x, 4);
+  return v & 0xFFFFFF;
+}
+
+}  // namespace
+
+TEST(HDCAcquirerWin32, OpensTheDesktopOnceAndClosesIt) {
+  HDCAcquirer acquirer;
+  EXPECT_EQ(acquirer.hdc(), nullptr);
+  ASSERT_EQ(acquirer.open(), 0);
+  ASSERT_NE(acquirer.hdc(), nullptr);
+  HDC first = acquirer.hdc()->dc;
+  EXPECT_EQ(GetObjectType(first), DWORD(OBJ_DC));
+  ASSERT_EQ(acquirer.open(), 0);
+  HDC second = acquirer.hdc()->dc;
+  EXPECT_TRUE(second == first || GetObjectType(first) == 0);
+  EXPECT_EQ(GetDeviceCaps(second, HORZRES), GetSystemMetrics(SM_CXSCREEN));
+  EXPECT_EQ(acquirer.close(), 0);
+  EXPECT_EQ(acquirer.hdc(), nullptr);
+  EXPECT_EQ(GetObjectType(second), 0u);
+}
+
+TEST(CaptureWin32, MirrorReportsTheFirstImageWholeThenTheDrawnTiles) {
+  picture = {{RECT{0, 0, 640, 480}, RGB(0x20, 0x20, 0x20)}};
+  for (int x = 0; x < 640; x += 40) picture.push_back({RECT{x, 0, x + 20, 240}, RGB(x / 3, 255 - x / 3, 90)});
+  PictureWindow window;
+
+  HDCAcquirer acquirer;
+  ASSERT_EQ(acquirer.open(), 0);
+  vltest::FakeCounter counter;
+  vltest::RecordingList list;
+  DevMed_HDC source(acquirer, list, Rect{0, 0, 640, 480});
+  // The platform capture, with the test's counter.
+  DevMed_HDC timed(acquirer, list, Rect{0, 0, 640, 480}, makeScreenCapture(), counter);
+  EXPECT_EQ(source.kind(), 1);
+
+  ASSERT_EQ(timed.refresh(), 1);
+  ASSERT_EQ(list.added.size(), 1u);
+  EXPECT_EQ(list.added[0], (Rect{0, 0, 640, 480}));
+  comsrc::DIBitmap* image = timed.bitmap();
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(image->getStride(), -2560);
+  EXPECT_EQ(pixelAt(*image, 45, 10), uint32_t((40 / 3) << 16 | (255 - 40 / 3) << 8 | 90));
+  EXPECT_EQ(pixelAt(*image, 30, 10), 0x202020u);
+  EXPECT_EQ(pixelAt(*image, 639, 479), 0x202020u);
+
+  auto later = [&] {
+    counter.advanceMs(40);
+    list.added.clear();
+    return timed.refresh();
+  };
+  EXPECT_EQ(later(), 0);
+  EXPECT_EQ(later(), 0);
+
+  window.add(100, 50, 70, 40, RGB(255, 255, 255));
+  EXPECT_EQ(later(), 2);
+  ASSERT_EQ(list.added.size(), 2u);
+  EXPECT_EQ(list.added[0], (Rect{96, 32, 192, 64}));
+  EXPECT_EQ(list.added[1], (Rect{96, 64, 192, 96}));
+  EXPECT_EQ(pixelAt(*timed.bitmap(), 169, 89), 0xFFFFFFu);
+  EXPECT_EQ(later(), 0);
+
+  const uint32_t next = timed.parity() ^ 1;
+  const int y = 200 + int(next);
+  const int x = 322;
+  window.add(x, y, 1, 1, RGB(0, 0, 255));
+  EXPECT_EQ(later(), 0);
+  EXPECT_EQ(later(), 1);
+  ASSERT_EQ(list.added.size(), 1u);
+  EXPECT_EQ(list.added[0], (Rect{320, 192, 352, 224}));
+  EXPECT_EQ(pixelAt(*timed.bitmap(), x, y), 0x0000FFu);
+  EXPECT_EQ(later(), 0);
+
+  // The desktop context gone: the source opens it again by itself.
+  acquirer.close();
+  EXPECT_EQ(later(), 0);
+  EXPECT_NE(acquirer.hdc(), nullptr);
+}

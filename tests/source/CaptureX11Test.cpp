@@ -1,0 +1,248 @@
+// The X11 screen source against a real X server: the acquirer, the capture bitmap on both
+// transfer paths, and DevMed_HDC on pictures drawn by an X client.
+// GoogleTest before Xlib, whose macros (None, Bool) would break it.
+#include <gtest/gtest.h>
+// (keep)
+#include <X11/Xlib.h>
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "SourceFakes.h"
+#include "XServer_X11.h"
+#include "comsrc/DIBitmap_X11.h"
+#include "source/DevMed_HDC.h"
+#include "source/HDCAcquirer.h"
+#include "source/ScreenCapture_X11.h"
+#include "source/ScreenContext_X11.h"
+
+using comsrc::Rect;
+
+namespace {
+
+vltest::XServer& server() {
+  static vltest::XServer s("800x600x24");
+  return s;
+}
+
+int openSockets() {
+  int n = 0;
+  DIR* d = opendir("/proc/self/fd");
+  if (!d) return -1;
+  while (dirent* e = readdir(d)) {
+    struct stat st;
+    if (fstatat(dirfd(d), e->d_name, &st, 0) == 0 && S_ISSOCK(st.st_mode)) ++n;
+  }
+  closedir(d);
+  return n;
+}
+
+// A second client that draws on the root window.
+class Painter {
+ public:
+  explicit Painter(const std::string& name) : d(XOpenDisplay(name.c_str())) {
+    if (d) gc = XCreateGC(d, DefaultRootWindow(d), 0, nullptr);
+  }
+  ~Painter() {
+    if (d) {
+      XFreeGC(d, gc);
+      XCloseDisplay(d);
+    }
+  }
+  void fill(int x, int y, int w, int h, unsigned long rgb) {
+    XSetForeground(d, gc, rgb);
+    XFillRectangle(d, DefaultRootWindow(d), gc, x, y, unsigned(w), unsigned(h));
+    XSync(d, False);
+  }
+  void point(int x, int y, unsigned long rgb) { fill(x, y, 1, 1, rgb); }
+  // A picture with structure everywhere: stripes of colour and a grey ramp.
+  void picture(int w, int h) {
+    fill(0, 0, w, h, 0x000000);
+    for (int x = 0; x < w; x += 8) fill(x, 0, 4, h / 2, (unsigned long)(x * 997) & 0xFFFFFF);
+    for (int x = 0; x < w; ++x) fill(x, h / 2, 1, h - h / 2, (unsigned long)(x % 256) * 0x010101);
+  }
+
+  Display* d = nullptr;
+  GC gc{};
+};
+
+uint32_t pixelAt(comsrc::DIBitmap& b, int x, int y) {
+  uint32_t v;
+  std::memcpy(&v, b.getPixels() + ptrdiff_t{y} * b.getStride() + 4 * x, 4);
+  return v & 0xFFFFFF;
+}
+
+class CaptureX11 : public testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server().ok()) << "Xvfb did not start";
+    acquirer = std::make_unique<HDCAcquirer>(server().name().c_str());
+    ASSERT_EQ(acquirer->open(), 0);
+  }
+  bool shm() const { return GetParam(); }
+  std::unique_ptr<HDCAcquirer> acquirer;
+};
+
+}  // namespace
+
+TEST(HDCAcquirerX11, OpensTheNamedDisplayAndReopensWithoutLeaking) {
+  ASSERT_TRUE(server().ok());
+  HDCAcquirer acquirer(server().name().c_str());
+  EXPECT_EQ(acquirer.hdc(), nullptr);
+  EXPECT_EQ(*acquirer.rect(), Rect{});
+  const int before = openSockets();
+  ASSERT_EQ(acquirer.open(), 0);
+  ASSERT_NE(acquirer.hdc(), nullptr);
+  EXPECT_EQ(acquirer.hdc()->width, 800);
+  EXPECT_EQ(acquirer.hdc()->height, 600);
+  ASSERT_EQ(acquirer.open(), 0);
+  EXPECT_EQ(openSockets(), before + 1);
+  EXPECT_EQ(acquirer.close(), 0);
+  EXPECT_EQ(acquirer.hdc(), nullptr);
+  EXPECT_EQ(openSockets(), before);
+
+  HDCAcquirer nowhere(":987");
+  EXPECT_EQ(nowhere.open(), -1);
+  EXPECT_EQ(nowhere.hdc(), nullptr);
+}
+
+TEST(HDCAcquirerX11, BitmapsKeepTheConnectionPastClose) {
+  ASSERT_TRUE(server().ok());
+  HDCAcquirer acquirer(server().name().c_str());
+  ASSERT_EQ(acquirer.open(), 0);
+  comsrc::DIBitmap_X11 bitmap(acquirer.hdc());
+  ASSERT_EQ(bitmap.create(16, 16), 0);
+  acquirer.close();
+  EXPECT_EQ(bitmap.capture(0, 0), 0);
+}
+
+TEST_P(CaptureX11, BitmapLayoutAndLocks) {
+  comsrc::DIBitmap_X11 b(acquirer->hdc(), shm());
+  EXPECT_EQ(b.getKind(), comsrc::kBitmapKindDIBX11);
+  EXPECT_EQ(b.lockPixels(), nullptr);
+  EXPECT_EQ(b.lockContext(), nullptr);
+  EXPECT_EQ(b.createWithDepth(401, 240, 24), -1);
+  EXPECT_EQ(b.createWithDepth(0, 240, 32), -10);
+  ASSERT_EQ(b.createWithDepth(401, 240, 32), 0);
+  EXPECT_EQ(b.usesSharedMemory(), shm());
+  EXPECT_EQ(b.getWidth(), 401);
+  EXPECT_EQ(b.getHeight(), 240);
+  EXPECT_EQ(b.getStride(), 1604);
+  EXPECT_EQ(b.getBitsPerPixel(), 32);
+  EXPECT_EQ(b.create(10, 10), -1);
+  uint8_t* p = b.lockPixels();
+  ASSERT_EQ(p, b.getPixels());
+  EXPECT_EQ(p[0] | p[1604 * 239 + 1600], 0);  // cleared
+  EXPECT_EQ(b.lockPixels(), nullptr);
+  EXPECT_EQ(b.lockContext(), nullptr);
+  EXPECT_EQ(b.unlockPixels(), 0);
+  EXPECT_EQ(b.unlockPixels(), -1);
+  comsrc::DrawingContext* c = b.lockContext();
+  ASSERT_NE(c, nullptr);
+  EXPECT_NE(b.lockPixels(), nullptr);  // the pixel lock ignores the context lock
+  EXPECT_EQ(b.unlockPixels(), 0);
+  EXPECT_EQ(b.unlockContext(c), 0);
+}
+
+TEST_P(CaptureX11, CapturesWhatAClientDrewInBlueGreenRedOrder) {
+  Painter painter(server().name());
+  ASSERT_NE(painter.d, nullptr);
+  painter.fill(0, 0, 800, 600, 0x000000);
+  painter.fill(100, 50, 30, 20, 0xFF0000);
+  painter.fill(130, 50, 30, 20, 0x00FF00);
+  painter.fill(160, 50, 30, 20, 0x123456);
+  comsrc::DIBitmap_X11 b(acquirer->hdc(), shm());
+  ASSERT_EQ(b.create(120, 40), 0);
+  ASSERT_EQ(b.capture(90, 40), 0);
+  const uint8_t* red = b.getPixels() + 10 * b.getStride() + 10 * 4;
+  EXPECT_EQ(red[0], 0);
+  EXPECT_EQ(red[1], 0);
+  EXPECT_EQ(red[2], 0xFF);
+  EXPECT_EQ(pixelAt(b, 40, 10), 0x00FF00u);
+  EXPECT_EQ(pixelAt(b, 70, 29), 0x123456u);
+  EXPECT_EQ(pixelAt(b, 9, 10), 0u);
+  EXPECT_EQ(pixelAt(b, 100, 30), 0u);
+}
+
+TEST_P(CaptureX11, PartOutsideTheScreenKeepsItsPixels) {
+  Painter painter(server().name());
+  painter.fill(0, 0, 800, 600, 0x808080);
+  comsrc::DIBitmap_X11 b(acquirer->hdc(), shm());
+  ASSERT_EQ(b.create(64, 64), 0);
+  EXPECT_EQ(b.capture(780, 590), 0);
+  EXPECT_EQ(pixelAt(b, 19, 9), 0x808080u);
+  EXPECT_EQ(pixelAt(b, 20, 9), 0u);
+  EXPECT_EQ(pixelAt(b, 19, 10), 0u);
+  EXPECT_EQ(b.capture(900, 700), 0);
+  EXPECT_EQ(b.capture(-10, -10), 0);
+  EXPECT_EQ(pixelAt(b, 10, 10), 0x808080u);
+}
+
+TEST_P(CaptureX11, MirrorReportsTheFirstImageWholeThenTheDrawnTiles) {
+  Painter painter(server().name());
+  painter.picture(800, 600);
+  vltest::FakeCounter counter;
+  vltest::RecordingList list;
+  DevMed_HDC source(*acquirer, list, Rect{0, 0, 640, 480}, makeScreenCapture_X11(shm()), counter);
+  ASSERT_EQ(source.refresh(), 1);
+  ASSERT_EQ(list.added.size(), 1u);
+  EXPECT_EQ(list.added[0], (Rect{0, 0, 640, 480}));
+  comsrc::DIBitmap* image = source.bitmap();
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(pixelAt(*image, 8, 10), (8ul * 997) & 0xFFFFFF);
+  EXPECT_EQ(pixelAt(*image, 300, 400), 300u % 256 * 0x010101);
+
+  auto later = [&] {
+    counter.advanceMs(40);
+    list.added.clear();
+    return source.refresh();
+  };
+  EXPECT_EQ(later(), 0);
+  EXPECT_EQ(later(), 0);
+  EXPECT_TRUE(list.added.empty());
+
+  // A solid rectangle changes every pair of its tiles: the first refresh finds it.
+  painter.fill(100, 50, 70, 40, 0xFFFFFF);
+  EXPECT_EQ(later(), 2);
+  ASSERT_EQ(list.added.size(), 2u);
+  EXPECT_EQ(list.added[0], (Rect{96, 32, 192, 64}));
+  EXPECT_EQ(list.added[1], (Rect{96, 64, 192, 96}));
+  EXPECT_EQ(pixelAt(*source.bitmap(), 169, 89), 0xFFFFFFu);
+  EXPECT_EQ(later(), 0);
+
+  // One pixel in a pair the next comparison skips: the one after finds it.
+  const uint32_t next = source.parity() ^ 1;
+  const int y = 200 + int(next);  // row 8 or 9 of its tile: starts at pair (next + row) mod 2
+  const int x = 322;              // pair 1 of its tile: skipped when the row starts at pair 0
+  painter.point(x, y, 0x0000FF);
+  EXPECT_EQ(later(), 0);
+  EXPECT_EQ(later(), 1);
+  ASSERT_EQ(list.added.size(), 1u);
+  EXPECT_EQ(list.added[0], (Rect{320, 192, 352, 224}));
+  EXPECT_EQ(pixelAt(*source.bitmap(), x, y), 0x0000FFu);
+  EXPECT_EQ(later(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Transfer, CaptureX11, testing::Values(true, false),
+                         [](const testing::TestParamInfo<bool>& i) { return i.param ? "XShm" : "XGetImage"; });
+
+TEST(CaptureX11Server, ServerWithoutSharedMemoryFallsBackToXGetImage) {
+  vltest::XServer plain("320x240x24", {"-extension", "MIT-SHM"});
+  ASSERT_TRUE(plain.ok());
+  HDCAcquirer acquirer(plain.name().c_str());
+  ASSERT_EQ(acquirer.open(), 0);
+  EXPECT_FALSE(acquirer.hdc()->shmOffered);
+  Painter painter(plain.name());
+  painter.fill(0, 0, 320, 240, 0x204060);
+  vltest::FakeCounter counter;
+  vltest::RecordingList list;
+  // Wider than the screen: the part beyond it stays black.
+  DevMed_HDC source(acquirer, list, Rect{0, 0, 640, 480}, makeScreenCapture(), counter);
+  ASSERT_EQ(source.refresh(), 1);
+  auto* image = static_cast<comsrc::DIBitmap_X11*>(source.bitmap());
+  EXPECT_FALSE(image->usesSharedMemory());
+  EXPECT_EQ(pixelAt(*image, 319, 239), 0x204060u);
+  EXPECT_EQ(pixelAt(*image, 320, 239), 0u);
+}

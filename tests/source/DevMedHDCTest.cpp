@@ -1,0 +1,270 @@
+#include <gtest/gtest.h>
+
+#include "SourceFakes.h"
+#include "comsrc/QPClock.h"
+#include "source/DevMed_HDC.h"
+
+using comsrc::Rect;
+using vltest::FakeAcquirer;
+using vltest::FakeCounter;
+using vltest::FakeScreen;
+using vltest::RecordingList;
+
+namespace {
+
+struct Rig {
+  explicit Rig(int32_t w = 128, int32_t h = 96, Rect area = {}) : shared(std::make_shared<FakeScreen::Shared>()) {
+    shared->width = w;
+    shared->height = h;
+    shared->pixels.assign(size_t(w) * size_t(h), 0x00102030);
+    if (area.isEmpty()) area = Rect{0, 0, w, h};
+    source = std::make_unique<DevMed_HDC>(acquirer, list, area, std::make_unique<FakeScreen>(shared), counter);
+  }
+  // The next refresh 40 ms on.
+  int32_t refreshLater() {
+    counter.advanceMs(40);
+    list.added.clear();
+    return source->refresh();
+  }
+  uint32_t pixel(int32_t x, int32_t y) {
+    comsrc::DIBitmap* b = source->bitmap();
+    uint32_t v = 0;
+    std::memcpy(&v, b->getPixels() + ptrdiff_t{y} * b->getStride() + 4 * x, 4);
+    return v;
+  }
+
+  std::shared_ptr<FakeScreen::Shared> shared;
+  FakeCounter counter;
+  FakeAcquirer acquirer;
+  RecordingList list;
+  std::unique_ptr<DevMed_HDC> source;
+};
+
+}  // namespace
+
+TEST(QPClock, MillisecondsFromTheCounter) {
+  FakeCounter counter;
+  comsrc::QPClock clock(1000.0, counter);
+  EXPECT_EQ(clock.frequency, 1000000);
+  EXPECT_DOUBLE_EQ(clock.ticksPerUnit, 1000.0);
+  counter.count = 2500999;  // truncated toward zero
+  EXPECT_EQ(clock.read(), 2500u);
+  counter.count = ((int64_t{1} << 32) + 7) * 1000;  // the low 32 bits of the milliseconds
+  EXPECT_EQ(clock.read(), 7u);
+}
+
+TEST(QPClock, UnreadableCounterReadsZero) {
+  FakeCounter counter;
+  counter.readable = false;
+  comsrc::QPClock clock(1000.0, counter);
+  EXPECT_EQ(clock.frequency, 0x7FFFFFFF);
+  counter.readable = true;  // a counter that comes back later still cannot be converted
+  EXPECT_EQ(clock.read(), 0u);
+}
+
+TEST(QPClock, SystemCounterAdvances) {
+  comsrc::QPClock clock(1000.0);
+  ASSERT_GT(clock.frequency, 0);
+  ASSERT_NE(clock.frequency, 0x7FFFFFFF);
+  const uint32_t a = clock.read();
+  uint32_t b = a;
+  for (int i = 0; i < 200000000 && b == a; ++i) b = clock.read();
+  // Milliseconds: the first change is one step, unless the thread was descheduled meanwhile.
+  EXPECT_GE(b - a, 1u);
+  EXPECT_LT(b - a, 1000u);
+}
+
+TEST(DevMedHDC, ConstructionAndFirstRefreshReportsTheWholeImage) {
+  Rig rig(128, 96);
+  EXPECT_EQ(rig.source->kind(), 1);
+  EXPECT_EQ(rig.source->prepare(), 0);
+  EXPECT_EQ(*rig.source->captureRect(), (Rect{0, 0, 128, 96}));
+  EXPECT_EQ(rig.source->bitmap(), nullptr);
+  rig.shared->at(5, 7) = 0x00ABCDEF;
+
+  EXPECT_EQ(rig.source->refresh(), 1);
+  ASSERT_EQ(rig.list.added.size(), 1u);
+  EXPECT_EQ(rig.list.added[0], (Rect{0, 0, 128, 96}));
+  EXPECT_EQ(rig.acquirer.opens, 1);
+  EXPECT_EQ(rig.shared->lastRasterOp, 0x00CC0020u);
+  ASSERT_NE(rig.source->bitmap(), nullptr);
+  EXPECT_EQ(rig.source->bitmap()->getWidth(), 128);
+  EXPECT_EQ(rig.source->bitmap()->getHeight(), 96);
+  EXPECT_EQ(rig.pixel(5, 7), 0x00ABCDEFu);
+  EXPECT_EQ(rig.pixel(6, 7), 0x00102030u);
+}
+
+TEST(DevMedHDC, CaptureRectangleOriginAndRasterOpReachTheBlit) {
+  Rig rig(128, 96, Rect{32, 16, 96, 80});
+  rig.shared->at(32, 16) = 0x00000001;
+  rig.shared->at(95, 79) = 0x00000002;
+  rig.source->setRasterOp(0x00330008);
+  EXPECT_EQ(rig.source->refresh(), 1);
+  EXPECT_EQ(rig.shared->lastRasterOp, 0x00330008u);
+  EXPECT_EQ(rig.list.added[0], (Rect{0, 0, 64, 64}));
+  EXPECT_EQ(rig.pixel(0, 0), 1u);
+  EXPECT_EQ(rig.pixel(63, 63), 2u);
+}
+
+TEST(DevMedHDC, CapturesAreAtLeast40msApart) {
+  Rig rig;
+  ASSERT_EQ(rig.source->refresh(), 1);
+  rig.shared->at(0, 0) = 0x00FFFFFF;
+  rig.shared->at(1, 1) = 0x00FFFFFF;
+  rig.counter.advanceMs(39);
+  EXPECT_EQ(rig.source->refresh(), 0);
+  EXPECT_EQ(rig.shared->blits, 1);
+  EXPECT_TRUE(rig.list.added.size() == 1);
+  rig.counter.advanceMs(1);
+  EXPECT_EQ(rig.source->refresh(), 1);
+  EXPECT_EQ(rig.shared->blits, 2);
+}
+
+TEST(DevMedHDC, GateSurvivesTheMillisecondWrap) {
+  Rig rig;
+  rig.counter.setMs((int64_t{1} << 32) - 10);
+  ASSERT_EQ(rig.source->refresh(), 1);
+  rig.counter.advanceMs(20);  // the reading is now 10
+  EXPECT_EQ(rig.source->refresh(), 0);
+  EXPECT_EQ(rig.shared->blits, 1);
+  rig.counter.advanceMs(20);
+  EXPECT_EQ(rig.source->refresh(), 0);
+  EXPECT_EQ(rig.shared->blits, 2);
+}
+
+TEST(DevMedHDC, UnreadableCounterNeverCaptures) {
+  Rig rig;
+  rig.counter.readable = false;
+  Rig broken;
+  broken.counter.readable = false;
+  broken.source = std::make_unique<DevMed_HDC>(broken.acquirer, broken.list, Rect{0, 0, 64, 64},
+                                               std::make_unique<FakeScreen>(broken.shared), broken.counter);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(broken.refreshLater(), 0);
+  EXPECT_EQ(broken.shared->blits, 0);
+  EXPECT_EQ(broken.source->bitmap(), nullptr);
+}
+
+TEST(DevMedHDC, UnchangedScreenReportsNothing) {
+  Rig rig;
+  ASSERT_EQ(rig.source->refresh(), 1);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(rig.refreshLater(), 0);
+    EXPECT_TRUE(rig.list.added.empty());
+  }
+}
+
+TEST(DevMedHDC, SinglePixelFoundByTheFirstOrSecondRefreshAsItsPairAndRowSay) {
+  const int32_t positions[][2] = {{0, 0}, {1, 0}, {2, 0}, {3, 1}, {31, 31}, {30, 2}, {64, 33}, {77, 50}, {100, 95}};
+  for (const auto& pos : positions) {
+    for (int extra = 0; extra < 2; ++extra) {  // start from either parity
+      Rig rig(128, 96);
+      ASSERT_EQ(rig.source->refresh(), 1);
+      for (int i = 0; i < extra; ++i) ASSERT_EQ(rig.refreshLater(), 0);
+      const int32_t x = pos[0], y = pos[1];
+      rig.shared->at(x, y) = 0x01102030;  // only the unused byte differs: still a change
+      const uint32_t nextParity = rig.source->parity() ^ 1;
+      const bool firstSees = ((x % 32) / 2) % 2 == int32_t((nextParity + uint32_t(y % 32)) % 2);
+      const Rect tile{x / 32 * 32, y / 32 * 32, x / 32 * 32 + 32, y / 32 * 32 + 32};
+      const int32_t first = rig.refreshLater();
+      SCOPED_TRACE(testing::Message() << "pixel " << x << "," << y << " parity " << nextParity);
+      if (firstSees) {
+        EXPECT_EQ(first, 1);
+        ASSERT_EQ(rig.list.added.size(), 1u);
+        EXPECT_EQ(rig.list.added[0], tile);
+        // The change lasts, but both images now hold it.
+        EXPECT_EQ(rig.refreshLater(), 0);
+      } else {
+        EXPECT_EQ(first, 0);
+        EXPECT_EQ(rig.refreshLater(), 1);
+        ASSERT_EQ(rig.list.added.size(), 1u);
+        EXPECT_EQ(rig.list.added[0], tile);
+      }
+    }
+  }
+}
+
+TEST(DevMedHDC, LastColumnOfAnOddWidthTileIsNeverCompared) {
+  Rig rig(45, 40);
+  ASSERT_EQ(rig.source->refresh(), 1);
+  rig.shared->at(44, 3) = 0x00FFFFFF;
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(rig.refreshLater(), 0);
+  rig.shared->at(43, 3) = 0x00FFFFFF;  // its neighbour is in a pair
+  rig.shared->at(43, 4) = 0x00FFFFFF;
+  EXPECT_EQ(rig.refreshLater(), 1);
+  EXPECT_EQ(rig.list.added[0], (Rect{32, 0, 64, 32}));
+}
+
+TEST(DevMedHDC, RunsOfChangedTilesBecomeOneRectangleEach) {
+  Rig rig(160, 96);
+  ASSERT_EQ(rig.source->refresh(), 1);
+  // A 2 × 2 block is seen whatever the parity.
+  for (int32_t tileX : {0, 32, 96})
+    for (int32_t dy = 0; dy < 2; ++dy)
+      for (int32_t dx = 0; dx < 2; ++dx) rig.shared->at(tileX + 10 + dx, 40 + dy) = 0x00FFFFFF;
+  EXPECT_EQ(rig.refreshLater(), 2);
+  ASSERT_EQ(rig.list.added.size(), 2u);
+  EXPECT_EQ(rig.list.added[0], (Rect{0, 32, 64, 64}));
+  EXPECT_EQ(rig.list.added[1], (Rect{96, 32, 128, 64}));
+}
+
+TEST(DevMedHDC, RunAtTheRightEdgeEndsAtTheNextMultipleOf32) {
+  Rig rig(100, 70);
+  ASSERT_EQ(rig.source->refresh(), 1);
+  for (int32_t dy = 0; dy < 2; ++dy)
+    for (int32_t dx = 0; dx < 2; ++dx) rig.shared->at(96 + dx, 66 + dy) = 0;
+  EXPECT_EQ(rig.refreshLater(), 1);
+  ASSERT_EQ(rig.list.added.size(), 1u);
+  EXPECT_EQ(rig.list.added[0], (Rect{96, 64, 128, 96}));
+}
+
+TEST(DevMedHDC, EveryChangedTileOfAFullChangeIsOneRunPerBand) {
+  Rig rig(128, 80);
+  ASSERT_EQ(rig.source->refresh(), 1);
+  for (auto& p : rig.shared->pixels) p = 0x00FFFFFF;
+  EXPECT_EQ(rig.refreshLater(), 3);
+  EXPECT_EQ(rig.list.added[2], (Rect{0, 64, 128, 96}));
+  EXPECT_EQ(rig.pixel(127, 79), 0x00FFFFFFu);
+}
+
+TEST(DevMedHDC, NoScreenContextEvenAfterReopenGivesMinus2) {
+  Rig rig;
+  rig.acquirer.openable = false;
+  EXPECT_EQ(rig.source->refresh(), -2);
+  EXPECT_EQ(rig.acquirer.opens, 1);
+  EXPECT_EQ(rig.shared->blits, 0);
+  EXPECT_TRUE(rig.list.added.empty());
+  rig.acquirer.openable = true;  // the source stays usable
+  EXPECT_EQ(rig.source->refresh(), 1);
+}
+
+TEST(DevMedHDC, FailedBitmapCreationLeavesNoneAndTheNextRefreshRetries) {
+  for (int failing : {0, 1}) {
+    Rig rig;
+    rig.shared->failCreationAt = failing;
+    EXPECT_EQ(rig.source->refresh(), -1);
+    EXPECT_EQ(rig.source->bitmap(), nullptr);
+    EXPECT_EQ(rig.shared->blits, 0);
+    EXPECT_EQ(rig.source->refresh(), 1);
+    EXPECT_NE(rig.source->bitmap(), nullptr);
+  }
+  Rig rig;
+  rig.shared->failCompat = true;
+  EXPECT_EQ(rig.source->refresh(), -1);
+  EXPECT_EQ(rig.source->bitmap(), nullptr);
+  Rig empty(64, 64);
+  empty.source = std::make_unique<DevMed_HDC>(empty.acquirer, empty.list, Rect{10, 10, 10, 50},
+                                              std::make_unique<FakeScreen>(empty.shared), empty.counter);
+  EXPECT_EQ(empty.source->refresh(), -1);
+}
+
+TEST(DevMedHDC, PixelsLentOutDuringACompareReportTheWholeImage) {
+  Rig rig(64, 64);
+  ASSERT_EQ(rig.source->refresh(), 1);
+  comsrc::DIBitmap* held = rig.source->bitmap();
+  ASSERT_NE(held->lockPixels(), nullptr);
+  EXPECT_EQ(rig.refreshLater(), 0);  // the held image is not written yet
+  EXPECT_EQ(rig.refreshLater(), 1);  // now it would receive the capture
+  EXPECT_EQ(rig.list.added[0], (Rect{0, 0, 64, 64}));
+  EXPECT_EQ(held->unlockPixels(), 0);
+  EXPECT_EQ(rig.refreshLater(), 0);
+}

@@ -1,0 +1,183 @@
+// The main-screen mirror from end to end: an X client draws a picture, DevMed_HDC captures
+// it, produceFrame sends it over a DeviceLink to vantela-sim on a pseudo-terminal, and the
+// simulator's panel must be what vantela-preview makes of a screenshot of the same screen.
+#include <gtest/gtest.h>
+// (Xlib after GoogleTest)
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "XServer_X11.h"
+#include "app/AppState.h"
+#include "comsrc/RectList.h"
+#include "link/DeviceLink.h"
+#include "link/LinkOpening.h"
+#include "link/PortPath_POSIX.h"
+#include "link/SimProcess_POSIX.h"
+#include "pipeline/ProduceFrame.h"
+#include "source/DevMed_HDC.h"
+#include "source/HDCAcquirer.h"
+#include "support/TempDir.h"
+#include "tools/common/PngFile.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Shapes, stripes and ramps, so that every dithering decision has something to decide.
+void drawPicture(Display* d) {
+  const Window root = DefaultRootWindow(d);
+  GC gc = XCreateGC(d, root, 0, nullptr);
+  auto fill = [&](int x, int y, int w, int h, unsigned long rgb) {
+    XSetForeground(d, gc, rgb);
+    XFillRectangle(d, root, gc, x, y, unsigned(w), unsigned(h));
+  };
+  fill(0, 0, 800, 600, 0x303030);
+  for (int x = 0; x < 400; ++x) fill(x, 0, 1, 120, (unsigned long)(x * 255 / 399) * 0x010101);
+  for (int y = 120; y < 240; y += 6) fill(0, y, 400, 3, y % 12 ? 0xE0E0E0 : 0x102040);
+  fill(40, 140, 120, 80, 0xFF0000);
+  fill(180, 140, 120, 80, 0x00FF00);
+  fill(250, 60, 60, 160, 0x0000FF);
+  XSetForeground(d, gc, 0xFFFFFF);
+  XFillArc(d, root, gc, 320, 20, 70, 70, 0, 360 * 64);
+  fill(400, 0, 400, 600, 0x808080);
+  XSync(d, False);
+  XFreeGC(d, gc);
+}
+
+bool screenshot(Display* d, const std::string& path, std::string& error) {
+  XImage* image = XGetImage(d, DefaultRootWindow(d), 0, 0, 800, 600, AllPlanes, ZPixmap);
+  if (!image) {
+    error = "XGetImage failed";
+    return false;
+  }
+  std::vector<uint8_t> bgrx(size_t(800) * 600 * 4);
+  for (int y = 0; y < 600; ++y)
+    for (int x = 0; x < 800; ++x) {
+      const unsigned long p = XGetPixel(image, x, y);
+      uint8_t* o = &bgrx[(size_t(y) * 800 + size_t(x)) * 4];
+      o[0] = uint8_t(p), o[1] = uint8_t(p >> 8), o[2] = uint8_t(p >> 16), o[3] = 0;
+    }
+  XDestroyImage(image);
+  return vltools::writePng(path, vltools::PngKind::rgb8, 800, 600, bgrx.data(), 800 * 4, error);
+}
+
+int run(const std::string& command) { return std::system(command.c_str()); }
+
+// Pixels in rows 0 … rows − 1 that differ between the simulator's panel and the preview of a
+// screenshot, and the bright pixels of the panel; -1 when a file cannot be read.
+struct Comparison {
+  long differing = -1;
+  long bright = 0;
+};
+
+Comparison compareWithPreview(Display* d, const vltest::TempDir& dir, const std::string& panelPath,
+                              const std::string& tag, int rows = 240) {
+  Comparison c;
+  std::string error;
+  const std::string shot = dir.file("screen" + tag + ".png"), preview = dir.file("preview" + tag + ".png");
+  if (!screenshot(d, shot, error) ||
+      run(std::string(VL_PREVIEW_PROGRAM) + " --settings " + dir.file("settings.ini") + " " + shot + " " + preview) != 0)
+    return c;
+  vltools::PngPicture a, b;
+  if (!vltools::readPng(panelPath, a, error) || !vltools::readPng(preview, b, error)) return c;
+  if (a.width != 400 || a.height != 240 || b.width != 400 || b.height != 240) return c;
+  c.differing = 0;
+  for (size_t i = 0; i < a.bgrx.size(); i += 4) {
+    if (long(i / 4 / 400) < rows) c.differing += a.bgrx[i] != b.bgrx[i];
+    c.bright += a.bgrx[i] > 128;
+  }
+  return c;
+}
+
+void waitUntilSent(DeviceLink& link, uint32_t empty) {
+  const auto end = std::chrono::steady_clock::now() + 10s;
+  while (link.freeSpace() != empty && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(2ms);
+  std::this_thread::sleep_for(300ms);  // the simulator reads what the terminal holds
+}
+
+}  // namespace
+
+// With the default Floyd–Steinberg dithering (1) and with the two-level threshold (0).
+class EndToEndX11 : public testing::TestWithParam<int> {};
+
+TEST_P(EndToEndX11, SimulatorPanelMatchesThePreviewOfAScreenshot) {
+  const int dither = GetParam();
+  vltest::XServer server("800x600x24");
+  ASSERT_TRUE(server.ok()) << "Xvfb did not start";
+  Display* painter = XOpenDisplay(server.name().c_str());
+  ASSERT_NE(painter, nullptr);
+  drawPicture(painter);
+
+  vltest::TempDir dir;
+  ASSERT_TRUE(vltest::TempDir::writeFile(dir.file("settings.ini"), "MO.0.DITHER=" + std::to_string(dither) + "\n"));
+  std::filesystem::create_directories(dir.file("ports"));
+  std::filesystem::create_directories(dir.file("dev"));
+  setPortLocations({dir.file("ports"), dir.file("dev")});
+  vltest::SimProcess sim;
+  const std::string com5 = dir.file("ports") + "/com5";
+  const std::string panel = dir.file("panel.png");
+  ASSERT_TRUE(sim.start({"--link", com5, "--speed", "0", "--png", panel}, com5, dir.file("sim.out")));
+
+  Comparison first, second;
+  {
+    AppState app;
+    app.deviceSlots[0].active = 1;
+    app.deviceSlots[0].port = 5;
+    app.deviceSlots[0].dither = dither;
+    ASSERT_EQ(openLinks(app), 0);
+    app.changeList = std::make_unique<comsrc::RectList>();
+    app.mainDisplay = std::make_unique<HDCAcquirer>(server.name().c_str());
+    ASSERT_EQ(app.mainDisplay->open(), 0);
+    *app.mainDisplay->rect() = comsrc::Rect{0, 0, 800, 600};
+    app.gdiSource = std::make_unique<DevMed_HDC>(*app.mainDisplay, *app.changeList, comsrc::Rect{0, 0, 640, 480});
+    app.sourceReady = 1;
+    DeviceLink& link = *app.deviceLinks[0];
+    const uint32_t empty = link.freeSpace();
+
+    // The first capture: the whole picture.
+    produceFrame(app);
+    EXPECT_EQ(app.sourceReady, 1);
+    ASSERT_NE(app.gdiSource->bitmap(), nullptr);
+    waitUntilSent(link, empty);
+    sim.signal(SIGUSR1);
+    std::this_thread::sleep_for(300ms);
+    first = compareWithPreview(painter, dir, panel, "1");
+
+    // A change: only its tiles travel, and the panel again shows the screen.
+    XSetForeground(painter, DefaultGC(painter, DefaultScreen(painter)), 0xF0F0F0);
+    XFillRectangle(painter, DefaultRootWindow(painter), DefaultGC(painter, DefaultScreen(painter)), 90, 100, 150, 70);
+    XSync(painter, False);
+    for (int frame = 0; frame < 3; ++frame) {
+      std::this_thread::sleep_for(45ms);
+      produceFrame(app);
+    }
+    waitUntilSent(link, empty);
+    for (auto& l : app.deviceLinks)
+      if (l) l->shutdown();
+  }
+  const std::string counts = sim.stop();
+  setPortLocations(defaultPortLocations());
+  // Error diffusion spreads the change's error right and down over pixels that are not sent
+  // again, so there only the lines above the changed band can match a fresh preview.
+  second = compareWithPreview(painter, dir, panel, "2", dither == 1 ? 96 : 240);
+  XCloseDisplay(painter);
+
+  EXPECT_EQ(first.differing, 0);
+  EXPECT_EQ(second.differing, 0);
+  // Pictures, not blank panels, and not the same one twice.
+  EXPECT_GT(first.bright, 400 * 240 / 10);
+  EXPECT_LT(first.bright, 400 * 240 * 9 / 10);
+  EXPECT_GT(second.bright, first.bright + 1000);
+  // All 240 lines first, then only the lines of the changed band.
+  EXPECT_EQ(counts.rfind("records ", 0), 0u) << counts;
+  const long records = std::atol(counts.c_str() + 8);
+  EXPECT_GT(records, 240);
+  EXPECT_LT(records, 240 + 160) << counts;
+}
+
+INSTANTIATE_TEST_SUITE_P(Dither, EndToEndX11, testing::Values(1, 0),
+                         [](const testing::TestParamInfo<int>& i) { return i.param ? "Diffusion" : "Threshold"; });

@@ -1,0 +1,107 @@
+#pragma once
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "comsrc/DIBitmap.h"
+#include "comsrc/QPClock.h"
+#include "comsrc/RectList.h"
+#include "source/HDCAcquirer.h"
+#include "source/ScreenCapture.h"
+
+namespace vltest {
+
+// A counter the test moves by hand; readings are in milliseconds at 1e6 counts per second.
+class FakeCounter : public comsrc::PerfCounter {
+ public:
+  bool frequency(int64_t& f) override {
+    f = 1000000;
+    return readable;
+  }
+  bool now(int64_t& c) override {
+    c = count;
+    return readable;
+  }
+  void setMs(int64_t ms) { count = ms * 1000; }
+  void advanceMs(int64_t ms) { count += ms * 1000; }
+
+  int64_t count = 1000 * 1000;
+  bool readable = true;
+};
+
+// The change list, with every rectangle a source hands it kept as given.
+class RecordingList : public comsrc::RectList {
+ public:
+  int32_t add(const comsrc::Rect& r) override {
+    added.push_back(r);
+    return RectList::add(r);
+  }
+  std::vector<comsrc::Rect> added;
+};
+
+// An acquirer whose context is a token; `openable` decides whether open succeeds.
+class FakeAcquirer : public HDCAcquirer {
+ public:
+  int32_t open() override {
+    ++opens;
+    isOpen = openable;
+    return isOpen ? 0 : -1;
+  }
+  int32_t close() override {
+    isOpen = false;
+    return 0;
+  }
+  ScreenContext* hdc() override { return isOpen ? reinterpret_cast<ScreenContext*>(&token) : nullptr; }
+
+  bool openable = true;
+  bool isOpen = false;
+  int opens = 0;
+  int token = 0;
+};
+
+// A screen held in memory (0x00RRGGBB words, top-down); capture bitmaps on the heap.
+class FakeScreen : public ScreenCapture {
+ public:
+  struct Shared {
+    int32_t width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+    int blits = 0;
+    uint32_t lastRasterOp = 0;
+    int creations = 0;
+    int failCreationAt = -1;  // the creation with this number (from 0) fails
+    bool failCompat = false;
+    uint32_t& at(int32_t x, int32_t y) { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
+  };
+
+  explicit FakeScreen(std::shared_ptr<Shared> s) : state(std::move(s)) {}
+
+  std::unique_ptr<comsrc::DIBitmap> createCaptureBitmap(ScreenContext*, int32_t w, int32_t h) override {
+    if (state->creations++ == state->failCreationAt) return nullptr;
+    auto b = std::make_unique<comsrc::DIBitmap>();
+    if (b->create(w, h) != 0) return nullptr;
+    b->clear();
+    return b;
+  }
+  int32_t createCompatBitmap(ScreenContext*, int32_t, int32_t, std::unique_ptr<comsrc::Bitmap>&) override {
+    return state->failCompat ? -2 : 0;
+  }
+  void blitFromScreen(comsrc::DIBitmap& target, ScreenContext*, int32_t srcX, int32_t srcY,
+                      uint32_t rasterOp) override {
+    ++state->blits;
+    state->lastRasterOp = rasterOp;
+    uint8_t* p = target.lockPixels();
+    if (!p) return;
+    for (int32_t y = 0; y < target.getHeight(); ++y)
+      for (int32_t x = 0; x < target.getWidth(); ++x) {
+        const int32_t sx = srcX + x, sy = srcY + y;
+        if (sx < 0 || sy < 0 || sx >= state->width || sy >= state->height) continue;
+        std::memcpy(p + ptrdiff_t{y} * target.getStride() + 4 * x, &state->at(sx, sy), 4);
+      }
+    target.unlockPixels();
+  }
+
+  std::shared_ptr<Shared> state;
+};
+
+}  // namespace vltest
