@@ -1,0 +1,136 @@
+// The gallery drawn by the X11 adapter on an X server of the test's own, read back with XGetImage.
+#include <gtest/gtest.h>
+
+#include <X11/Xft/Xft.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "Gallery.h"
+#include "GalleryProbes.h"
+#include "Image.h"
+#include "XvfbServer.h"
+#include "ui/Display_X11.h"
+#include "ui/MenuBar.h"
+#include "ui/Window_X11.h"
+
+namespace {
+
+vltest::Image grab(Display* dpy, ::Window w, int32_t width, int32_t height) {
+  vltest::Image img;
+  XImage* x = XGetImage(dpy, w, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height), AllPlanes, ZPixmap);
+  if (!x) return img;
+  img.width = width, img.height = height;
+  img.pixels.resize(static_cast<size_t>(width) * height);
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t xx = 0; xx < width; ++xx)
+      img.pixels[static_cast<size_t>(y) * width + xx] = static_cast<uint32_t>(XGetPixel(x, xx, y)) & 0xFFFFFF;
+  XDestroyImage(x);
+  return img;
+}
+
+std::string artefactDir() {
+  const char* b = std::getenv("VL_BINARY_DIR");
+  std::string dir = std::string(b ? b : ".") + "/artefacts";
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+struct GalleryX11 : testing::Test {
+  void SetUp() override {
+    ASSERT_TRUE(server.ok()) << "Xvfb did not start";
+    ui::WindowSpec spec;
+    spec.className = "VantelinkGallery";
+    spec.title = "Vantelink gallery";
+    window = ui::createWindow(spec, handler);
+    ASSERT_TRUE(window);
+    window->show();
+    // Until the first full paint has been handled.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (handler.paints == 0 && std::chrono::steady_clock::now() < end)
+      if (ui::pumpMessage() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_GT(handler.paints, 0);
+    x11 = static_cast<ui::Window_X11*>(window.get());
+    dpy = ui::x11::current()->dpy;
+    XSync(dpy, False);
+  }
+  void TearDown() override { window.reset(); }
+  vltest::Image client() {
+    vltest::Image whole = grab(dpy, x11->xid(), window->clientWidth(), window->clientHeight() + x11->barHeight());
+    return whole.crop(0, x11->barHeight(), window->clientWidth(), window->clientHeight());
+  }
+
+  vltest::XvfbServer& server = vltest::sharedXvfb();
+  vltest::GalleryHandler handler;
+  std::unique_ptr<ui::Window> window;
+  ui::Window_X11* x11 = nullptr;
+  Display* dpy = nullptr;
+};
+
+TEST_F(GalleryX11, ClientAreaMatchesTheWindowsBuildAndTheMenuBarSitsAbove) {
+  EXPECT_EQ(window->clientWidth(), 314);
+  EXPECT_EQ(window->clientHeight(), 336);
+  XWindowAttributes attrs{};
+  ASSERT_TRUE(XGetWindowAttributes(dpy, x11->xid(), &attrs));
+  EXPECT_EQ(attrs.width, 314);
+  EXPECT_EQ(attrs.height, 336 + ui::MenuBar::barHeight);
+  const vltest::Image whole = grab(dpy, x11->xid(), attrs.width, attrs.height);
+  // The bar's text: ink inside each title, and the grey line under the bar.
+  for (int32_t i = 0; i < 2; ++i) {
+    const ui::Rect t = x11->menu()->titleRect(i);
+    EXPECT_GT(vltest::inkIn(whole, t, vltest::kWhite).count, 20) << "title " << i;
+  }
+  EXPECT_EQ(whole.at(200, ui::MenuBar::barHeight - 1), vltest::kGrey);
+}
+
+TEST_F(GalleryX11, FontIsTheJapaneseGothicThatMsUiGothicMapsTo) {
+  const ui::x11::Connection* c = ui::x11::current();
+  ASSERT_NE(c, nullptr);
+  for (ui::Font f : {ui::Font::normal, ui::Font::bold}) {
+    const std::string family = ui::x11::fontFamily(*c, f);
+    EXPECT_TRUE(family == "IPAPGothic" || family == "IPAGothic") << family << " from " << ui::x11::fontFile(*c, f);
+    XftFont* font = c->fonts[static_cast<int>(f)];
+    for (FcChar32 ch : {U'あ', U'ア', U'設', U'定', U'A'}) EXPECT_TRUE(XftCharExists(dpy, font, ch)) << ch;
+    // 9 points at 96 dpi: 12 pixels, the Windows build's font height, and the line height here.
+    double size = 0;
+    ASSERT_EQ(FcPatternGetDouble(font->pattern, FC_PIXEL_SIZE, 0, &size), FcResultMatch);
+    EXPECT_NEAR(size, 12.0, 0.01);
+    EXPECT_EQ(c->cellHeight, 12);
+  }
+}
+
+TEST_F(GalleryX11, EveryWidgetStandsAtItsPixels) {
+  const vltest::Image img = client();
+  ASSERT_EQ(img.width, 314);
+  EXPECT_TRUE(vltest::writePng(artefactDir() + "/gallery-x11.png", img));
+  for (const std::string& line : vltest::checkGallery(handler.form, img)) ADD_FAILURE() << line;
+}
+
+TEST_F(GalleryX11, KanaAreRealGlyphsAndBoldIsHeavier) {
+  const vltest::Image img = client();
+  const auto a = vltest::inkShape(img, handler.form.findById(vltest::galleryKanaA)->rect, vltest::kWhite);
+  const auto b = vltest::inkShape(img, handler.form.findById(vltest::galleryKanaB)->rect, vltest::kWhite);
+  ASSERT_GT(a.size(), 30u);
+  ASSERT_GT(b.size(), 30u);
+  // Two different kana drawn as the same shape would be the empty boxes of a font without them.
+  EXPECT_NE(a, b);
+  const auto normal = vltest::inkIn(img, handler.form.findById(vltest::galleryNormalSample)->rect, vltest::kWhite);
+  const auto bold = vltest::inkIn(img, handler.form.findById(vltest::galleryBoldSample)->rect, vltest::kWhite);
+  EXPECT_GT(bold.count, normal.count + normal.count / 10);
+}
+
+TEST_F(GalleryX11, PressOnTheGroupBoxLeavesTheWidgetsInsideDrawn) {
+  const vltest::Image before = client();
+  handler.message(*window, ui::msgLButtonDown, 0, ui::pointParam(302, 300));
+  handler.message(*window, ui::msgLButtonUp, 0, ui::pointParam(302, 300));
+  XSync(dpy, False);
+  const vltest::Image after = client();
+  EXPECT_EQ(before.pixels, after.pixels);
+  EXPECT_TRUE(handler.events.empty());
+}
+
+}  // namespace
