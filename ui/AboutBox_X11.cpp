@@ -100,6 +100,12 @@ int32_t runAboutBox(Window_X11& owner) {
   options.clientWidth = du(170);
   options.clientHeight = du(74);
   options.transientFor = owner.xid();
+  // A dialog template's position is relative to the owner's client area.
+  if (x11::Connection* c = x11::current()) {
+    ::Window child;
+    XTranslateCoordinates(c->dpy, owner.xid(), DefaultRootWindow(c->dpy), 0, owner.barHeight(), &options.x, &options.y,
+                          &child);
+  }
   std::unique_ptr<Window_X11> box = Window_X11::create(spec, options, handler);
   if (!box) return 0;
   box->show();

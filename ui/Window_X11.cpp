@@ -97,7 +97,7 @@ std::unique_ptr<Window_X11> Window_X11::create(const WindowSpec& spec, const Opt
   attrs.background_pixel = x11::pixel(*c, Colour::white);
   attrs.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
                      StructureNotifyMask | FocusChangeMask;
-  win->xid_ = XCreateWindow(c->dpy, RootWindow(c->dpy, c->screen), 0, 0, static_cast<unsigned>(options.clientWidth),
+  win->xid_ = XCreateWindow(c->dpy, RootWindow(c->dpy, c->screen), options.x, options.y, static_cast<unsigned>(options.clientWidth),
                             static_cast<unsigned>(height), 0, CopyFromParent, InputOutput, CopyFromParent,
                             CWBackPixel | CWEventMask, &attrs);
   if (!win->xid_) {
@@ -106,7 +106,9 @@ std::unique_ptr<Window_X11> Window_X11::create(const WindowSpec& spec, const Opt
   }
   XSizeHints* hints = XAllocSizeHints();
   if (hints) {
-    hints->flags = PMinSize | PMaxSize;
+    hints->flags = PMinSize | PMaxSize | (options.transientFor ? PPosition : 0);
+    hints->x = options.x;
+    hints->y = options.y;
     hints->min_width = hints->max_width = options.clientWidth;
     hints->min_height = hints->max_height = height;
     XSetWMNormalHints(c->dpy, win->xid_, hints);
@@ -187,7 +189,13 @@ void Window_X11::setTitle(const char* utf8) {
   if (!xid_ || !utf8) return;
   XChangeProperty(c_.dpy, xid_, c_.netWmName, c_.utf8String, 8, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(utf8), static_cast<int>(std::strlen(utf8)));
-  XStoreName(c_.dpy, xid_, utf8);
+  // WM_NAME as well, for tools that read only the old property.
+  XTextProperty prop{};
+  char* list[] = {const_cast<char*>(utf8)};
+  if (Xutf8TextListToTextProperty(c_.dpy, list, 1, XUTF8StringStyle, &prop) == Success) {
+    XSetWMName(c_.dpy, xid_, &prop);
+    XFree(prop.value);
+  }
 }
 
 void Window_X11::show() {

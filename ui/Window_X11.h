@@ -18,6 +18,8 @@ class Window_X11 : public Window {
     int32_t clientWidth = 0;
     int32_t clientHeight = 0;
     ::Window transientFor = 0;  // set for a dialog
+    int32_t x = 0;  // position on the screen
+    int32_t y = 0;
   };
 
   static std::unique_ptr<Window_X11> create(const WindowSpec& spec, const Options& options, WindowHandler& handler);
