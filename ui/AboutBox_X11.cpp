@@ -1,5 +1,6 @@
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <ctime>
 #include <vector>
 
@@ -14,14 +15,31 @@ namespace {
 
 #include "ui/res/AppIcon.inc"
 
-// The dialog template is laid out in dialog units; with the 9-point face a unit is 1.5 pixels
-// across and down, as on Windows at 96 dpi.
-constexpr int32_t du(int32_t units) { return (units * 3 + 1) / 2; }
-constexpr Rect duRect(int32_t x, int32_t y, int32_t w, int32_t h) { return {du(x), du(y), du(x + w), du(y + h)}; }
+// The dialog template is laid out in dialog units: a quarter of the font's average character
+// width across and an eighth of its height down, as Windows derives them from the dialog's font.
+struct DialogUnits {
+  int32_t baseX = 6;
+  int32_t baseY = 12;
+  int32_t x(int32_t units) const { return (units * baseX + 2) / 4; }
+  int32_t y(int32_t units) const { return (units * baseY + 4) / 8; }
+  Rect rect(int32_t left, int32_t top, int32_t w, int32_t h) const {
+    return {x(left), y(top), x(left + w), y(top + h)};
+  }
+};
+
+DialogUnits measureUnits() {
+  DialogUnits u;
+  x11::Connection* c = x11::current();
+  if (!c) return u;
+  Painter_X11 measure(*c, DefaultRootWindow(c->dpy), 0, 0, {});
+  const int32_t width = measure.textWidth("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", Font::normal);
+  u.baseX = std::max<int32_t>(1, (width / 26 + 1) / 2);
+  u.baseY = c->cellHeight;
+  return u;
+}
 
 constexpr int32_t kIdOk = 1;
 constexpr int32_t kIdCancel = 2;
-const Rect kIconRect = duRect(14, 14, 21, 20);
 
 void drawIcon(x11::Connection& c, ::Window w, int32_t x, int32_t y) {
   if (c.visual->c_class != TrueColor || DefaultDepth(c.dpy, c.screen) < 24) return;
@@ -48,21 +66,22 @@ void drawIcon(x11::Connection& c, ::Window w, int32_t x, int32_t y) {
 // The dialog procedure: OK, Enter, Esc and the close box end it with IDOK or IDCANCEL.
 class AboutHandler : public WindowHandler {
  public:
+  explicit AboutHandler(const DialogUnits& units) : du_(units) {}
   intptr_t message(Window& w, uint32_t msg, uintptr_t wParam, intptr_t lParam) override {
     if (Base* clicked = form_.trackMouse(w, msg, lParam); clicked && clicked->id == kIdOk) end(w, kIdOk);
     switch (msg) {
       case msgCreate:
-        form_.add(std::make_unique<Label>(duRect(42, 14, 114, 8), -1, aboutVersionLine, 0, false));
-        form_.add(std::make_unique<Label>(duRect(42, 26, 114, 8), -1, aboutNoticeLine, 0, false));
-        form_.add(std::make_unique<Label>(duRect(42, 38, 114, 8), -1, aboutFirmwareLine, 0, false));
-        form_.add(std::make_unique<Button>(duRect(113, 53, 50, 14), kIdOk, "OK"));
+        form_.add(std::make_unique<Label>(du_.rect(42, 14, 114, 8), -1, aboutVersionLine, 0, false));
+        form_.add(std::make_unique<Label>(du_.rect(42, 26, 114, 8), -1, aboutNoticeLine, 0, false));
+        form_.add(std::make_unique<Label>(du_.rect(42, 38, 114, 8), -1, aboutFirmwareLine, 0, false));
+        form_.add(std::make_unique<Button>(du_.rect(113, 53, 50, 14), kIdOk, "OK"));
         return 0;
       case msgPaint:
         if (auto p = w.beginPaint()) {
           p->fillRect({0, 0, w.clientWidth(), w.clientHeight()}, Colour::white);
           form_.paintAll(*p);
         }
-        drawIcon(*x11::current(), static_cast<Window_X11&>(w).xid(), kIconRect.left, kIconRect.top);
+        drawIcon(*x11::current(), static_cast<Window_X11&>(w).xid(), du_.x(14), du_.y(14));
         return 0;
       case msgKeyDown:
         if (wParam == vkReturn || wParam == 0x20) end(w, kIdOk);
@@ -84,6 +103,7 @@ class AboutHandler : public WindowHandler {
     w.destroy();
   }
 
+  DialogUnits du_;
   Form form_;
   int32_t result_ = 0;
 };
@@ -91,14 +111,15 @@ class AboutHandler : public WindowHandler {
 }  // namespace
 
 int32_t runAboutBox(Window_X11& owner) {
-  AboutHandler handler;
+  const DialogUnits units = measureUnits();
+  AboutHandler handler(units);
   WindowSpec spec;
   spec.className = "VantelinkAbout";
   spec.title = aboutCaption;
   spec.mainMenu = false;
   Window_X11::Options options;
-  options.clientWidth = du(170);
-  options.clientHeight = du(74);
+  options.clientWidth = units.x(170);
+  options.clientHeight = units.y(74);
   options.transientFor = owner.xid();
   // A dialog template's position is relative to the owner's client area.
   if (x11::Connection* c = x11::current()) {

@@ -93,7 +93,8 @@ void Painter_X11::drawText(std::string_view text, const Rect& r, uint32_t flags,
   const Rect d = toDevice(r);
   const int32_t width = textAdvance(c_, font, pt.shown);
   const int32_t height = c_.cellHeight;
-  const int32_t ascent = std::min(f->ascent, height);
+  // The baseline splits the line as the font splits its cell, so descenders ("_") stay inside.
+  const int32_t ascent = (height * f->ascent + (f->ascent + f->descent) / 2) / std::max(1, f->ascent + f->descent);
   int32_t x = d.left;
   if (flags & dtCenter)
     x = d.left + (d.width() - width) / 2;

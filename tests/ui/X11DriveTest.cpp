@@ -207,30 +207,37 @@ TEST_F(GalleryDrive, MenuAndAboutBoxByMouse) {
   const ::Window about = findWindow("Vantelink$");
   ASSERT_NE(about, 0u);
 
-  // The About box: icon, three lines of text and the OK button, drawn by the toolkit.
+  // The About box: icon, three lines of text and the OK button, laid out in dialog units of its
+  // font (an eighth of the 12-pixel cell down; a quarter of the average character width across).
   XWindowAttributes attrs{};
   ASSERT_TRUE(XGetWindowAttributes(dpy, about, &attrs));
-  EXPECT_EQ(attrs.width, 255);
   EXPECT_EQ(attrs.height, 111);
+  const int32_t baseX = (attrs.width * 4 + 85) / 170;
+  EXPECT_GE(baseX, 6);
+  EXPECT_EQ((170 * baseX + 2) / 4, attrs.width);
+  const int32_t w = attrs.width, h = attrs.height;
+  const auto dx = [&](int32_t units) { return (units * baseX + 2) / 4; };
   vltest::Image shot;
   ASSERT_TRUE(waitFor([&] {
-    XImage* x = XGetImage(dpy, about, 0, 0, 255, 111, AllPlanes, ZPixmap);
+    XImage* x = XGetImage(dpy, about, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h), AllPlanes, ZPixmap);
     if (!x) return false;
-    shot.width = 255, shot.height = 111;
-    shot.pixels.assign(255 * 111, 0);
-    for (int y = 0; y < 111; ++y)
-      for (int xx = 0; xx < 255; ++xx) shot.pixels[y * 255 + xx] = static_cast<uint32_t>(XGetPixel(x, xx, y)) & 0xFFFFFF;
+    shot.width = w, shot.height = h;
+    shot.pixels.assign(static_cast<size_t>(w) * h, 0);
+    for (int y = 0; y < h; ++y)
+      for (int xx = 0; xx < w; ++xx) shot.pixels[y * w + xx] = static_cast<uint32_t>(XGetPixel(x, xx, y)) & 0xFFFFFF;
     XDestroyImage(x);
-    return shot.at(170, 80) == vltest::kBlack;
-  }));
+    return shot.at(dx(113), 80) == vltest::kBlack;
+  })) << "OK button frame not at its place";
   const char* b = std::getenv("VL_BINARY_DIR");
   vltest::writePng(std::string(b ? b : ".") + "/artefacts/about-x11.png", shot);
-  EXPECT_EQ(shot.at(21 + 3, 21 + 10), 0x2A2A2Au) << "icon bezel";
-  for (int32_t row : {21, 39, 57}) EXPECT_GT(vltest::inkIn(shot, {63, row, 234, row + 12}, vltest::kWhite).count, 40);
+  EXPECT_EQ(shot.at(dx(14) + 3, 21 + 10), 0x2A2A2Au) << "icon bezel";
+  for (int32_t row : {21, 39, 57}) EXPECT_GT(vltest::inkIn(shot, {dx(42), row, dx(156), row + 12}, vltest::kWhite).count, 40);
+  // Every line fits its field: no ink touches the field's right end.
+  for (int32_t row : {21, 39, 57}) EXPECT_EQ(vltest::inkIn(shot, {dx(156) - 2, row, dx(156), row + 12}, vltest::kWhite).count, 0);
 
   int ax = 0, ay = 0;
   ::Window child;
-  XTranslateCoordinates(dpy, about, DefaultRootWindow(dpy), 200, 90, &ax, &ay, &child);
+  XTranslateCoordinates(dpy, about, DefaultRootWindow(dpy), dx(113) + 20, 90, &ax, &ay, &child);
   xdotool("mousemove --sync " + std::to_string(ax) + " " + std::to_string(ay) + " click 1");
   EXPECT_TRUE(waitLogged("about 1"));
   EXPECT_TRUE(waitFor([&] { return pixel(help.left, 5) == vltest::kWhite; })) << "popup did not close";
