@@ -139,8 +139,9 @@ struct GalleryDrive : testing::Test {
     return r;
   }
   bool exited(int ms = 5000) {
-    return waitFor([&] { return pid > 0 && waitpid(pid, nullptr, WNOHANG) == pid ? (pid = -1, true) : pid < 0; }, ms);
+    return waitFor([&] { return pid > 0 && waitpid(pid, &status, WNOHANG) == pid ? (pid = -1, true) : pid < 0; }, ms);
   }
+  int status = -1;
 
   vltest::XvfbServer& server = vltest::sharedXvfb();
   vltest::TempDir dir;
@@ -290,6 +291,7 @@ TEST_F(GalleryDrive, ExitByKeysEndsTheProgram) {
   xdotool("key x");
   EXPECT_TRUE(waitLogged("command 105"));
   EXPECT_TRUE(exited());
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_TRUE(logged("destroy"));
 }
 
