@@ -64,6 +64,10 @@ void closeAll() {
   c = Connection{};
 }
 
+// Xlib's default handler ends the process on any protocol error; a failed request of ours (a
+// focus change racing an unmap, say) is not worth that.
+int ignoreError(Display*, XErrorEvent*) { return 0; }
+
 std::string patternString(XftFont* f, const char* object) {
   FcChar8* s = nullptr;
   if (!f || FcPatternGetString(f->pattern, object, 0, &s) != FcResultMatch || !s) return {};
@@ -91,6 +95,7 @@ Connection* acquire() {
   Connection& c = g_connection;
   c.dpy = XOpenDisplay(nullptr);
   if (!c.dpy) return nullptr;
+  XSetErrorHandler(ignoreError);
   c.screen = DefaultScreen(c.dpy);
   c.visual = DefaultVisual(c.dpy, c.screen);
   c.colormap = DefaultColormap(c.dpy, c.screen);

@@ -132,8 +132,8 @@ TEST_F(GalleryWin32, EveryWidgetStandsAtItsPixels) {
   EXPECT_TRUE(vltest::writePng(artefactDir() + "/gallery-win32.png", img));
   // Beside the Linux capture when that build tree exists.
   if (const char* src = std::getenv("VL_SOURCE_DIR")) {
-    const std::string linux = std::string(src) + "/build/linux/artefacts";
-    if (GetFileAttributesA(linux.c_str()) != INVALID_FILE_ATTRIBUTES) vltest::writePng(linux + "/gallery-win32.png", img);
+    const std::string linuxDir = std::string(src) + "/build/linux/artefacts";
+    if (GetFileAttributesA(linuxDir.c_str()) != INVALID_FILE_ATTRIBUTES) vltest::writePng(linuxDir + "/gallery-win32.png", img);
   }
   for (const std::string& line : vltest::checkGallery(handler.form, img)) ADD_FAILURE() << line;
 }
