@@ -16,6 +16,7 @@
 #include "XvfbServer.h"
 #include "ui/Display_X11.h"
 #include "ui/MenuBar.h"
+#include "ui/MenuModel.h"
 #include "ui/Window_X11.h"
 
 namespace {
@@ -131,6 +132,91 @@ TEST_F(GalleryX11, PressOnTheGroupBoxLeavesTheWidgetsInsideDrawn) {
   const vltest::Image after = client();
   EXPECT_EQ(before.pixels, after.pixels);
   EXPECT_TRUE(handler.events.empty());
+}
+
+// A window procedure whose timer keeps running while the About box is up, and which ends the box
+// through its close box after a few ticks.
+struct TimerHandler : ui::WindowHandler {
+  intptr_t message(ui::Window& w, uint32_t msg, uintptr_t wParam, intptr_t lParam) override {
+    if (msg == ui::msgTimer) {
+      ++ticks;
+      if (inAbout && ++ticksInAbout == 3) closeAbout();
+      if (ticksInAbout > 200) w.destroy();  // a safety stop: the modal loop ends with its owner
+      return 0;
+    }
+    if (msg == ui::msgLButtonDown) ++presses;
+    if (msg == ui::msgPaint) {
+      if (auto p = w.beginPaint()) p->fillRect({0, 0, 10, 10}, ui::Colour::black);
+      return 0;
+    }
+    return w.defaultProc(msg, wParam, lParam);
+  }
+  void closeAbout() {
+    Display* dpy = ui::x11::current()->dpy;
+    ::Window root = 0, parent = 0, *children = nullptr;
+    unsigned n = 0;
+    if (!XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &n)) return;
+    for (unsigned i = 0; i < n; ++i) {
+      XTextProperty name{};
+      if (XGetWMName(dpy, children[i], &name) && name.value) {
+        if (std::string(reinterpret_cast<const char*>(name.value), name.nitems) == ui::aboutCaption) {
+          XEvent ev{};
+          ev.xclient.type = ClientMessage;
+          ev.xclient.window = children[i];
+          ev.xclient.message_type = XInternAtom(dpy, "WM_PROTOCOLS", False);
+          ev.xclient.format = 32;
+          ev.xclient.data.l[0] = static_cast<long>(XInternAtom(dpy, "WM_DELETE_WINDOW", False));
+          XSendEvent(dpy, children[i], False, NoEventMask, &ev);
+          // The owner takes no input meanwhile: this press must not reach its procedure.
+          XEvent press{};
+          press.xbutton.type = ButtonPress;
+          press.xbutton.window = owner;
+          press.xbutton.button = Button1;
+          press.xbutton.x = press.xbutton.y = 30;
+          XSendEvent(dpy, owner, False, ButtonPressMask, &press);
+          XFlush(dpy);
+        }
+        XFree(name.value);
+      }
+    }
+    if (children) XFree(children);
+  }
+  int ticks = 0, ticksInAbout = 0, presses = 0;
+  bool inAbout = false;
+  ::Window owner = 0;
+};
+
+TEST(WindowX11, TimerRunsDuringTheModalAboutBoxWhichTheCloseBoxEnds) {
+  ASSERT_TRUE(vltest::sharedXvfb().ok());
+  TimerHandler handler;
+  ui::WindowSpec spec;
+  spec.className = "VantelinkTimer";
+  spec.title = "timer";
+  auto window = ui::createWindow(spec, handler);
+  ASSERT_TRUE(window);
+  handler.owner = static_cast<ui::Window_X11*>(window.get())->xid();
+  window->show();
+  window->setTimer(7, 30);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (handler.ticks < 2 && std::chrono::steady_clock::now() < end)
+    if (ui::pumpMessage() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  ASSERT_GE(handler.ticks, 2);
+  handler.inAbout = true;
+  EXPECT_EQ(window->runAbout(), 2);
+  EXPECT_GE(handler.ticksInAbout, 3);
+  EXPECT_EQ(handler.presses, 0);
+  // Afterwards the owner takes input again.
+  XEvent press{};
+  press.xbutton.type = ButtonPress;
+  press.xbutton.window = handler.owner;
+  press.xbutton.button = Button1;
+  Display* dpy = ui::x11::current()->dpy;
+  XSendEvent(dpy, handler.owner, False, ButtonPressMask, &press);
+  XFlush(dpy);
+  const auto end2 = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (handler.presses == 0 && std::chrono::steady_clock::now() < end2)
+    if (ui::pumpMessage() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  EXPECT_EQ(handler.presses, 1);
 }
 
 }  // namespace
