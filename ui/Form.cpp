@@ -38,6 +38,11 @@ Base* Form::trackMouse(Window& w, uint32_t message, intptr_t lParam) {
   switch (message) {
     case msgLButtonDown: {
       Base* hit = hitTest(x, y);
+      if (captured && captured != hit && captured->pressed) {
+        // The release of the last press never came (the capture was taken away): undraw it.
+        captured->pressed = false;
+        repaint(w, *captured);
+      }
       hover = captured = hit;
       if (!hit) return nullptr;
       if (!hit->enabled) {

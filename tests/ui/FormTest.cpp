@@ -116,6 +116,15 @@ TEST_F(FormFixture, MovesOutsideTheWindowCountAsOffTheWidget) {
   EXPECT_EQ(send(ui::msgLButtonUp, 115, 115), minus);
 }
 
+TEST_F(FormFixture, APressWhoseReleaseNeverCameDoesNotLeaveItsWidgetPressed) {
+  send(ui::msgLButtonDown, 115, 115);
+  send(ui::msgLButtonDown, 135, 115);
+  EXPECT_FALSE(minus->pressed);
+  EXPECT_TRUE(plus->pressed);
+  EXPECT_EQ(send(ui::msgLButtonUp, 135, 115), plus);
+  EXPECT_FALSE(plus->pressed);
+}
+
 TEST_F(FormFixture, DisabledWidgetCapturesNothingDrawsNothingAndGivesNoClick) {
   minus->enabled = false;
   EXPECT_EQ(send(ui::msgLButtonDown, 115, 115), nullptr);
