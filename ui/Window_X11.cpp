@@ -386,7 +386,12 @@ int32_t pumpOneX11(bool takeQuit) {
   if (XPending(c->dpy) > 0) {
     XEvent ev;
     XNextEvent(c->dpy, &ev);
-    if (Window_X11* w = windowOf(ev.xany.window)) w->handleEvent(ev);
+    if (ev.type == MappingNotify) {
+      // Keys were remapped (a layout switch, or a tool typing a character the map lacked).
+      XRefreshKeyboardMapping(&ev.xmapping);
+    } else if (Window_X11* w = windowOf(ev.xany.window)) {
+      w->handleEvent(ev);
+    }
     return 1;
   }
   // Copy: a message may create or destroy windows.
