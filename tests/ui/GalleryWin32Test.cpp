@@ -76,6 +76,26 @@ void CALLBACK runStep(HWND, UINT, UINT_PTR, DWORD) {
 
 HWND aboutBox() { return FindWindowW(L"#32770", widen(ui::aboutCaption).c_str()); }
 
+// Ends an About box that is still up 5 s after it was acted on, with 99, so that a test fails
+// instead of hanging in the modal loop.
+void CALLBACK aboutWatchdog(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  if (HWND late = aboutBox()) EndDialog(late, 99);
+}
+
+// Acts on the About box once it is up (it is looked for at every tick for 5 s).
+void whenAboutIsUp(std::function<void(HWND)> action, int tries = 50) {
+  g_steps.push_front([action, tries] {
+    HWND box = aboutBox();
+    if (!box) {
+      if (tries > 0) whenAboutIsUp(action, tries - 1);
+      return;
+    }
+    action(box);
+    SetTimer(nullptr, 0, 5000, aboutWatchdog);
+  });
+}
+
 struct GalleryWin32 : testing::Test {
   void SetUp() override {
     ui::WindowSpec spec;
@@ -109,9 +129,7 @@ struct GalleryWin32 : testing::Test {
   }
   // Runs the About box from the menu command and ends it with the given action.
   int32_t aboutEndedBy(std::function<void(HWND)> action) {
-    g_steps.push_back([action] {
-      if (HWND box = aboutBox()) action(box);
-    });
+    whenAboutIsUp(std::move(action));
     return window->runAbout();
   }
 
@@ -239,14 +257,10 @@ TEST_F(GalleryWin32, AboutBoxEndsByOkEnterEscapeAndTheCloseBox) {
 
 TEST_F(GalleryWin32, AcceleratorsAndMenuKeysReachTheCommands) {
   // Alt + "?" arrives as a system character; the accelerator table turns it into command 104.
-  g_steps.push_back([] {
-    if (HWND box = aboutBox()) PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0);
-  });
+  whenAboutIsUp([](HWND box) { PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0); });
   PostMessageW(hwnd, WM_SYSCHAR, '?', 0x20000001);
   EXPECT_TRUE(pumpUntil([&] { return logged("about 2"); }));
-  g_steps.push_back([] {
-    if (HWND box = aboutBox()) PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0);
-  });
+  whenAboutIsUp([](HWND box) { PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0); });
   PostMessageW(hwnd, WM_SYSCHAR, '/', 0x20000001);
   EXPECT_TRUE(pumpUntil([&] {
     int n = 0;
@@ -256,10 +270,11 @@ TEST_F(GalleryWin32, AcceleratorsAndMenuKeysReachTheCommands) {
 
   // Alt+H opens the Help menu; Down and Enter choose its About item; Esc ends the box.
   g_steps.push_back([this] { PostMessageW(hwnd, WM_KEYDOWN, VK_DOWN, 0); });
-  g_steps.push_back([this] { PostMessageW(hwnd, WM_KEYDOWN, VK_RETURN, 0); });
-  g_steps.push_back([] {
-    if (HWND box = aboutBox()) PostMessageW(GetDlgItem(box, IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
+  g_steps.push_back([this] {
+    PostMessageW(hwnd, WM_KEYDOWN, VK_RETURN, 0);
+    whenAboutIsUp([](HWND box) { PostMessageW(GetDlgItem(box, IDOK), WM_KEYDOWN, VK_ESCAPE, 0); });
   });
+  const UINT_PTR watchdog = SetTimer(nullptr, 0, 15000, menuWatchdog);
   PostMessageW(hwnd, WM_SYSCOMMAND, SC_KEYMENU, 'h');
   EXPECT_TRUE(pumpUntil([&] {
     int n = 0;
@@ -272,37 +287,49 @@ TEST_F(GalleryWin32, AcceleratorsAndMenuKeysReachTheCommands) {
   PostMessageW(hwnd, WM_SYSCOMMAND, SC_KEYMENU, 'f');
   EXPECT_TRUE(pumpUntil([&] { return logged("command 105"); }));
   EXPECT_FALSE(window->alive());
+  KillTimer(nullptr, watchdog);
 }
 
-TEST_F(GalleryWin32, MenuByMouse) {
-  RECT help{};
-  ASSERT_TRUE(GetMenuItemRect(hwnd, GetMenu(hwnd), 1, &help));
-  // A click on the Help title starts the menu loop; the second click, on the About item, ends it.
-  g_steps.push_back([] {
-    HWND popup = FindWindowW(L"#32768", nullptr);
-    if (!popup) return;
-    RECT item{};
-    HMENU sub = reinterpret_cast<HMENU>(SendMessageW(popup, 0x01E1 /* MN_GETHMENU */, 0, 0));
-    if (!sub || !GetMenuItemRect(nullptr, sub, 1, &item)) return;
-    SetCursorPos((item.left + item.right) / 2, (item.top + item.bottom) / 2);
-    INPUT in[2]{};
-    in[0].type = in[1].type = INPUT_MOUSE;
-    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(2, in, sizeof(INPUT));
-  });
-  g_steps.push_back([] {});
-  g_steps.push_back([] {
-    if (HWND box = aboutBox()) PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0);
-  });
-  SetForegroundWindow(hwnd);
-  SetCursorPos((help.left + help.right) / 2, (help.top + help.bottom) / 2);
+void clickAt(int x, int y) {
+  SetCursorPos(x, y);
   INPUT in[2]{};
   in[0].type = in[1].type = INPUT_MOUSE;
   in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
   in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
   SendInput(2, in, sizeof(INPUT));
+}
+
+// Inside the menu loop: clicks the About item once the Help popup is up.
+void clickAboutItem(int tries) {
+  g_steps.push_front([tries] {
+    HWND popup = FindWindowW(L"#32768", nullptr);
+    HMENU sub = popup ? reinterpret_cast<HMENU>(SendMessageW(popup, 0x01E1 /* MN_GETHMENU */, 0, 0)) : nullptr;
+    RECT item{};
+    if (!sub || !GetMenuItemRect(nullptr, sub, 1, &item)) {
+      if (tries > 0) clickAboutItem(tries - 1);
+      return;
+    }
+    clickAt((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+    whenAboutIsUp([](HWND box) { PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0); });
+  });
+}
+
+// Leaves a menu loop that a test could not finish, so that it fails instead of hanging.
+void CALLBACK menuWatchdog(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  EndMenu();
+}
+
+TEST_F(GalleryWin32, MenuByMouse) {
+  RECT help{};
+  ASSERT_TRUE(GetMenuItemRect(hwnd, GetMenu(hwnd), 1, &help));
+  // A click on the Help title starts the menu loop; the click on its About item ends it.
+  clickAboutItem(50);
+  const UINT_PTR watchdog = SetTimer(nullptr, 0, 10000, menuWatchdog);
+  SetForegroundWindow(hwnd);
+  clickAt((help.left + help.right) / 2, (help.top + help.bottom) / 2);
   EXPECT_TRUE(pumpUntil([&] { return logged("about 2"); }));
+  KillTimer(nullptr, watchdog);
 }
 
 }  // namespace
