@@ -83,6 +83,8 @@ void CALLBACK aboutWatchdog(HWND, UINT, UINT_PTR id, DWORD) {
   if (HWND late = aboutBox()) EndDialog(late, 99);
 }
 
+void CALLBACK menuWatchdog(HWND, UINT, UINT_PTR id, DWORD);
+
 // Acts on the About box once it is up (it is looked for at every tick for 5 s).
 void whenAboutIsUp(std::function<void(HWND)> action, int tries = 50) {
   g_steps.push_front([action, tries] {
