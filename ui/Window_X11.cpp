@@ -386,6 +386,14 @@ int32_t pumpOneX11(bool takeQuit) {
   if (XPending(c->dpy) > 0) {
     XEvent ev;
     XNextEvent(c->dpy, &ev);
+    // Like Windows, hand on only the latest of a run of pointer moves: the loop takes one
+    // message per pass and must not fall behind the pointer.
+    while (ev.type == MotionNotify && XPending(c->dpy) > 0) {
+      XEvent next;
+      XPeekEvent(c->dpy, &next);
+      if (next.type != MotionNotify || next.xmotion.window != ev.xmotion.window) break;
+      XNextEvent(c->dpy, &ev);
+    }
     if (ev.type == MappingNotify) {
       // Keys were remapped (a layout switch, or a tool typing a character the map lacked).
       XRefreshKeyboardMapping(&ev.xmapping);

@@ -219,4 +219,44 @@ TEST(WindowX11, TimerRunsDuringTheModalAboutBoxWhichTheCloseBoxEnds) {
   EXPECT_EQ(handler.presses, 1);
 }
 
+struct MoveCounter : ui::WindowHandler {
+  intptr_t message(ui::Window& w, uint32_t msg, uintptr_t wParam, intptr_t lParam) override {
+    if (msg == ui::msgMouseMove || msg == ui::msgRButtonDown) seen.emplace_back(msg, ui::pointX(lParam));
+    return w.defaultProc(msg, wParam, lParam);
+  }
+  std::vector<std::pair<uint32_t, int32_t>> seen;
+};
+
+TEST(WindowX11, ARunOfPointerMovesArrivesAsItsLatestAndKeepsItsPlaceBeforeAPress) {
+  ASSERT_TRUE(vltest::sharedXvfb().ok());
+  MoveCounter handler;
+  ui::WindowSpec spec;
+  spec.className = "VantelinkMoves";
+  spec.mainMenu = false;
+  auto window = ui::createWindow(spec, handler);
+  ASSERT_TRUE(window);
+  const ::Window xid = static_cast<ui::Window_X11*>(window.get())->xid();
+  Display* dpy = ui::x11::current()->dpy;
+  auto sendPointer = [&](int type, int x) {
+    XEvent ev{};
+    ev.type = type;
+    ev.xany.window = xid;
+    if (type == MotionNotify) {
+      ev.xmotion.x = x, ev.xmotion.y = 5;
+    } else {
+      ev.xbutton.x = x, ev.xbutton.y = 5, ev.xbutton.button = Button3;
+    }
+    XSendEvent(dpy, xid, False, NoEventMask, &ev);
+  };
+  for (int i = 1; i <= 50; ++i) sendPointer(MotionNotify, i);
+  sendPointer(ButtonPress, 60);
+  for (int i = 70; i <= 75; ++i) sendPointer(MotionNotify, i);
+  XSync(dpy, False);
+  for (int idle = 0; idle < 20;)
+    if (ui::pumpMessage() == 0) ++idle, std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  const std::vector<std::pair<uint32_t, int32_t>> want{
+      {ui::msgMouseMove, 50}, {ui::msgRButtonDown, 60}, {ui::msgMouseMove, 75}};
+  EXPECT_EQ(handler.seen, want);
+}
+
 }  // namespace
