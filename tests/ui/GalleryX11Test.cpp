@@ -17,6 +17,7 @@
 #include "ui/Display_X11.h"
 #include "ui/MenuBar.h"
 #include "ui/MenuModel.h"
+#include "ui/Painter_X11.h"
 #include "ui/Window_X11.h"
 
 namespace {
@@ -86,6 +87,20 @@ TEST_F(GalleryX11, ClientAreaMatchesTheWindowsBuildAndTheMenuBarSitsAbove) {
     EXPECT_GT(vltest::inkIn(whole, t, vltest::kWhite).count, 20) << "title " << i;
   }
   EXPECT_EQ(whole.at(200, ui::MenuBar::barHeight - 1), vltest::kGrey);
+
+  // The mnemonic is underlined: a black run under the "F" one row below the baseline, where the
+  // kana before it leave the row white.
+  ui::x11::Connection* c = ui::x11::current();
+  ui::Painter_X11 measure(*c, x11->xid(), 0, 0, {});
+  const ui::Rect title = x11->menu()->titleRect(0);
+  const int32_t textLeft = title.left + (title.width() - measure.textWidth("ファイル(&F)", ui::Font::normal)) / 2;
+  const int32_t fLeft = textLeft + measure.textWidth("ファイル(", ui::Font::normal);
+  const int32_t fWidth = measure.textWidth("F", ui::Font::normal);
+  XftFont* f = c->fonts[0];
+  const int32_t top = (title.height() - c->cellHeight) / 2;
+  const int32_t underline = top + (c->cellHeight * f->ascent + (f->ascent + f->descent) / 2) / (f->ascent + f->descent) + 1;
+  for (int32_t x = fLeft; x < fLeft + fWidth; ++x) EXPECT_EQ(whole.at(x, underline), vltest::kBlack) << x;
+  EXPECT_EQ(vltest::inkIn(whole, {textLeft, underline, textLeft + 20, underline + 1}, vltest::kWhite).count, 0);
 }
 
 TEST_F(GalleryX11, FontIsTheJapaneseGothicThatMsUiGothicMapsTo) {
