@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "Image.h"
+#include "ui/Form.h"
+
+namespace vltest {
+
+constexpr uint32_t kWhite = 0xFFFFFF, kBlack = 0x000000, kGrey = 0x999999;
+
+// Checks a capture of the gallery's client area against the geometry each widget's state gives:
+// frames, shadows, fills and check boxes at their pixels, and where the text ink lies.
+// Returns one line per mismatch; empty when everything stands where it should.
+std::vector<std::string> checkGallery(const ui::Form& form, const Image& client);
+
+// Ink of text inside r: pixels that are not the background colour.
+struct Ink {
+  int32_t count = 0;
+  int32_t minX = 1 << 30, maxX = -1, minY = 1 << 30, maxY = -1;
+  uint32_t darkest = 0xFF;  // lowest channel value seen
+  uint32_t lightest = 0;    // highest channel value seen among ink pixels
+};
+Ink inkIn(const Image& img, const ui::Rect& r, uint32_t background);
+
+// The ink of r as a bitmap cropped to its bounding box, for comparing two glyphs.
+std::vector<uint8_t> inkShape(const Image& img, const ui::Rect& r, uint32_t background);
+
+}  // namespace vltest

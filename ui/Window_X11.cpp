@@ -1,0 +1,423 @@
+#include "ui/Window_X11.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+
+#include "ui/Painter_X11.h"
+#include "ui/resource.h"
+
+namespace ui {
+
+namespace {
+
+#include "ui/res/AppIcon.inc"
+
+std::vector<Window_X11*> g_windows;
+bool g_quit = false;
+
+// Window frame metrics of the Windows build (fixed dialog frame, caption, menu bar), so that the
+// client area here has the size it has there.
+constexpr int32_t kFrame = 3;
+constexpr int32_t kCaption = 19;
+constexpr int32_t kMenu = 19;
+
+Window_X11* windowOf(::Window w) {
+  for (Window_X11* win : g_windows)
+    if (win->owns(w)) return win;
+  return nullptr;
+}
+
+uint32_t virtualKey(KeySym sym) {
+  if (sym >= XK_a && sym <= XK_z) return static_cast<uint32_t>(sym - XK_a + 'A');
+  if (sym >= XK_A && sym <= XK_Z) return static_cast<uint32_t>(sym - XK_A + 'A');
+  if (sym >= XK_0 && sym <= XK_9) return static_cast<uint32_t>(sym - XK_0 + '0');
+  switch (sym) {
+    case XK_Return:
+    case XK_KP_Enter:
+      return vkReturn;
+    case XK_Escape:
+      return vkEscape;
+    case XK_Left:
+      return vkLeft;
+    case XK_Up:
+      return vkUp;
+    case XK_Right:
+      return vkRight;
+    case XK_Down:
+      return vkDown;
+    case XK_F10:
+      return vkF10;
+    case XK_space:
+      return 0x20;
+    default:
+      return 0xFF;
+  }
+}
+
+void setIcon(x11::Connection& c, ::Window w) {
+  std::vector<unsigned long> data;
+  data.reserve(4 + 32 * 32 + 16 * 16);
+  data.push_back(32), data.push_back(32);
+  data.insert(data.end(), appIcon32, appIcon32 + 32 * 32);
+  data.push_back(16), data.push_back(16);
+  data.insert(data.end(), appIcon16, appIcon16 + 16 * 16);
+  XChangeProperty(c.dpy, w, c.netWmIcon, XA_CARDINAL, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()));
+}
+
+}  // namespace
+
+int64_t monotonicMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+Window_X11::Window_X11(x11::Connection& c, WindowHandler& handler, const Options& options, bool withMenu)
+    : c_(c), handler_(handler), clientWidth_(options.clientWidth), clientHeight_(options.clientHeight) {
+  if (withMenu) menu_ = std::make_unique<MenuBar>(mainMenu, mainMenuCount);
+}
+
+std::unique_ptr<Window_X11> Window_X11::create(const WindowSpec& spec, const Options& options,
+                                               WindowHandler& handler) {
+  x11::Connection* c = x11::acquire();
+  if (!c) return nullptr;
+  std::unique_ptr<Window_X11> win(new Window_X11(*c, handler, options, spec.mainMenu));
+  const int32_t height = options.clientHeight + win->barHeight();
+  if (options.clientWidth <= 0 || options.clientHeight <= 0) {
+    x11::release();
+    return nullptr;
+  }
+  XSetWindowAttributes attrs{};
+  attrs.background_pixel = x11::pixel(*c, Colour::white);
+  attrs.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
+                     StructureNotifyMask | FocusChangeMask;
+  win->xid_ = XCreateWindow(c->dpy, RootWindow(c->dpy, c->screen), options.x, options.y, static_cast<unsigned>(options.clientWidth),
+                            static_cast<unsigned>(height), 0, CopyFromParent, InputOutput, CopyFromParent,
+                            CWBackPixel | CWEventMask, &attrs);
+  if (!win->xid_) {
+    x11::release();
+    return nullptr;
+  }
+  XSizeHints* hints = XAllocSizeHints();
+  if (hints) {
+    hints->flags = PMinSize | PMaxSize | (options.transientFor ? PPosition : 0);
+    hints->x = options.x;
+    hints->y = options.y;
+    hints->min_width = hints->max_width = options.clientWidth;
+    hints->min_height = hints->max_height = height;
+    XSetWMNormalHints(c->dpy, win->xid_, hints);
+    XFree(hints);
+  }
+  XClassHint classHint{const_cast<char*>(spec.className), const_cast<char*>(spec.className)};
+  XSetClassHint(c->dpy, win->xid_, &classHint);
+  XSetWMProtocols(c->dpy, win->xid_, &c->wmDeleteWindow, 1);
+  setIcon(*c, win->xid_);
+  if (options.transientFor) {
+    XSetTransientForHint(c->dpy, win->xid_, options.transientFor);
+    XChangeProperty(c->dpy, win->xid_, c->netWmWindowType, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&c->netWmWindowTypeDialog), 1);
+  }
+  win->setTitle(spec.title);
+  if (win->menu_) {
+    win->popup_ = XCreateSimpleWindow(c->dpy, win->xid_, 0, 0, 1, 1, 0, 0, x11::pixel(*c, Colour::white));
+    XSelectInput(c->dpy, win->popup_, ExposureMask);
+    Painter_X11 measure(*c, win->xid_, 0, 0, {});
+    win->menu_->layout(measure);
+  }
+  g_windows.push_back(win.get());
+  win->send(msgCreate, 0, 0);
+  return win;
+}
+
+Window_X11::~Window_X11() { destroy(); }
+
+void Window_X11::destroy() {
+  if (!xid_) return;
+  send(msgDestroy, 0, 0);
+  if (captured_ || (menu_ && menu_->isOpen())) XUngrabPointer(c_.dpy, CurrentTime);
+  XDestroyWindow(c_.dpy, xid_);
+  XFlush(c_.dpy);
+  xid_ = popup_ = 0;
+  g_windows.erase(std::remove(g_windows.begin(), g_windows.end(), this), g_windows.end());
+  x11::release();
+}
+
+std::unique_ptr<Painter> Window_X11::painter() {
+  if (!xid_) return nullptr;
+  return std::make_unique<Painter_X11>(c_, xid_, 0, barHeight(), Rect{0, 0, clientWidth_, clientHeight_});
+}
+
+std::unique_ptr<Painter> Window_X11::beginPaint() {
+  needPaint_ = false;
+  return painter();
+}
+
+void Window_X11::invalidate(const Rect*) {
+  if (xid_) needPaint_ = true;
+}
+
+void Window_X11::setCapture() {
+  if (!xid_) return;
+  captured_ = XGrabPointer(c_.dpy, xid_, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
+                           GrabModeAsync, GrabModeAsync, None, None, CurrentTime) == GrabSuccess;
+}
+
+void Window_X11::releaseCapture() {
+  if (!xid_ || !captured_) return;
+  XUngrabPointer(c_.dpy, CurrentTime);
+  XFlush(c_.dpy);
+  captured_ = false;
+}
+
+void Window_X11::setTimer(uint32_t id, uint32_t periodMs) {
+  const int64_t due = monotonicMs() + std::max<uint32_t>(periodMs, 10);
+  for (Timer& t : timers_)
+    if (t.id == id) {
+      t = {id, periodMs, due};
+      return;
+    }
+  timers_.push_back({id, periodMs, due});
+}
+
+void Window_X11::setTitle(const char* utf8) {
+  if (!xid_ || !utf8) return;
+  XChangeProperty(c_.dpy, xid_, c_.netWmName, c_.utf8String, 8, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(utf8), static_cast<int>(std::strlen(utf8)));
+  // WM_NAME as well, for tools that read only the old property.
+  XTextProperty prop{};
+  char* list[] = {const_cast<char*>(utf8)};
+  if (Xutf8TextListToTextProperty(c_.dpy, list, 1, XUTF8StringStyle, &prop) == Success) {
+    XSetWMName(c_.dpy, xid_, &prop);
+    XFree(prop.value);
+  }
+}
+
+void Window_X11::show() {
+  if (!xid_) return;
+  XMapRaised(c_.dpy, xid_);
+  XFlush(c_.dpy);
+}
+
+int32_t Window_X11::runAbout() { return xid_ ? runAboutBox(*this) : 0; }
+
+intptr_t Window_X11::defaultProc(uint32_t msg, uintptr_t wParam, intptr_t) {
+  switch (msg) {
+    case msgClose:
+      destroy();
+      return 0;
+    case msgPaint:
+      needPaint_ = false;
+      return 0;
+    case msgSysKeyDown:
+      if (menu_) applyMenu(menu_->key(static_cast<uint32_t>(wParam), true));
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+void Window_X11::paintBar() {
+  if (!menu_ || !xid_) return;
+  Painter_X11 p(c_, xid_, 0, 0, {0, 0, clientWidth_, MenuBar::barHeight});
+  menu_->paintBar(p, clientWidth_);
+}
+
+void Window_X11::paintPopup() {
+  if (!menu_ || !menu_->isOpen() || !popup_) return;
+  const Rect r = menu_->popupRect();
+  Painter_X11 p(c_, popup_, 0, 0, {0, 0, r.width(), r.height()});
+  menu_->paintPopup(p);
+}
+
+void Window_X11::applyMenu(const MenuBar::Result& r) {
+  if (!r.changed && !r.command) return;
+  if (menu_->isOpen()) {
+    const Rect pr = menu_->popupRect();
+    XMoveResizeWindow(c_.dpy, popup_, pr.left, pr.top, static_cast<unsigned>(pr.width()),
+                      static_cast<unsigned>(pr.height()));
+    XMapRaised(c_.dpy, popup_);
+    if (!captured_)
+      XGrabPointer(c_.dpy, xid_, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
+                   GrabModeAsync, None, None, CurrentTime);
+    paintPopup();
+  } else {
+    XUnmapWindow(c_.dpy, popup_);
+    XUngrabPointer(c_.dpy, CurrentTime);
+  }
+  paintBar();
+  XFlush(c_.dpy);
+  if (r.command) send(msgCommand, static_cast<uintptr_t>(r.command), 0);
+}
+
+void Window_X11::mouseEvent(uint32_t type, unsigned button, int32_t x, int32_t y) {
+  if (blocked_) return;
+  // The menu bar is outside the client area: its events never reach the window procedure.
+  if (menu_ && !captured_ && (menu_->isOpen() || (type == ButtonPress && button == Button1 && y < barHeight()))) {
+    MenuBar::Result r;
+    if (type == ButtonPress)
+      r = menu_->press(x, y);
+    else if (type == MotionNotify)
+      r = menu_->move(x, y);
+    else if (button == Button1)
+      r = menu_->release(x, y);
+    if (r.consumed) {
+      applyMenu(r);
+      return;
+    }
+  }
+  const intptr_t lParam = pointParam(x, y - barHeight());
+  if (type == MotionNotify) {
+    send(msgMouseMove, 0, lParam);
+    return;
+  }
+  const bool down = type == ButtonPress;
+  switch (button) {
+    case Button1:
+      send(down ? msgLButtonDown : msgLButtonUp, 0, lParam);
+      break;
+    case Button2:
+      send(down ? msgMButtonDown : msgMButtonUp, 0, lParam);
+      break;
+    case Button3:
+      send(down ? msgRButtonDown : msgRButtonUp, 0, lParam);
+      break;
+    default:
+      break;  // wheel steps are not mouse buttons to this window
+  }
+}
+
+void Window_X11::keyEvent(XKeyEvent& key) {
+  if (blocked_) return;
+  char chars[8] = {};
+  KeySym sym = NoSymbol;
+  const int n = XLookupString(&key, chars, sizeof chars - 1, &sym, nullptr);
+  if (sym == XK_Shift_L || sym == XK_Shift_R || sym == XK_Control_L || sym == XK_Control_R || sym == XK_Alt_L ||
+      sym == XK_Alt_R || sym == XK_Meta_L || sym == XK_Meta_R || sym == XK_Super_L || sym == XK_Super_R)
+    return;
+  const uint32_t vk = virtualKey(sym);
+  const bool alt = (key.state & Mod1Mask) != 0;
+  if (menu_ && menu_->isOpen()) {
+    applyMenu(menu_->key(vk, alt));
+    return;
+  }
+  if (alt || vk == vkF10) {
+    // The accelerator table: Alt + "?" and Alt + "/" (characters, not keys) open the About box.
+    if (menu_ && alt && n == 1 && (chars[0] == '?' || chars[0] == '/')) {
+      send(msgCommand, IDM_ABOUT, 0);
+      return;
+    }
+    send(msgSysKeyDown, vk, 0);
+    return;
+  }
+  send(msgKeyDown, vk, 0);
+}
+
+void Window_X11::handleEvent(XEvent& ev) {
+  switch (ev.type) {
+    case Expose:
+      if (ev.xexpose.window == popup_) {
+        if (ev.xexpose.count == 0) paintPopup();
+      } else if (ev.xexpose.count == 0) {
+        paintBar();
+        needPaint_ = true;
+      }
+      break;
+    case MapNotify:
+      if (ev.xmap.window == xid_ && wantFocus_) {
+        XSetInputFocus(c_.dpy, xid_, RevertToParent, CurrentTime);
+        wantFocus_ = false;
+      }
+      break;
+    case ClientMessage:
+      if (!blocked_ && static_cast<Atom>(ev.xclient.data.l[0]) == c_.wmDeleteWindow) send(msgClose, 0, 0);
+      break;
+    case ButtonPress:
+    case ButtonRelease:
+      mouseEvent(ev.type, ev.xbutton.button, ev.xbutton.x, ev.xbutton.y);
+      break;
+    case MotionNotify:
+      mouseEvent(MotionNotify, 0, ev.xmotion.x, ev.xmotion.y);
+      break;
+    case KeyPress:
+      keyEvent(ev.xkey);
+      break;
+    case FocusOut:
+      // Another window took the keyboard (not a grab of our own): a native menu closes then.
+      if (menu_ && menu_->isOpen() && ev.xfocus.mode == NotifyNormal && ev.xfocus.detail != NotifyInferior) {
+        menu_->close();
+        applyMenu({true, true, 0});
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+bool Window_X11::deliverPending() {
+  if (!xid_) return false;
+  if (needPaint_) {
+    needPaint_ = false;
+    send(msgPaint, 0, 0);
+    return true;
+  }
+  const int64_t now = monotonicMs();
+  for (Timer& t : timers_) {
+    if (now < t.dueMs) continue;
+    t.dueMs = std::max(t.dueMs + t.periodMs, now + 1);
+    send(msgTimer, t.id, 0);
+    return true;
+  }
+  return false;
+}
+
+int32_t pumpOneX11(bool takeQuit) {
+  if (g_quit) {
+    if (takeQuit) g_quit = false;
+    return -1;
+  }
+  x11::Connection* c = x11::current();
+  if (!c) return 0;
+  if (XPending(c->dpy) > 0) {
+    XEvent ev;
+    XNextEvent(c->dpy, &ev);
+    // Like Windows, hand on only the latest of a run of pointer moves: the loop takes one
+    // message per pass and must not fall behind the pointer.
+    while (ev.type == MotionNotify && XPending(c->dpy) > 0) {
+      XEvent next;
+      XPeekEvent(c->dpy, &next);
+      if (next.type != MotionNotify || next.xmotion.window != ev.xmotion.window) break;
+      XNextEvent(c->dpy, &ev);
+    }
+    if (ev.type == MappingNotify) {
+      // Keys were remapped (a layout switch, or a tool typing a character the map lacked).
+      XRefreshKeyboardMapping(&ev.xmapping);
+    } else if (Window_X11* w = windowOf(ev.xany.window)) {
+      w->handleEvent(ev);
+    }
+    return 1;
+  }
+  // Copy: a message may create or destroy windows.
+  const std::vector<Window_X11*> windows = g_windows;
+  for (Window_X11* w : windows)
+    if (std::find(g_windows.begin(), g_windows.end(), w) != g_windows.end() && w->deliverPending()) return 1;
+  return 0;
+}
+
+std::unique_ptr<Window> createWindow(const WindowSpec& spec, WindowHandler& handler) {
+  Window_X11::Options options;
+  options.clientWidth = spec.outerWidth - 2 * kFrame;
+  options.clientHeight = spec.outerHeight - 2 * kFrame - kCaption - (spec.mainMenu ? kMenu : 0);
+  return Window_X11::create(spec, options, handler);
+}
+
+int32_t pumpMessage() { return pumpOneX11(true); }
+
+void postQuit() { g_quit = true; }
+
+}  // namespace ui
