@@ -12,7 +12,7 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 "$python" "$here/make-picture.py" "$tmp/picture.png"
 
-"$python" - "$build/tools/preview/vantela-preview" "$tmp" "$runs" <<'PY'
+"$python" - "$build/tools/vantela-preview" "$tmp" "$runs" <<'PY'
 import subprocess, sys, time
 preview, tmp, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
 picture = f"{tmp}/picture.png"
