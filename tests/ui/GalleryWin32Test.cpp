@@ -76,11 +76,21 @@ void CALLBACK runStep(HWND, UINT, UINT_PTR, DWORD) {
 
 HWND aboutBox() { return FindWindowW(L"#32770", widen(ui::aboutCaption).c_str()); }
 
-// Ends an About box that is still up 5 s after it was acted on, with 99, so that a test fails
-// instead of hanging in the modal loop.
+// Ends the About box that was acted on if it is still up 5 s later, with 99, so that a test fails
+// instead of hanging in the modal loop. It watches that one box only: a watchdog left over from
+// an earlier box must not end a later one.
+HWND g_watchedBox = nullptr;
+UINT_PTR g_aboutWatchdog = 0;
+int g_aboutActions = 0;
 void CALLBACK aboutWatchdog(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
-  if (HWND late = aboutBox()) EndDialog(late, 99);
+  g_aboutWatchdog = 0;
+  if (g_watchedBox && IsWindow(g_watchedBox)) EndDialog(g_watchedBox, 99);
+}
+void stopAboutWatchdog() {
+  if (g_aboutWatchdog) KillTimer(nullptr, g_aboutWatchdog);
+  g_aboutWatchdog = 0;
+  g_watchedBox = nullptr;
 }
 
 void CALLBACK menuWatchdog(HWND, UINT, UINT_PTR id, DWORD);
@@ -93,13 +103,30 @@ void whenAboutIsUp(std::function<void(HWND)> action, int tries = 50) {
       if (tries > 0) whenAboutIsUp(action, tries - 1);
       return;
     }
+    stopAboutWatchdog();
+    ++g_aboutActions;
     action(box);
-    SetTimer(nullptr, 0, 5000, aboutWatchdog);
+    g_watchedBox = box;
+    g_aboutWatchdog = SetTimer(nullptr, 0, 5000, aboutWatchdog);
   });
+}
+
+// A destroyed gallery window posts WM_QUIT, as the program's main window does. Left in the
+// thread's queue it ends the next modal loop that looks at the queue: a dialog's loop takes it,
+// posts it again and returns at once, without the box ever being shown or acted on. Every test
+// starts and ends with an empty queue.
+void drainQueue() {
+  MSG m;
+  for (int i = 0; i < 10000 && PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE); ++i) {
+    if (m.message == WM_QUIT) continue;
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
+  }
 }
 
 struct GalleryWin32 : testing::Test {
   void SetUp() override {
+    drainQueue();
     ui::WindowSpec spec;
     spec.className = "VantelinkGallery";
     spec.title = "Vantelink gallery";
@@ -114,8 +141,10 @@ struct GalleryWin32 : testing::Test {
   }
   void TearDown() override {
     KillTimer(nullptr, timer);
+    stopAboutWatchdog();
     g_steps.clear();
     window.reset();
+    drainQueue();
   }
   template <class F>
   bool pumpUntil(F done, int ms = 10000) {
@@ -129,10 +158,16 @@ struct GalleryWin32 : testing::Test {
       if (e == line) return true;
     return false;
   }
-  // Runs the About box from the menu command and ends it with the given action.
+  // Runs the About box from the menu command and ends it with the given action. A box that ends
+  // before the action reached it counts as a failure whatever it returned.
   int32_t aboutEndedBy(std::function<void(HWND)> action) {
+    const int before = g_aboutActions;
     whenAboutIsUp(std::move(action));
-    return window->runAbout();
+    const int32_t result = window->runAbout();
+    stopAboutWatchdog();
+    g_steps.clear();  // an action still waiting is not carried over to the next box
+    EXPECT_EQ(g_aboutActions, before + 1) << "the About box ended before it was acted on";
+    return result;
   }
 
   vltest::GalleryHandler handler;
@@ -257,13 +292,43 @@ TEST_F(GalleryWin32, AboutBoxEndsByOkEnterEscapeAndTheCloseBox) {
   EXPECT_EQ(aboutEndedBy([](HWND box) { PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0); }), IDCANCEL);
 }
 
+// Alt + a character, typed: Alt held while the character's key (with Shift where the layout
+// needs it) goes down and up. A posted WM_SYSCHAR is not enough: TranslateAccelerator (Wine's at
+// least) asks the keyboard state whether Alt is down, not the message's context bit, and with no
+// key held an Alt accelerator does not match.
+void typeAltChar(wchar_t c) {
+  const SHORT scan = VkKeyScanW(c);
+  ASSERT_NE(scan, -1) << "no key gives " << static_cast<int>(c);
+  const auto vk = static_cast<WORD>(LOBYTE(scan));
+  const bool shift = (HIBYTE(scan) & 1) != 0;
+  INPUT in[6]{};
+  UINT n = 0;
+  auto key = [&](WORD k, bool up) {
+    in[n].type = INPUT_KEYBOARD;
+    in[n].ki.wVk = k;
+    in[n].ki.wScan = static_cast<WORD>(MapVirtualKeyW(k, MAPVK_VK_TO_VSC));
+    in[n].ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    ++n;
+  };
+  key(VK_MENU, false);
+  if (shift) key(VK_SHIFT, false);
+  key(vk, false);
+  key(vk, true);
+  if (shift) key(VK_SHIFT, true);
+  key(VK_MENU, true);
+  ASSERT_EQ(SendInput(n, in, sizeof(INPUT)), n);
+}
+
 TEST_F(GalleryWin32, AcceleratorsAndMenuKeysReachTheCommands) {
   // Alt + "?" arrives as a system character; the accelerator table turns it into command 104.
+  SetForegroundWindow(hwnd);
+  SetFocus(hwnd);
+  ASSERT_EQ(GetFocus(), hwnd);
   whenAboutIsUp([](HWND box) { PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0); });
-  PostMessageW(hwnd, WM_SYSCHAR, '?', 0x20000001);
+  typeAltChar(L'?');
   EXPECT_TRUE(pumpUntil([&] { return logged("about 2"); }));
   whenAboutIsUp([](HWND box) { PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0); });
-  PostMessageW(hwnd, WM_SYSCHAR, '/', 0x20000001);
+  typeAltChar(L'/');
   EXPECT_TRUE(pumpUntil([&] {
     int n = 0;
     for (const auto& e : handler.events) n += e == "about 2";
