@@ -113,10 +113,10 @@ class AboutHandler : public WindowHandler {
 int32_t runAboutBox(Window_X11& owner) {
   const DialogUnits units = measureUnits();
   AboutHandler handler(units);
-  WindowSpec spec;
-  spec.className = "VantelinkAbout";
-  spec.title = aboutCaption;
-  spec.mainMenu = false;
+  WindowSpec windowSpec;
+  windowSpec.className = "VantelinkAbout";
+  windowSpec.title = aboutCaption;
+  windowSpec.mainMenu = false;
   Window_X11::Options options;
   options.clientWidth = units.x(170);
   options.clientHeight = units.y(74);
@@ -127,7 +127,7 @@ int32_t runAboutBox(Window_X11& owner) {
     XTranslateCoordinates(c->dpy, owner.xid(), DefaultRootWindow(c->dpy), 0, owner.barHeight(), &options.x, &options.y,
                           &child);
   }
-  std::unique_ptr<Window_X11> box = Window_X11::create(spec, options, handler);
+  std::unique_ptr<Window_X11> box = Window_X11::create(windowSpec, options, handler);
   if (!box) return 0;
   box->show();
   owner.setBlocked(true);

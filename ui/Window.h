@@ -92,7 +92,7 @@ struct WindowSpec {
 };
 
 // Creates the window (msgCreate reaches the handler before this returns); null on failure.
-std::unique_ptr<Window> createWindow(const WindowSpec& spec, WindowHandler& handler);
+std::unique_ptr<Window> createWindow(const WindowSpec& windowSpec, WindowHandler& handler);
 
 // Handles at most one waiting message of this thread's windows without blocking.
 // Returns 1 when one was handled, 0 when none was waiting, -1 once postQuit was called.

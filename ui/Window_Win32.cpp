@@ -51,9 +51,9 @@ class Window_Win32 : public Window {
     if (hwnd_ && IsWindow(hwnd_)) DestroyWindow(hwnd_);
   }
 
-  bool create(const WindowSpec& spec) {
+  bool create(const WindowSpec& windowSpec) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    const std::wstring className = widen(spec.className);
+    const std::wstring className = widen(windowSpec.className);
     WNDCLASSEXW wc{};
     if (!GetClassInfoExW(instance, className.c_str(), &wc)) {
       wc = WNDCLASSEXW{};
@@ -65,16 +65,16 @@ class Window_Win32 : public Window {
       wc.hIconSm = LoadIconW(instance, MAKEINTRESOURCEW(IDI_SMALL));
       wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
       wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-      wc.lpszMenuName = spec.mainMenu ? MAKEINTRESOURCEW(IDC_VANTELINK) : nullptr;
+      wc.lpszMenuName = windowSpec.mainMenu ? MAKEINTRESOURCEW(IDC_VANTELINK) : nullptr;
       wc.lpszClassName = className.c_str();
       if (!RegisterClassExW(&wc)) return false;
     }
-    const std::wstring title = widen(spec.title);
+    const std::wstring title = widen(windowSpec.title);
     HWND hwnd = CreateWindowExW(0, className.c_str(), title.c_str(), WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                                CW_USEDEFAULT, CW_USEDEFAULT, spec.outerWidth, spec.outerHeight, nullptr, nullptr,
+                                CW_USEDEFAULT, CW_USEDEFAULT, windowSpec.outerWidth, windowSpec.outerHeight, nullptr, nullptr,
                                 instance, this);
     if (!hwnd) return false;
-    if (spec.mainMenu) {
+    if (windowSpec.mainMenu) {
       g_acceleratorWindow = hwnd;
       if (!g_accelerators) g_accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDC_VANTELINK));
     }
@@ -169,9 +169,9 @@ class Window_Win32 : public Window {
 
 }  // namespace
 
-std::unique_ptr<Window> createWindow(const WindowSpec& spec, WindowHandler& handler) {
+std::unique_ptr<Window> createWindow(const WindowSpec& windowSpec, WindowHandler& handler) {
   auto w = std::make_unique<Window_Win32>(handler);
-  if (!w->create(spec)) return nullptr;
+  if (!w->create(windowSpec)) return nullptr;
   return w;
 }
 

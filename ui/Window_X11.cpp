@@ -83,11 +83,11 @@ Window_X11::Window_X11(x11::Connection& c, WindowHandler& handler, const Options
   if (withMenu) menu_ = std::make_unique<MenuBar>(mainMenu, mainMenuCount);
 }
 
-std::unique_ptr<Window_X11> Window_X11::create(const WindowSpec& spec, const Options& options,
+std::unique_ptr<Window_X11> Window_X11::create(const WindowSpec& windowSpec, const Options& options,
                                                WindowHandler& handler) {
   x11::Connection* c = x11::acquire();
   if (!c) return nullptr;
-  std::unique_ptr<Window_X11> win(new Window_X11(*c, handler, options, spec.mainMenu));
+  std::unique_ptr<Window_X11> win(new Window_X11(*c, handler, options, windowSpec.mainMenu));
   const int32_t height = options.clientHeight + win->barHeight();
   if (options.clientWidth <= 0 || options.clientHeight <= 0) {
     x11::release();
@@ -114,7 +114,7 @@ std::unique_ptr<Window_X11> Window_X11::create(const WindowSpec& spec, const Opt
     XSetWMNormalHints(c->dpy, win->xid_, hints);
     XFree(hints);
   }
-  XClassHint classHint{const_cast<char*>(spec.className), const_cast<char*>(spec.className)};
+  XClassHint classHint{const_cast<char*>(windowSpec.className), const_cast<char*>(windowSpec.className)};
   XSetClassHint(c->dpy, win->xid_, &classHint);
   XSetWMProtocols(c->dpy, win->xid_, &c->wmDeleteWindow, 1);
   setIcon(*c, win->xid_);
@@ -123,7 +123,7 @@ std::unique_ptr<Window_X11> Window_X11::create(const WindowSpec& spec, const Opt
     XChangeProperty(c->dpy, win->xid_, c->netWmWindowType, XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&c->netWmWindowTypeDialog), 1);
   }
-  win->setTitle(spec.title);
+  win->setTitle(windowSpec.title);
   if (win->menu_) {
     win->popup_ = XCreateSimpleWindow(c->dpy, win->xid_, 0, 0, 1, 1, 0, 0, x11::pixel(*c, Colour::white));
     XSelectInput(c->dpy, win->popup_, ExposureMask);
@@ -409,11 +409,11 @@ int32_t pumpOneX11(bool takeQuit) {
   return 0;
 }
 
-std::unique_ptr<Window> createWindow(const WindowSpec& spec, WindowHandler& handler) {
+std::unique_ptr<Window> createWindow(const WindowSpec& windowSpec, WindowHandler& handler) {
   Window_X11::Options options;
-  options.clientWidth = spec.outerWidth - 2 * kFrame;
-  options.clientHeight = spec.outerHeight - 2 * kFrame - kCaption - (spec.mainMenu ? kMenu : 0);
-  return Window_X11::create(spec, options, handler);
+  options.clientWidth = windowSpec.outerWidth - 2 * kFrame;
+  options.clientHeight = windowSpec.outerHeight - 2 * kFrame - kCaption - (windowSpec.mainMenu ? kMenu : 0);
+  return Window_X11::create(windowSpec, options, handler);
 }
 
 int32_t pumpMessage() { return pumpOneX11(true); }

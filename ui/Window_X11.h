@@ -22,7 +22,7 @@ class Window_X11 : public Window {
     int32_t y = 0;
   };
 
-  static std::unique_ptr<Window_X11> create(const WindowSpec& spec, const Options& options, WindowHandler& handler);
+  static std::unique_ptr<Window_X11> create(const WindowSpec& windowSpec, const Options& options, WindowHandler& handler);
   ~Window_X11() override;
 
   std::unique_ptr<Painter> painter() override;

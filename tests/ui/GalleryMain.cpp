@@ -9,10 +9,10 @@
 int main(int argc, char** argv) {
   std::FILE* log = argc > 1 ? std::fopen(argv[1], "w") : nullptr;
   vltest::GalleryHandler handler(log);
-  ui::WindowSpec spec;
-  spec.className = "VantelinkGallery";
-  spec.title = "Vantelink gallery";
-  std::unique_ptr<ui::Window> window = ui::createWindow(spec, handler);
+  ui::WindowSpec windowSpec;
+  windowSpec.className = "VantelinkGallery";
+  windowSpec.title = "Vantelink gallery";
+  std::unique_ptr<ui::Window> window = ui::createWindow(windowSpec, handler);
   if (!window) {
     std::fprintf(stderr, "no window\n");
     return 1;

@@ -127,10 +127,10 @@ void drainQueue() {
 struct GalleryWin32 : testing::Test {
   void SetUp() override {
     drainQueue();
-    ui::WindowSpec spec;
-    spec.className = "VantelinkGallery";
-    spec.title = "Vantelink gallery";
-    window = ui::createWindow(spec, handler);
+    ui::WindowSpec windowSpec;
+    windowSpec.className = "VantelinkGallery";
+    windowSpec.title = "Vantelink gallery";
+    window = ui::createWindow(windowSpec, handler);
     ASSERT_TRUE(window);
     window->show();
     hwnd = FindWindowW(L"VantelinkGallery", nullptr);

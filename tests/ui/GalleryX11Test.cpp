@@ -45,10 +45,10 @@ std::string artefactDir() {
 struct GalleryX11 : testing::Test {
   void SetUp() override {
     ASSERT_TRUE(server.ok()) << "Xvfb did not start";
-    ui::WindowSpec spec;
-    spec.className = "VantelinkGallery";
-    spec.title = "Vantelink gallery";
-    window = ui::createWindow(spec, handler);
+    ui::WindowSpec windowSpec;
+    windowSpec.className = "VantelinkGallery";
+    windowSpec.title = "Vantelink gallery";
+    window = ui::createWindow(windowSpec, handler);
     ASSERT_TRUE(window);
     window->show();
     // Until the first full paint has been handled.
@@ -204,10 +204,10 @@ struct TimerHandler : ui::WindowHandler {
 TEST(WindowX11, TimerRunsDuringTheModalAboutBoxWhichTheCloseBoxEnds) {
   ASSERT_TRUE(vltest::sharedXvfb().ok());
   TimerHandler handler;
-  ui::WindowSpec spec;
-  spec.className = "VantelinkTimer";
-  spec.title = "timer";
-  auto window = ui::createWindow(spec, handler);
+  ui::WindowSpec windowSpec;
+  windowSpec.className = "VantelinkTimer";
+  windowSpec.title = "timer";
+  auto window = ui::createWindow(windowSpec, handler);
   ASSERT_TRUE(window);
   handler.owner = static_cast<ui::Window_X11*>(window.get())->xid();
   window->show();
@@ -245,10 +245,10 @@ struct MoveCounter : ui::WindowHandler {
 TEST(WindowX11, ARunOfPointerMovesArrivesAsItsLatestAndKeepsItsPlaceBeforeAPress) {
   ASSERT_TRUE(vltest::sharedXvfb().ok());
   MoveCounter handler;
-  ui::WindowSpec spec;
-  spec.className = "VantelinkMoves";
-  spec.mainMenu = false;
-  auto window = ui::createWindow(spec, handler);
+  ui::WindowSpec windowSpec;
+  windowSpec.className = "VantelinkMoves";
+  windowSpec.mainMenu = false;
+  auto window = ui::createWindow(windowSpec, handler);
   ASSERT_TRUE(window);
   const ::Window xid = static_cast<ui::Window_X11*>(window.get())->xid();
   Display* dpy = ui::x11::current()->dpy;
