@@ -25,6 +25,8 @@ struct AppState {
 
   DeviceSlots deviceSlots = makeDefaultSlots();
   int32_t captureMode = 0;
+  // The slot (0 or 1) the settings window edits; the status display places its link's area.
+  int32_t currentDevice = 0;
   std::unique_ptr<PrefStore> prefStore;
 
   std::vector<std::unique_ptr<DeviceLink>> deviceLinks;

@@ -49,19 +49,22 @@ class FakeWindow : public ui::Window {
   void invalidate(const ui::Rect* r) override { invalidated.push_back(r ? *r : ui::Rect{}); }
   void setCapture() override { ++captures, capturing = true; }
   void releaseCapture() override { ++releases, capturing = false; }
-  void setTimer(uint32_t, uint32_t) override {}
+  void setTimer(uint32_t id, uint32_t ms) override { timers.push_back({id, ms}); }
   void setTitle(const char*) override {}
   void show() override {}
-  void destroy() override {}
+  void destroy() override { ++destroys; }
   bool alive() const override { return true; }
   int32_t clientWidth() const override { return 314; }
   int32_t clientHeight() const override { return 336; }
-  int32_t runAbout() override { return 1; }
+  int32_t runAbout() override { return ++abouts, 1; }
   intptr_t defaultProc(uint32_t, uintptr_t, intptr_t) override { return 0; }
 
   std::vector<PaintOp> ops;
   std::vector<ui::Rect> invalidated;
+  std::vector<std::pair<uint32_t, uint32_t>> timers;  // id, period
   int painters = 0;
+  int destroys = 0;
+  int abouts = 0;
   int captures = 0;
   int releases = 0;
   bool capturing = false;

@@ -1,0 +1,242 @@
+#include "ui/SettingsWindow.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "app/AppState.h"
+#include "comsrc/RectList.h"
+#include "link/DeviceLink.h"
+#include "ui/MenuModel.h"
+#include "ui/Shell.h"
+#include "ui/resource.h"
+
+namespace ui {
+
+namespace {
+
+constexpr int32_t kSpeeds[] = {9600,   19200,  38400,  57600,  76800,  115200, 153600,
+                               204800, 250000, 307200, 409600, 500000, 1000000};
+constexpr int32_t kSpeedCount = static_cast<int32_t>(std::size(kSpeeds));
+
+// The whole area a source can capture: every device is redrawn from it.
+constexpr Rect kWholeCapture{0, 0, 640, 480};
+
+struct Row {
+  int32_t top;
+  const char* caption;
+  int32_t down;  // 0: the row has only a "+" button
+  int32_t up;
+  int32_t value;
+};
+
+constexpr Row kRows[] = {
+    {110, "Vantela 接続ポート :", idPortDown, idPortUp, idPort},
+    {128, "通信スピード :", idSpeedDown, idSpeedUp, idSpeed},
+    {146, "CTSフロー制御 :", 0, idCtsToggle, idCts},
+    {168, "ディザモード :", idDitherDown, idDitherUp, idDither},
+    {186, "コントラスト調整 :", idContrastDown, idContrastUp, idContrast},
+    {204, "明るさ調整 :", idOffsetDown, idOffsetUp, idOffset},
+    {222, "ガンマ調整 :", idGammaDown, idGammaUp, idGamma},
+    {244, "白黒反転 :", 0, idInvertToggle, idInvert},
+    {262, "画面回転 :", 0, idRotateToggle, idRotate},
+    {280, "水平位置 :", idPosXDown, idPosXUp, idPosX},
+    {298, "垂直位置 :", idPosYDown, idPosYUp, idPosY},
+};
+
+void caption(Form& form, const Rect& r, const char* text) { form.add(std::make_unique<Label>(r, 0, text, 2, false)); }
+void value(Form& form, const Rect& r, int32_t id) { form.add(std::make_unique<Label>(r, id, "*", 0, true)); }
+void button(Form& form, const Rect& r, int32_t id, const char* text) {
+  form.add(std::make_unique<Button>(r, id, text));
+}
+
+double clampStep(double v, double step) { return std::clamp(v + step, 0.5, 1.5); }
+int32_t clampStep(int32_t v, int32_t step, int32_t low, int32_t high) { return std::clamp(v + step, low, high); }
+
+}  // namespace
+
+void SettingsActions::openWebPage() { openAddress(webPageAddress()); }
+
+SettingsWindow::SettingsWindow(AppState& app, SettingsActions& actions)
+    : app_(app), actions_(actions), selectedDevice_(app.currentDevice) {}
+
+void SettingsWindow::build() {
+  Form& f = form_;
+  caption(f, {6, 2, 106, 16}, "状態 :");
+  value(f, {110, 2, 310, 16}, idStatus);
+  caption(f, {6, 20, 106, 34}, "Vantela 画面ドライバ :");
+  value(f, {110, 20, 310, 34}, idDriver);
+  caption(f, {6, 38, 106, 52}, "動作モード :");
+  button(f, {110, 38, 124, 52}, idModeDown, "-");
+  button(f, {128, 38, 142, 52}, idModeUp, "+");
+  value(f, {148, 38, 288, 52}, idMode);
+  f.add(std::make_unique<OnOffBtn>(Rect{6, 64, 106, 82}, idDevice1, "Vantela1 設定"));
+  f.add(std::make_unique<OnOffBtn>(Rect{116, 64, 216, 82}, idDevice2, "Vantela2 設定"));
+  f.add(std::make_unique<GroupRect>(Rect{5, 81, 306, 322}, idGroup));
+  f.add(std::make_unique<Checkbox>(Rect{12, 82, 312, 106}, idActive, "オン"));
+  for (const Row& row : kRows) {
+    const int32_t top = row.top, bottom = row.top + 14;
+    caption(f, {6, top, 106, bottom}, row.caption);
+    if (row.down) button(f, {110, top, 124, bottom}, row.down, "-");
+    button(f, {128, top, 142, bottom}, row.up, "+");
+    value(f, {148, top, 288, bottom}, row.value);
+  }
+}
+
+int32_t SettingsWindow::stepSpeed(int32_t speed, int32_t step) {
+  int32_t i = 0;
+  while (i < kSpeedCount && kSpeeds[i] < speed) ++i;
+  if (i == kSpeedCount) i = 0;
+  i += step < 0 ? -1 : 1;
+  if (i < 0) i = kSpeedCount - 1;
+  if (i >= kSpeedCount) i = 0;
+  return kSpeeds[i];
+}
+
+void SettingsWindow::reopen(Window& w, bool& changed) {
+  if (auto* status = dynamic_cast<Label*>(form_.findById(idStatus))) {
+    status->text = "初期化中...";
+    // Painted before the links are reopened: the window does not paint while that runs.
+    if (std::unique_ptr<Painter> p = w.painter()) status->paint(*p);
+  }
+  if (actions_.openLinks() == 0) actions_.rebuildSource();
+  changed = true;
+}
+
+void SettingsWindow::markDirty(bool& changed) {
+  if (app_.changeList) app_.changeList->append(kWholeCapture);
+  changed = true;
+}
+
+void SettingsWindow::click(Window& w, int32_t id, DeviceSettings& s, bool& changed) {
+  DeviceLink* link = static_cast<size_t>(app_.currentDevice) < app_.deviceLinks.size()
+                         ? app_.deviceLinks[static_cast<size_t>(app_.currentDevice)].get()
+                         : nullptr;
+  switch (id) {
+    case idDevice1:
+    case idDevice2:
+      selectedDevice_ = id == idDevice1 ? 0 : 1;
+      w.invalidate(nullptr);
+      return;
+    case idActive: {
+      const auto* box = dynamic_cast<const Checkbox*>(form_.findById(idActive));
+      s.active = box && !box->checked ? 1 : 0;
+      reopen(w, changed);
+      return;
+    }
+    case idModeDown:
+    case idModeUp:
+      app_.captureMode = app_.captureMode == 0 ? 1 : 0;
+      changed = true;
+      actions_.discoverDisplays();
+      return;
+    case idPortDown:
+    case idPortUp:
+      s.port = actions_.findPort(s.port, id == idPortDown ? -1 : 1);
+      reopen(w, changed);
+      return;
+    case idSpeedDown:
+    case idSpeedUp:
+      s.speed = stepSpeed(s.speed, id == idSpeedDown ? -1 : 1);
+      reopen(w, changed);
+      return;
+    case idCtsToggle:
+      s.cts = s.cts ? 0 : 1;
+      reopen(w, changed);
+      return;
+    case idDitherDown:
+      s.dither = s.dither < 1 ? 2 : s.dither - 1;
+      break;
+    case idDitherUp:
+      s.dither = s.dither + 1 >= 3 ? 0 : s.dither + 1;
+      break;
+    case idContrastDown:
+    case idContrastUp:
+      s.contrast = clampStep(s.contrast, id == idContrastDown ? -0.05 : 0.05);
+      break;
+    case idOffsetDown:
+    case idOffsetUp:
+      s.offset = clampStep(s.offset, id == idOffsetDown ? -8 : 8, -64, 64);
+      break;
+    case idGammaDown:
+    case idGammaUp:
+      s.gamma = clampStep(s.gamma, id == idGammaDown ? -0.05 : 0.05);
+      break;
+    case idRotateToggle:
+      s.rotate = s.rotate ? 0 : 2;
+      if (link) link->rotate = s.rotate;
+      break;
+    case idInvertToggle:
+      s.invert ^= 1;
+      if (link) link->invert = s.invert != 0;
+      break;
+    case idPosXDown:
+    case idPosXUp:
+      s.posX = clampStep(s.posX, id == idPosXDown ? -16 : 16, 0, 128);
+      break;
+    case idPosYDown:
+    case idPosYUp:
+      s.posY = clampStep(s.posY, id == idPosYDown ? -16 : 16, 0, 64);
+      break;
+    default:
+      return;  // captions, value labels and the group box do nothing
+  }
+  markDirty(changed);
+}
+
+intptr_t SettingsWindow::message(Window& w, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+  bool changed = false;
+  if (selectedDevice_ != app_.currentDevice) {
+    app_.currentDevice = selectedDevice_;
+    changed = true;
+  }
+  DeviceSettings* s = static_cast<size_t>(app_.currentDevice) < app_.deviceSlots.size()
+                          ? &app_.deviceSlots[static_cast<size_t>(app_.currentDevice)]
+                          : nullptr;
+  if (Base* clicked = form_.trackMouse(w, msg, lParam); clicked && s) click(w, clicked->id, *s, changed);
+
+  intptr_t result = 0;
+  switch (msg) {
+    case msgCreate:
+      if (form_.size() == 0) build();
+      w.setTimer(kRefreshTimerId, kRefreshPeriodMs);
+      break;
+    case msgDestroy:
+      postQuit();
+      break;
+    case msgPaint:
+      actions_.discoverDisplays();
+      if (std::unique_ptr<Painter> p = w.beginPaint()) form_.paintAll(*p);
+      break;
+    case msgKeyDown:
+      if ((wParam & 0xFFFF) == '1') selectedDevice_ = 0;
+      if ((wParam & 0xFFFF) == '2') selectedDevice_ = 1;
+      w.invalidate(nullptr);
+      break;
+    case msgCommand:
+      switch (wParam & 0xFFFF) {
+        case IDM_ABOUT:
+          w.runAbout();
+          break;
+        case IDM_EXIT:
+          w.destroy();
+          break;
+        case IDM_WEBPAGE:
+          actions_.openWebPage();
+          break;
+        default:
+          result = w.defaultProc(msg, wParam, lParam);
+          break;
+      }
+      break;
+    case msgTimer:
+      if (app_.changeList) app_.changeList->append(kWholeCapture);
+      break;
+    default:
+      result = w.defaultProc(msg, wParam, lParam);
+      break;
+  }
+  if (msg == msgCreate || msg == msgTimer || changed) refreshValues(w);
+  return result;
+}
+
+}  // namespace ui

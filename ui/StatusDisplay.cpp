@@ -1,0 +1,128 @@
+#include <cstdio>
+
+#include "app/AppState.h"
+#include "link/DeviceLink.h"
+#include "ui/SettingsWindow.h"
+
+namespace ui {
+
+namespace {
+
+const char* statusText(const AppState& app) {
+  if (!app.anyDeviceActive) return "停止中";
+  if (app.captureMode == 0) {
+    if (!app.sourceReady) return "*画面のプロパティを確認してください*";
+  } else {
+    if (!app.driverDisplayFound) return "*ドライバをインストールしてください*";
+    if (!app.driverDisplayAttached) return "*画面のプロパティを確認してください*";
+  }
+  if (!app.linksOpen) return "*USB接続を確認してください*";
+  return "動作中";
+}
+
+const char* driverText(const AppState& app) {
+  if (!app.driverDisplayFound) return "*見つかりません*";
+  if (!app.driverDisplayAttached) return "停止中";
+  return "動作中";
+}
+
+const char* ditherText(int32_t dither) {
+  switch (dither) {
+    case 0:
+      return "白黒2値";
+    case 1:
+      return "Floyd-Steinberg";
+    case 2:
+      return "4色ハーフトーン";
+    default:
+      return "???";
+  }
+}
+
+DeviceLink* linkOf(const AppState& app, int32_t slot) {
+  return slot >= 0 && static_cast<size_t>(slot) < app.deviceLinks.size() ? app.deviceLinks[static_cast<size_t>(slot)].get()
+                                                                          : nullptr;
+}
+
+// A link whose stream is gone counts as failed: nothing reaches its device.
+bool linkFailed(const AppState& app, int32_t slot) {
+  DeviceLink* link = linkOf(app, slot);
+  if (!link) return false;
+  multio::Stream* serial = link->serial();
+  return !serial || serial->failed();
+}
+
+}  // namespace
+
+void SettingsWindow::setText(Painter* p, int32_t id, const char* text) {
+  auto* label = dynamic_cast<Label*>(form_.findById(id));
+  if (!label) return;
+  label->text = text;
+  if (p) label->paint(*p);
+}
+
+void SettingsWindow::refreshValues(Window& w) {
+  std::unique_ptr<Painter> dc = w.painter();
+  Painter* p = dc.get();
+  char buf[256];
+
+  setText(p, idStatus, statusText(app_));
+  if (showInitialising_) {
+    std::unique_ptr<Painter> second = w.painter();
+    setText(second.get(), idStatus, "初期化中...");
+    showInitialising_ = false;
+  }
+  setText(p, idDriver, driverText(app_));
+  setText(p, idMode, app_.captureMode == 0 ? "メイン画面ミラー" : "外部モニタ");
+
+  const int32_t current = app_.currentDevice;
+  if (current >= 0 && static_cast<size_t>(current) < app_.deviceSlots.size()) {
+    const DeviceSettings& s = app_.deviceSlots[static_cast<size_t>(current)];
+    const char* suffix = s.active ? (s.portOk ? "OK" : "*エラー*") : "";
+    if (s.port >= 1) {
+      std::snprintf(buf, sizeof buf, "COM%d %s", s.port, suffix);
+      setText(p, idPort, buf);
+    } else {
+      setText(p, idPort, "*COMポートがありません*");
+    }
+    std::snprintf(buf, sizeof buf, "%d.%03d kbps", s.speed / 1000, s.speed % 1000);
+    setText(p, idSpeed, buf);
+    setText(p, idCts, s.cts ? "ON (無線用)" : "off (有線用)");
+    setText(p, idDither, ditherText(s.dither));
+    std::snprintf(buf, sizeof buf, "%.2f", s.contrast);
+    setText(p, idContrast, buf);
+    std::snprintf(buf, sizeof buf, "%d", s.offset);
+    setText(p, idOffset, buf);
+    std::snprintf(buf, sizeof buf, "%.2f", s.gamma);
+    setText(p, idGamma, buf);
+    setText(p, idInvert, s.invert ? "ON" : "off");
+    setText(p, idRotate, s.rotate ? "ON" : "off");
+    std::snprintf(buf, sizeof buf, "%d", s.posX);
+    setText(p, idPosX, buf);
+    std::snprintf(buf, sizeof buf, "%d", s.posY);
+    setText(p, idPosY, buf);
+    if (auto* box = dynamic_cast<Checkbox*>(form_.findById(idActive))) {
+      box->checked = s.active != 0;
+      if (p) box->paint(*p);
+    }
+  }
+
+  auto* device1 = dynamic_cast<OnOffBtn*>(form_.findById(idDevice1));
+  auto* device2 = dynamic_cast<OnOffBtn*>(form_.findById(idDevice2));
+  if (device1) device1->checked = current == 0;
+  if (device2) device2->checked = current == 1;
+  if (p) {
+    if (device1) device1->paint(*p);
+    if (device2) device2->paint(*p);
+  }
+  setText(p, idDevice1, linkFailed(app_, 0) ? "Vantela1 *エラー*" : "Vantela1 設定");
+  setText(p, idDevice2, linkFailed(app_, 1) ? "Vantela2 *エラー*" : "Vantela2 設定");
+
+  if (DeviceLink* link = linkOf(app_, current); link && static_cast<size_t>(current) < app_.deviceSlots.size()) {
+    const DeviceSettings& s = app_.deviceSlots[static_cast<size_t>(current)];
+    const comsrc::Rect a = link->area;
+    link->area = {s.posX, s.posY, s.posX + (a.right - a.left), s.posY + (a.bottom - a.top)};
+  }
+}
+
+}  // namespace ui
