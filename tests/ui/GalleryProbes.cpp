@@ -33,9 +33,9 @@ struct Checker {
   void fail(const std::string& s) { out.push_back("widget " + std::to_string(id) + ": " + s); }
 
   // Text ink: inside r, in the expected colour, placed by the alignment.
-  void text(const Rect& r, uint32_t back, uint32_t fore, int32_t align) {
+  void text(const Rect& r, uint32_t back, uint32_t fore, int32_t align, int32_t minInk = 8) {
     const Ink ink = inkIn(img, r, back);
-    if (ink.count < 8) {
+    if (ink.count < minInk) {
       fail("no text ink in its rectangle");
       return;
     }
@@ -114,7 +114,9 @@ std::vector<std::string> checkGallery(const ui::Form& form, const Image& img) {
       } else {
         c.frame(r, colourOf(w.enabled), "frame");
         c.px(r.left + 1, r.top + 1, kWhite, "inside");
-        c.text(ui::insetRect(r, 1), kWhite, colourOf(w.enabled), 1);
+        // A one-character caption ("-") has only a few pixels of ink.
+        const auto& b = static_cast<const ui::Button&>(w);
+        c.text(ui::insetRect(r, 1), kWhite, colourOf(w.enabled), 1, b.text.size() == 1 ? 3 : 8);
       }
     } else if (typeid(w) == typeid(ui::Checkbox)) {
       const auto& b = static_cast<const ui::Checkbox&>(w);
@@ -154,6 +156,43 @@ std::vector<std::string> checkGallery(const ui::Form& form, const Image& img) {
       c.px(inside.right - 1, inside.bottom - 1, back, "inside");
       c.text(inside, back, b.checked ? kWhite : colourOf(w.enabled), 1);
     }
+  }
+  return out;
+}
+
+std::vector<std::string> compareTextBoxes(const ui::Form& form, const Image& a, const Image& b) {
+  std::vector<std::string> out;
+  for (size_t i = 0; i < form.size(); ++i) {
+    const auto* l = dynamic_cast<const ui::Label*>(form.at(i));
+    if (!l || l->text.empty()) continue;
+    const auto* onOff = dynamic_cast<const ui::OnOffBtn*>(l);
+    const auto* box = dynamic_cast<const ui::Checkbox*>(l);
+    Rect r = l->rect;
+    uint32_t back = kWhite;
+    if (onOff) {
+      r = ui::insetRect(r, 2);
+      if (onOff->checked) back = kBlack;
+    } else if (box) {
+      r.left += 20;
+    } else if (dynamic_cast<const ui::Button*>(l)) {
+      r = ui::insetRect(r, 1);
+    }
+    const Ink ia = inkIn(a, r, back), ib = inkIn(b, r, back);
+    const std::string what = "widget " + std::to_string(l->id) + " \"" + l->text + "\": ";
+    if ((ia.count > 0) != (ib.count > 0)) {
+      out.push_back(what + "text in one capture only");
+      continue;
+    }
+    if (ia.count == 0) continue;
+    if (std::abs((ia.minY + ia.maxY) - (ib.minY + ib.maxY)) > 4) out.push_back(what + "not on the same row");
+    const int32_t align = box && !onOff ? 0 : dynamic_cast<const ui::Button*>(l) ? 1 : l->align;
+    if (align == 0 && std::abs(ia.minX - ib.minX) > 3) out.push_back(what + "left edges differ");
+    if (align == 2 && std::abs(ia.maxX - ib.maxX) > 3) out.push_back(what + "right edges differ");
+    if (align == 1 && std::abs((ia.minX + ia.maxX) - (ib.minX + ib.maxX)) > 6) out.push_back(what + "centres differ");
+    const bool fixedText = l->id == 0 || dynamic_cast<const ui::Button*>(l);
+    const int32_t wa = ia.maxX - ia.minX + 1, wb = ib.maxX - ib.minX + 1;
+    if (fixedText && (wa * 10 < wb * 7 || wb * 10 < wa * 7))
+      out.push_back(what + "widths " + std::to_string(wa) + " and " + std::to_string(wb));
   }
   return out;
 }

@@ -15,6 +15,11 @@ constexpr uint32_t kWhite = 0xFFFFFF, kBlack = 0x000000, kGrey = 0x999999;
 // Returns one line per mismatch; empty when everything stands where it should.
 std::vector<std::string> checkGallery(const ui::Form& form, const Image& client);
 
+// Compares where the text of each caption, button and check box lies in two captures of the
+// same form (two platforms' fonts): the same rows, the same aligned edge, about the same width.
+// Value labels are compared by their aligned edge only, their texts may differ.
+std::vector<std::string> compareTextBoxes(const ui::Form& form, const Image& a, const Image& b);
+
 // Ink of text inside r: pixels that are not the background colour.
 struct Ink {
   int32_t count = 0;

@@ -86,4 +86,51 @@ bool writePng(const std::string& path, const Image& image) {
   return std::fclose(f) == 0 && ok;
 }
 
+bool readStoredPng(const std::string& path, Image& image) {
+  std::vector<uint8_t> png;
+  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+    uint8_t buf[65536];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) png.insert(png.end(), buf, buf + n);
+    std::fclose(f);
+  }
+  const auto get32 = [&](size_t at) {
+    return at + 4 <= png.size() ? (uint32_t{png[at]} << 24) | (uint32_t{png[at + 1]} << 16) | (uint32_t{png[at + 2]} << 8) | png[at + 3]
+                                : 0u;
+  };
+  if (png.size() < 8 + 25 || std::string(png.begin() + 12, png.begin() + 16) != "IHDR" || png[24] != 8 || png[25] != 2)
+    return false;
+  const uint32_t w = get32(16), h = get32(20);
+  if (w == 0 || h == 0 || w > 4096 || h > 4096) return false;
+  std::vector<uint8_t> z;
+  for (size_t at = 8; at + 12 <= png.size();) {
+    const uint32_t len = get32(at);
+    if (len > png.size() - at - 12) return false;
+    if (std::string(png.begin() + static_cast<std::ptrdiff_t>(at + 4), png.begin() + static_cast<std::ptrdiff_t>(at + 8)) == "IDAT")
+      z.insert(z.end(), png.begin() + static_cast<std::ptrdiff_t>(at + 8), png.begin() + static_cast<std::ptrdiff_t>(at + 8 + len));
+    at += 12 + len;
+  }
+  std::vector<uint8_t> raw;
+  for (size_t at = 2; at + 5 <= z.size();) {
+    const bool last = z[at] & 1;
+    if ((z[at] >> 1) != 0) return false;  // only stored blocks
+    const size_t n = z[at + 1] | (z[at + 2] << 8);
+    if (at + 5 + n > z.size()) return false;
+    raw.insert(raw.end(), z.begin() + static_cast<std::ptrdiff_t>(at + 5), z.begin() + static_cast<std::ptrdiff_t>(at + 5 + n));
+    at += 5 + n;
+    if (last) break;
+  }
+  const size_t row = size_t{w} * 3 + 1;
+  if (raw.size() != row * h) return false;
+  image.width = static_cast<int32_t>(w), image.height = static_cast<int32_t>(h);
+  image.pixels.assign(size_t{w} * h, 0);
+  for (uint32_t y = 0; y < h; ++y) {
+    if (raw[y * row] != 0) return false;
+    for (uint32_t x = 0; x < w; ++x) {
+      const uint8_t* p = &raw[y * row + 1 + x * 3];
+      image.pixels[size_t{y} * w + x] = (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
+    }
+  }
+  return true;
+}
+
 }  // namespace vltest

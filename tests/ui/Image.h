@@ -22,4 +22,7 @@ struct Image {
 // Writes an 8-bit RGB PNG (stored, uncompressed deflate blocks); false on a write error.
 bool writePng(const std::string& path, const Image& image);
 
+// Reads back a PNG that writePng wrote (8-bit RGB, stored deflate blocks); false for any other.
+bool readStoredPng(const std::string& path, Image& image);
+
 }  // namespace vltest

@@ -1,0 +1,79 @@
+#include "SettingsHost.h"
+
+#include <cstdio>
+
+#include "comsrc/RectList.h"
+#include "link/DeviceLink.h"
+#include "link/LinkOpening.h"
+#include "settings/Settings.h"
+
+namespace vltest {
+
+int32_t HostActions::discoverDisplays() {
+  app_.changeList = std::make_unique<comsrc::RectList>();
+  app_.driverDisplayFound = 0;
+  app_.driverDisplayAttached = 0;
+  app_.sourceReady = app_.captureMode == 0 ? 1 : 0;
+  return 0;
+}
+
+int32_t HostActions::rebuildSource() { return app_.sourceReady ? 0 : -1; }
+int32_t HostActions::openLinks() { return ::openLinks(app_); }
+int32_t HostActions::findPort(int32_t start, int32_t step) { return ::findPort(start, step); }
+
+bool SettingsHost::start() {
+  loadSettings(*app.prefStore, app.deviceSlots, app.captureMode);
+  if (app.deviceSlots[0].port < 1) app.deviceSlots[0].port = actions.findPort(0, 1);
+  actions.discoverDisplays();
+  window = ui::createWindow(ui::WindowSpec{}, *this);
+  if (!window) return false;
+  window->show();
+  window->setTitle(ui::kSettingsCaption);
+  if (actions.openLinks() == 0) actions.rebuildSource();
+  return true;
+}
+
+int32_t SettingsHost::finish() {
+  window.reset();
+  const int32_t saved = saveSettings(*app.prefStore, app.deviceSlots, app.captureMode);
+  for (auto& link : app.deviceLinks)
+    if (link) link->shutdown();
+  app.deviceLinks.clear();
+  return saved;
+}
+
+std::string SettingsHost::state() const {
+  std::string out;
+  const ui::Form& form = settings.form();
+  for (size_t i = 0; i < form.size(); ++i) {
+    const auto* label = dynamic_cast<const ui::Label*>(form.at(i));
+    if (!label || label->id == 0 || (dynamic_cast<const ui::Button*>(label) && !dynamic_cast<const ui::Checkbox*>(label)))
+      continue;
+    out += std::to_string(label->id) + "=" + label->text;
+    if (const auto* box = dynamic_cast<const ui::Checkbox*>(label); box && box->checked) out += " [x]";
+    out += "\n";
+  }
+  return out + "current=" + std::to_string(app.currentDevice) + "\nreleases=" + std::to_string(releases_) + "\n";
+}
+
+intptr_t SettingsHost::message(ui::Window& w, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+  const intptr_t result = settings.message(w, msg, wParam, lParam);
+  if (msg == ui::msgLButtonUp) ++releases_;
+  if (!stateFile_.empty()) {
+    std::string now = state();
+    if (now != written_) {
+      const std::string temp = stateFile_ + ".tmp";
+      if (std::FILE* f = std::fopen(temp.c_str(), "wb")) {
+        const bool ok = std::fwrite(now.data(), 1, now.size(), f) == now.size();
+        if (std::fclose(f) == 0 && ok) {
+          std::remove(stateFile_.c_str());
+          std::rename(temp.c_str(), stateFile_.c_str());
+          written_ = std::move(now);
+        }
+      }
+    }
+  }
+  return result;
+}
+
+}  // namespace vltest
