@@ -1,5 +1,6 @@
 #include "GalleryProbes.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <typeinfo>
@@ -116,7 +117,7 @@ std::vector<std::string> checkGallery(const ui::Form& form, const Image& img) {
         c.px(r.left + 1, r.top + 1, kWhite, "inside");
         // A one-character caption ("-") has only a few pixels of ink.
         const auto& b = static_cast<const ui::Button&>(w);
-        c.text(ui::insetRect(r, 1), kWhite, colourOf(w.enabled), 1, b.text.size() == 1 ? 3 : 8);
+        c.text(ui::insetRect(r, 1), kWhite, colourOf(w.enabled), 1, b.text.size() == 1 ? 2 : 8);
       }
     } else if (typeid(w) == typeid(ui::Checkbox)) {
       const auto& b = static_cast<const ui::Checkbox&>(w);
@@ -191,7 +192,7 @@ std::vector<std::string> compareTextBoxes(const ui::Form& form, const Image& a, 
     if (align == 1 && std::abs((ia.minX + ia.maxX) - (ib.minX + ib.maxX)) > 6) out.push_back(what + "centres differ");
     const bool fixedText = l->id == 0 || dynamic_cast<const ui::Button*>(l);
     const int32_t wa = ia.maxX - ia.minX + 1, wb = ib.maxX - ib.minX + 1;
-    if (fixedText && (wa * 10 < wb * 7 || wb * 10 < wa * 7))
+    if (fixedText && std::max(wa, wb) > 8 && (wa * 10 < wb * 7 || wb * 10 < wa * 7))
       out.push_back(what + "widths " + std::to_string(wa) + " and " + std::to_string(wb));
   }
   return out;

@@ -1,0 +1,181 @@
+// The settings window host in-process on the Win32 build (under Wine here): real clicks and keys
+// through the input queue, texts read from its widgets, the client area compared with the X11
+// build's capture, the settings saved at the end.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+#include <cstdlib>
+
+#include "GalleryProbes.h"
+#include "Image.h"
+#include "SettingsHost.h"
+#include "settings/PrefStore.h"
+#include "settings/Settings.h"
+#include "support/TempDir.h"
+#include "ui/resource.h"
+
+namespace {
+
+using namespace ui;
+
+vltest::Image grabClient(HWND hwnd) {
+  vltest::Image img;
+  RECT rc{};
+  GetClientRect(hwnd, &rc);
+  const int w = rc.right, h = rc.bottom;
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HDC wdc = GetDC(hwnd);
+  HDC mem = CreateCompatibleDC(wdc);
+  HBITMAP dib = CreateDIBSection(wdc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (dib && bits) {
+    HGDIOBJ old = SelectObject(mem, dib);
+    BitBlt(mem, 0, 0, w, h, wdc, 0, 0, SRCCOPY);
+    GdiFlush();
+    img.width = w, img.height = h;
+    img.pixels.resize(static_cast<size_t>(w) * h);
+    const auto* p = static_cast<const uint32_t*>(bits);
+    for (size_t i = 0; i < img.pixels.size(); ++i) img.pixels[i] = p[i] & 0xFFFFFF;
+    SelectObject(mem, old);
+  }
+  if (dib) DeleteObject(dib);
+  DeleteDC(mem);
+  ReleaseDC(hwnd, wdc);
+  return img;
+}
+
+struct SettingsWin32 : testing::Test {
+  void SetUp() override {
+    SetEnvironmentVariableA("APPDATA", dir.path().c_str());
+    PrefStore store;
+    DeviceSlots slots = makeDefaultSlots();
+    slots[0].port = 63;  // a port no test machine has
+    ASSERT_EQ(saveSettings(store, slots, 0), kSettingsOk);
+    ASSERT_TRUE(host.start());
+    hwnd = FindWindowW(L"VANTELINK", nullptr);
+    ASSERT_NE(hwnd, nullptr);
+    SetForegroundWindow(hwnd);
+  }
+  template <class F>
+  bool pumpUntil(F done, int ms = 10000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done() && std::chrono::steady_clock::now() < end) {
+      const int32_t r = pumpMessage();
+      if (r < 0) quit = true;
+      if (r == 0) Sleep(2);
+    }
+    return done();
+  }
+  std::string text(int32_t id) { return static_cast<const Label*>(host.settings.form().findById(id))->text; }
+  // A real click: the pointer moved onto the widget, the button pressed and released.
+  void click(int32_t id) {
+    const Rect r = host.settings.form().findById(id)->rect;
+    POINT pt{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    ClientToScreen(hwnd, &pt);
+    SetCursorPos(pt.x, pt.y);
+    INPUT in[2]{};
+    in[0].type = in[1].type = INPUT_MOUSE;
+    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, in, sizeof(INPUT));
+  }
+  void key(WORD vk) {
+    INPUT in[2]{};
+    in[0].type = in[1].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[1].ki.wVk = vk;
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, in, sizeof(INPUT));
+  }
+  void expectText(int32_t id, const std::string& want) {
+    EXPECT_TRUE(pumpUntil([&] { return text(id) == want; })) << "widget " << id << " shows " << text(id) << ", not " << want;
+  }
+
+  vltest::TempDir dir;
+  vltest::SettingsHost host;
+  HWND hwnd = nullptr;
+  bool quit = false;
+};
+
+TEST_F(SettingsWin32, ClicksAndKeysChangeTheSettingsTheLayoutMatchesX11AndTheFileKeepsThem) {
+  char title[64] = {};
+  GetWindowTextA(hwnd, title, sizeof title);
+  EXPECT_STREQ(title, kSettingsCaption);
+  const LONG frame = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME | WS_POPUP | WS_CHILD;
+  EXPECT_EQ(GetWindowLongW(hwnd, GWL_STYLE) & frame, static_cast<LONG>(WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX));
+  RECT outer{};
+  GetWindowRect(hwnd, &outer);
+  EXPECT_EQ(outer.right - outer.left, 320);
+  EXPECT_EQ(outer.bottom - outer.top, 380);
+  EXPECT_EQ(host.window->clientWidth(), 314);
+  EXPECT_EQ(host.window->clientHeight(), 336);
+  ASSERT_TRUE(pumpUntil([&] { return text(idPort) == "COM63 "; }));
+  EXPECT_EQ(text(idStatus), "初期化中...");
+
+  click(idActive);
+  expectText(idPort, "COM63 *エラー*");
+  expectText(idStatus, "*USB接続を確認してください*");
+  expectText(idDevice1, "Vantela1 *エラー*");
+  click(idSpeedDown);
+  expectText(idSpeed, "409.600 kbps");
+  click(idDitherUp);
+  expectText(idDither, "4色ハーフトーン");
+  click(idContrastUp);
+  expectText(idContrast, "1.05");
+  click(idPosXUp);
+  expectText(idPosX, "16");
+  click(idInvertToggle);
+  expectText(idInvert, "ON");
+
+  // Captured with every value label filled, before the device switch.
+  const vltest::Image shot = grabClient(hwnd);
+  const char* b = std::getenv("VL_BINARY_DIR");
+  const std::string artefacts = std::string(b ? b : ".") + "/artefacts";
+  CreateDirectoryA(artefacts.c_str(), nullptr);
+  EXPECT_TRUE(vltest::writePng(artefacts + "/settings-win32.png", shot));
+  for (const std::string& line : vltest::checkGallery(host.settings.form(), shot)) ADD_FAILURE() << line;
+  if (const char* src = std::getenv("VL_SOURCE_DIR")) {
+    const std::string linuxDir = std::string(src) + "/build/linux/artefacts";
+    vltest::Image x11;
+    if (vltest::readStoredPng(linuxDir + "/settings-x11.png", x11)) {
+      for (const std::string& line : vltest::compareTextBoxes(host.settings.form(), shot, x11))
+        ADD_FAILURE() << "against X11: " << line;
+      vltest::writePng(linuxDir + "/settings-win32.png", shot);
+    }
+  }
+
+  click(idDevice2);
+  ASSERT_TRUE(pumpUntil([&] { return host.app.currentDevice == 1; }));
+  expectText(idSpeed, "500.000 kbps");
+  key('1');
+  ASSERT_TRUE(pumpUntil([&] { return host.app.currentDevice == 0; }));
+  expectText(idSpeed, "409.600 kbps");
+  click(idModeUp);
+  expectText(idStatus, "*ドライバをインストールしてください*");
+  click(idModeDown);
+  expectText(idMode, "メイン画面ミラー");
+
+  PostMessageW(hwnd, WM_COMMAND, IDM_EXIT, 0);
+  ASSERT_TRUE(pumpUntil([&] { return !host.window->alive(); }));
+  ASSERT_EQ(host.finish(), kSettingsOk);
+  PrefStore store;
+  DeviceSlots slots = makeDefaultSlots();
+  int32_t mode = -1;
+  ASSERT_EQ(loadSettings(store, slots, mode), kSettingsOk);
+  EXPECT_EQ(mode, 0);
+  EXPECT_EQ(slots[0].active, 1);
+  EXPECT_EQ(slots[0].port, 63);
+  EXPECT_EQ(slots[0].speed, 409600);
+  EXPECT_EQ(slots[0].dither, 2);
+  EXPECT_NEAR(slots[0].contrast, 1.05, 1e-9);
+  EXPECT_EQ(slots[0].posX, 16);
+  EXPECT_EQ(slots[0].invert, 1);
+  EXPECT_TRUE(pumpUntil([&] { return quit; }, 2000)) << "no quit message after the window was destroyed";
+}
+
+}  // namespace
