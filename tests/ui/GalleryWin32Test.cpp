@@ -12,6 +12,7 @@
 
 #include "Gallery.h"
 #include "GalleryProbes.h"
+#include "ClientCapture_Win32.h"
 #include "Image.h"
 #include "ui/AboutDialog_Win32.h"
 #include "ui/MenuModel.h"
@@ -32,37 +33,6 @@ std::string artefactDir() {
   std::string dir = std::string(b ? b : ".") + "/artefacts";
   CreateDirectoryA(dir.c_str(), nullptr);
   return dir;
-}
-
-vltest::Image grabClient(HWND hwnd) {
-  vltest::Image img;
-  RECT rc{};
-  GetClientRect(hwnd, &rc);
-  const int w = rc.right, h = rc.bottom;
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = -h;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HDC wdc = GetDC(hwnd);
-  HDC mem = CreateCompatibleDC(wdc);
-  HBITMAP dib = CreateDIBSection(wdc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (dib && bits) {
-    HGDIOBJ old = SelectObject(mem, dib);
-    BitBlt(mem, 0, 0, w, h, wdc, 0, 0, SRCCOPY);
-    GdiFlush();
-    img.width = w, img.height = h;
-    img.pixels.resize(static_cast<size_t>(w) * h);
-    const auto* p = static_cast<const uint32_t*>(bits);
-    for (size_t i = 0; i < img.pixels.size(); ++i) img.pixels[i] = p[i] & 0xFFFFFF;
-    SelectObject(mem, old);
-  }
-  if (dib) DeleteObject(dib);
-  DeleteDC(mem);
-  ReleaseDC(hwnd, wdc);
-  return img;
 }
 
 // Steps run one per timer tick, also inside the modal loops of menus and dialogs.
@@ -182,7 +152,7 @@ TEST_F(GalleryWin32, ClientAreaIsTheSizeTheX11BuildGives) {
 }
 
 TEST_F(GalleryWin32, EveryWidgetStandsAtItsPixels) {
-  const vltest::Image img = grabClient(hwnd);
+  const vltest::Image img = vltest::grabClient(hwnd);
   ASSERT_GT(img.width, 300);
   EXPECT_TRUE(vltest::writePng(artefactDir() + "/gallery-win32.png", img));
   // Beside the Linux capture when that build tree exists.
@@ -194,7 +164,7 @@ TEST_F(GalleryWin32, EveryWidgetStandsAtItsPixels) {
 }
 
 TEST_F(GalleryWin32, KanaAreRealGlyphsAndBoldIsHeavier) {
-  const vltest::Image img = grabClient(hwnd);
+  const vltest::Image img = vltest::grabClient(hwnd);
   const auto a = vltest::inkShape(img, handler.form.findById(vltest::galleryKanaA)->rect, vltest::kWhite);
   const auto b = vltest::inkShape(img, handler.form.findById(vltest::galleryKanaB)->rect, vltest::kWhite);
   ASSERT_GT(a.size(), 30u);
@@ -208,15 +178,15 @@ TEST_F(GalleryWin32, PressMoveOffMoveBackReleaseThroughTheWindowProcedure) {
   const ui::Rect r = handler.form.findById(vltest::galleryClickButton)->rect;
   SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(r.left + 5, r.top + 5));
   EXPECT_EQ(GetCapture(), hwnd);
-  EXPECT_EQ(grabClient(hwnd).at(r.left + 1, r.top + 1), vltest::kBlack);
+  EXPECT_EQ(vltest::grabClient(hwnd).at(r.left + 1, r.top + 1), vltest::kBlack);
   SendMessageW(hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(250, 300));
-  EXPECT_EQ(grabClient(hwnd).at(r.left + 1, r.top + 1), vltest::kWhite);
+  EXPECT_EQ(vltest::grabClient(hwnd).at(r.left + 1, r.top + 1), vltest::kWhite);
   SendMessageW(hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(r.left + 6, r.top + 6));
-  EXPECT_EQ(grabClient(hwnd).at(r.left + 1, r.top + 1), vltest::kBlack);
+  EXPECT_EQ(vltest::grabClient(hwnd).at(r.left + 1, r.top + 1), vltest::kBlack);
   SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(r.left + 6, r.top + 6));
   EXPECT_EQ(GetCapture(), nullptr);
   EXPECT_TRUE(logged("click 40"));
-  EXPECT_EQ(grabClient(hwnd).at(r.left + 1, r.top + 1), vltest::kWhite);
+  EXPECT_EQ(vltest::grabClient(hwnd).at(r.left + 1, r.top + 1), vltest::kWhite);
 }
 
 TEST(Resources, MenuStringsAcceleratorsAndIcons) {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "ClientCapture_Win32.h"
 #include "GalleryProbes.h"
 #include "Image.h"
 #include "SettingsHost.h"
@@ -18,37 +19,6 @@
 namespace {
 
 using namespace ui;
-
-vltest::Image grabClient(HWND hwnd) {
-  vltest::Image img;
-  RECT rc{};
-  GetClientRect(hwnd, &rc);
-  const int w = rc.right, h = rc.bottom;
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = -h;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HDC wdc = GetDC(hwnd);
-  HDC mem = CreateCompatibleDC(wdc);
-  HBITMAP dib = CreateDIBSection(wdc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (dib && bits) {
-    HGDIOBJ old = SelectObject(mem, dib);
-    BitBlt(mem, 0, 0, w, h, wdc, 0, 0, SRCCOPY);
-    GdiFlush();
-    img.width = w, img.height = h;
-    img.pixels.resize(static_cast<size_t>(w) * h);
-    const auto* p = static_cast<const uint32_t*>(bits);
-    for (size_t i = 0; i < img.pixels.size(); ++i) img.pixels[i] = p[i] & 0xFFFFFF;
-    SelectObject(mem, old);
-  }
-  if (dib) DeleteObject(dib);
-  DeleteDC(mem);
-  ReleaseDC(hwnd, wdc);
-  return img;
-}
 
 struct SettingsWin32 : testing::Test {
   void SetUp() override {
@@ -133,7 +103,7 @@ TEST_F(SettingsWin32, ClicksAndKeysChangeTheSettingsTheLayoutMatchesX11AndTheFil
   expectText(idInvert, "ON");
 
   // Captured with every value label filled, before the device switch.
-  const vltest::Image shot = grabClient(hwnd);
+  const vltest::Image shot = vltest::grabClient(hwnd);
   const char* b = std::getenv("VL_BINARY_DIR");
   const std::string artefacts = std::string(b ? b : ".") + "/artefacts";
   CreateDirectoryA(artefacts.c_str(), nullptr);

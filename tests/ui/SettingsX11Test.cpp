@@ -16,6 +16,7 @@
 #include "FakeWindow.h"
 #include "GalleryProbes.h"
 #include "SimProcess_POSIX.h"
+#include "XDrive.h"
 #include "XvfbServer.h"
 #include "app/AppState.h"
 #include "settings/PrefStore.h"
@@ -26,30 +27,11 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using namespace ui;
 
-std::string capture(const std::string& command) {
-  std::string out;
-  if (FILE* p = popen(command.c_str(), "r")) {
-    char buf[256];
-    while (fgets(buf, sizeof buf, p)) out += buf;
-    pclose(p);
-  }
-  return out;
-}
-
-bool xdotool(const std::string& args) { return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0; }
-
-template <class F>
-bool waitFor(F condition, int ms = 8000) {
-  const auto end = Clock::now() + std::chrono::milliseconds(ms);
-  while (Clock::now() < end) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return condition();
-}
+using vltest::capture;
+using vltest::waitFor;
+using vltest::xdotool;
 
 struct SettingsDrive : testing::Test {
   void SetUp() override {

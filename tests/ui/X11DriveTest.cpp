@@ -19,6 +19,7 @@
 #include "Gallery.h"
 #include "GalleryProbes.h"
 #include "support/TempDir.h"
+#include "XDrive.h"
 #include "XvfbServer.h"
 #include "ui/MenuBar.h"
 #include "ui/Painter_X11.h"
@@ -27,30 +28,10 @@ extern char** environ;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using vltest::capture;
+using vltest::waitFor;
+using vltest::xdotool;
 constexpr int32_t kBar = ui::MenuBar::barHeight;
-
-std::string capture(const std::string& command) {
-  std::string out;
-  if (FILE* p = popen(command.c_str(), "r")) {
-    char buf[256];
-    while (fgets(buf, sizeof buf, p)) out += buf;
-    pclose(p);
-  }
-  return out;
-}
-
-bool xdotool(const std::string& args) { return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0; }
-
-template <class F>
-bool waitFor(F condition, int ms = 5000) {
-  const auto end = Clock::now() + std::chrono::milliseconds(ms);
-  while (Clock::now() < end) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return condition();
-}
 
 struct GalleryDrive : testing::Test {
   void SetUp() override {

@@ -1,0 +1,36 @@
+#include "ClientCapture_Win32.h"
+
+namespace vltest {
+
+Image grabClient(HWND hwnd) {
+  Image img;
+  RECT rc{};
+  GetClientRect(hwnd, &rc);
+  const int w = rc.right, h = rc.bottom;
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HDC wdc = GetDC(hwnd);
+  HDC mem = CreateCompatibleDC(wdc);
+  HBITMAP dib = CreateDIBSection(wdc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (dib && bits) {
+    HGDIOBJ old = SelectObject(mem, dib);
+    BitBlt(mem, 0, 0, w, h, wdc, 0, 0, SRCCOPY);
+    GdiFlush();
+    img.width = w, img.height = h;
+    img.pixels.resize(static_cast<size_t>(w) * h);
+    const auto* p = static_cast<const uint32_t*>(bits);
+    for (size_t i = 0; i < img.pixels.size(); ++i) img.pixels[i] = p[i] & 0xFFFFFF;
+    SelectObject(mem, old);
+  }
+  if (dib) DeleteObject(dib);
+  DeleteDC(mem);
+  ReleaseDC(hwnd, wdc);
+  return img;
+}
+
+}  // namespace vltest
