@@ -8,11 +8,11 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 linux_build=$(cd "$1" && pwd); win_build=$(cd "$2" && pwd); exe=$3; picture_exe=$4
-for tool in Xvfb import python3 wine; do
+for tool in Xvfb import /usr/bin/python3 wine; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
 done
 [ -x "$linux_build/tools/vantela-sim" ] || { echo "program-wine: build the linux preset first" >&2; exit 1; }
-python3 -c 'import PIL' 2>/dev/null || { echo "SKIP: python3-pil is missing"; exit 77; }
+/usr/bin/python3 -c 'import PIL' 2>/dev/null || { echo "SKIP: python3-pil is missing"; exit 77; }
 run="$root/cmake/wine-run.sh"
 export WINEPREFIX=${WINEPREFIX:-$win_build/wineprefix}
 
@@ -64,7 +64,7 @@ for _ in $(seq 20); do
   sleep 0.3
   import -window root -crop 640x480+0+0 +repage "$work/screen.png" 2>/dev/null || continue
   "$linux_build/tools/vantela-preview" --settings "$work/preview.ini" "$work/screen.png" "$work/preview.png" || continue
-  if python3 "$here/compare-panels.py" "$work/panel.png" "$work/preview.png" >"$work/compare.log" 2>&1; then
+  if /usr/bin/python3 "$here/compare-panels.py" "$work/panel.png" "$work/preview.png" >"$work/compare.log" 2>&1; then
     ok=1
     break
   fi

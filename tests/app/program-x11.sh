@@ -7,10 +7,10 @@ set -euo pipefail
 build=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
-for tool in Xvfb xdotool import display python3; do
+for tool in Xvfb xdotool import display /usr/bin/python3; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
 done
-python3 -c 'import PIL' 2>/dev/null || { echo "SKIP: python3-pil is missing"; exit 77; }
+/usr/bin/python3 -c 'import PIL' 2>/dev/null || { echo "SKIP: python3-pil is missing"; exit 77; }
 
 work=$(mktemp -d)
 pids=()
@@ -28,7 +28,7 @@ pids+=($!)
 for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
 [ -s "$work/display" ] || fail "Xvfb did not start"
 export DISPLAY=":$(head -n 1 "$work/display")"
-python3 "$root/scripts/demo-picture.py" "$work/picture.png"
+/usr/bin/python3 "$root/scripts/demo-picture.py" "$work/picture.png"
 display -window root "$work/picture.png"
 
 export XDG_CONFIG_HOME="$work/config"
@@ -57,7 +57,7 @@ compare() {
   printf "$settings$2" >"$work/preview-$1.ini"
   "$build/tools/vantela-preview" --settings "$work/preview-$1.ini" "$work/screen-$1.png" "$work/preview-$1.png" \
     || fail "preview $1"
-  python3 "$here/compare-panels.py" "$work/panel-$1.png" "$work/preview-$1.png" || fail "panel $1 differs from the preview"
+  /usr/bin/python3 "$here/compare-panels.py" "$work/panel-$1.png" "$work/preview-$1.png" || fail "panel $1 differs from the preview"
 }
 # click X Y: a click at client coordinates (below the 19-pixel menu bar).
 click() { xdotool mousemove --window "$win" "$1" $(($2 + 19)) click 1; sleep 0.5; }
