@@ -15,13 +15,17 @@ Program* g_program = nullptr;
 
 void onQuitSignal(int) { requestQuit(); }
 
-// Xlib ends the process once this returns; what the user set must be on disk by then, and the
-// dead connection must not be touched again on the way out.
-int onServerGone(Display*) {
+// Without the window's connection there is nothing left to run. What the user set must be on
+// disk, and the dead connection must not be touched again on the way out (no destructors).
+void onServerGone(Display*, void*) {
   if (g_program) rescueProgram(g_program->app);
   std::fputs("vantelink: the X server went away; the settings were saved\n", stderr);
   _exit(1);
 }
+
+// A lost connection is dealt with by its exit handler: the window's ends the program (above),
+// a screen source's only fails its calls until discovery connects again.
+int onIoError(Display*) { return 0; }
 
 void installQuitSignals() {
   struct sigaction action {};
@@ -35,7 +39,7 @@ void installQuitSignals() {
 
 int main() {
   installQuitSignals();
-  XSetIOErrorHandler(onServerGone);
+  XSetIOErrorHandler(onIoError);
   Program program;
   g_program = &program;
   program.start();
@@ -49,6 +53,7 @@ int main() {
     g_program = nullptr;
     return 1;
   }
+  XSetIOErrorExitHandler(ui::x11::current()->dpy, onServerGone, nullptr);
   program.run();
   const int32_t code = program.finish();
   g_program = nullptr;
