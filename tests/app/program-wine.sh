@@ -40,7 +40,7 @@ user_dir=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Roaming 2>/dev/null | gre
 [ -n "$user_dir" ] || fail "no APPDATA folder in $WINEPREFIX"
 ini="$user_dir/vantela/vantelink.ini"
 mkdir -p "$user_dir/vantela"
-settings='MO.0.ACTIVE=1\nMO.0.PORT=1\nMO.0.DITHER=1\nMO.0.POSX=32\nMO.0.POSY=16\n'
+settings='MO.0.ACTIVE=1\nMO.0.PORT=1\nMO.0.DITHER=1\nMO.0.POS.X=32\nMO.0.POS.Y=16\n'
 printf "$settings" >"$ini"
 printf "$settings" >"$work/preview.ini"
 mkdir -p "$WINEPREFIX/dosdevices"

@@ -34,7 +34,7 @@ display -window root "$work/picture.png" || true  # sets the background, then ex
 export XDG_CONFIG_HOME="$work/config"
 ini="$XDG_CONFIG_HOME/vantela/vantelink.ini"
 mkdir -p "$XDG_CONFIG_HOME/vantela"
-settings='MO.0.ACTIVE=1\nMO.0.PORT=1\nMO.0.DITHER=1\nMO.0.POSX=32\nMO.0.POSY=16\nMO.0.CONTRAST=1.100000\n'
+settings='MO.0.ACTIVE=1\nMO.0.PORT=1\nMO.0.DITHER=1\nMO.0.POS.X=32\nMO.0.POS.Y=16\nMO.0.CONTRAST=1.100000\n'
 printf "$settings" >"$ini"
 "$build/tools/vantela-sim" --port 1 --speed 0 --png "$work/panel.png" >"$work/sim.log" 2>&1 &
 sim=$!
