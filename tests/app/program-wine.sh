@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The Windows program from end to end under Wine: a picture shown by a window of the test (the
-# screen of Wine holds Wine's windows only), vantela-sim as COM1 through the prefix's dosdevices,
+# screen of Wine holds Wine's windows only), vantela-sim as COM41 through the prefix's dosdevices,
 # vantelink.exe with its settings under the prefix's APPDATA. The panel must be the preview of
 # the picture; closing the window must end the program with status 0 and the settings written.
 # Usage: program-wine.sh LINUX_BUILD WINDOWS_BUILD VANTELINK_EXE SHOW_PICTURE_EXE
@@ -21,7 +21,7 @@ pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-  rm -f "$WINEPREFIX/dosdevices/com1"
+  rm -f "$WINEPREFIX/dosdevices/com41"
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -36,19 +36,20 @@ export DISPLAY=":$(head -n 1 "$work/display")"
 
 # The prefix first (once), so that Wine's own port set-up cannot replace the link.
 "$run" "$win_build" cmd /c exit >/dev/null 2>&1 || true
+# Wine links com1 to com32 to the serial devices of the machine at every start; com41 stays ours.
 user_dir=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Roaming 2>/dev/null | grep -v /Public/ | head -n 1)
 [ -n "$user_dir" ] || fail "no APPDATA folder in $WINEPREFIX"
 ini="$user_dir/vantela/vantelink.ini"
 mkdir -p "$user_dir/vantela"
-settings='MO.0.ACTIVE=1\nMO.0.PORT=1\nMO.0.DITHER=1\nMO.0.POS.X=32\nMO.0.POS.Y=16\n'
+settings='MO.0.ACTIVE=1\nMO.0.PORT=41\nMO.0.DITHER=1\nMO.0.POS.X=32\nMO.0.POS.Y=16\n'
 printf "$settings" >"$ini"
 printf "$settings" >"$work/preview.ini"
 mkdir -p "$WINEPREFIX/dosdevices"
-"$linux_build/tools/vantela-sim" --link "$WINEPREFIX/dosdevices/com1" --speed 0 --png "$work/panel.png" \
+"$linux_build/tools/vantela-sim" --link "$WINEPREFIX/dosdevices/com41" --speed 0 --png "$work/panel.png" \
   >"$work/sim.log" 2>&1 &
 sim=$!
 pids+=($sim)
-for _ in $(seq 200); do [ -L "$WINEPREFIX/dosdevices/com1" ] && break; sleep 0.05; done
+for _ in $(seq 200); do [ -L "$WINEPREFIX/dosdevices/com41" ] && break; sleep 0.05; done
 
 "$run" "$win_build" "$picture_exe" >"$work/picture.log" 2>&1 &
 pids+=($!)
