@@ -8,7 +8,9 @@
 
 int32_t HDCAcquirer::open() {
   close();
-  Display* raw = XOpenDisplay(hasDeviceName ? deviceName.c_str() : nullptr);
+  const size_t space = deviceName.rfind(' ');
+  const std::string displayName = space == std::string::npos ? deviceName : deviceName.substr(space + 1);
+  Display* raw = XOpenDisplay(hasDeviceName ? displayName.c_str() : nullptr);
   if (!raw) return -1;
   dc = new (std::nothrow) ScreenContext;
   if (!dc) {
