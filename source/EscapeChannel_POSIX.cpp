@@ -14,7 +14,6 @@ using namespace vdisplay;
 
 namespace {
 constexpr uint32_t kMaxSide = 16384;
-constexpr int32_t kHandleBytes = 4;
 }  // namespace
 
 EscapeChannel_POSIX::EscapeChannel_POSIX(HDCAcquirer& d, int timeout) : display(d), timeoutMs(timeout) {}
@@ -48,9 +47,9 @@ bool EscapeChannel_POSIX::connected() {
 
 int32_t EscapeChannel_POSIX::escape(uint32_t code, int32_t inLength, const void* in, int32_t outLength, void* out) {
   if (inLength < 0 || outLength < 0 || (outLength > 0 && !out)) return kResultError;
-  if (code == kEscUnmapFrame) unmapFrame(inLength, in);
+  if (code == vtdrv::kEscUnmapFrame) unmapFrame(inLength, in);
   if (!connected()) return kResultError;
-  if (code == kEscMapFrame) return mapFrame(inLength, in, outLength, out);
+  if (code == vtdrv::kEscMapFrame) return mapFrame(inLength, in, outLength, out);
   if (inLength > kMaxInput) return kResultError;
   int32_t result = kResultError;
   uint32_t outBytes = 0;
@@ -67,7 +66,7 @@ int32_t EscapeChannel_POSIX::mapFrame(int32_t inLength, const void* in, int32_t 
   int32_t result = kResultError;
   uint32_t outBytes = 0;
   int fd = -1;
-  if (!transact(sock, kEscMapFrame, inLength, in, int32_t(sizeof reply), reply, result, outBytes, &fd, timeoutMs)) {
+  if (!transact(sock, vtdrv::kEscMapFrame, inLength, in, int32_t(sizeof reply), reply, result, outBytes, &fd, timeoutMs)) {
     disconnect();
     return kResultError;
   }
@@ -95,9 +94,9 @@ int32_t EscapeChannel_POSIX::mapFrame(int32_t inLength, const void* in, int32_t 
 
 // The input is the handle sent with the mapping, then the address of the pixels.
 int32_t EscapeChannel_POSIX::unmapFrame(int32_t inLength, const void* in) {
-  if (!in || inLength < kHandleBytes + int32_t(sizeof(void*))) return kResultError;
+  if (!in || inLength < vtdrv::kUnmapFrameInBytes) return kResultError;
   const uint8_t* pixels = nullptr;
-  std::memcpy(&pixels, static_cast<const uint8_t*>(in) + kHandleBytes, sizeof pixels);
+  std::memcpy(&pixels, static_cast<const uint8_t*>(in) + 4, sizeof pixels);
   for (size_t i = 0; i < mappings.size(); ++i)
     if (mappings[i].pixels == pixels) {
       munmap(mappings[i].base, mappings[i].length);

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "source/VtdrvEscapes.h"
+
 // The socket protocol of the stand-in display driver (vantela-vdisplay) on Linux, shared by
 // the stand-in and the program's escape channel. Each escape travels as one request and one
 // reply on a Unix stream socket, all numbers little-endian:
@@ -10,7 +12,7 @@
 //   reply:   result (i32), outBytes (u32, never more than the request's outLength), then
 //            outBytes output bytes.
 //
-// The codes are the driver's escape codes plus kDescribe, which discovery sends to learn an
+// The codes are the driver's escape codes (vtdrv::) plus kDescribe, which discovery sends to learn an
 // adapter's description and mode. ESC_MAP_FRAME cannot return an address across processes: its
 // reply carries the frame-buffer file as a descriptor (SCM_RIGHTS, with the reply's first
 // bytes) and, as output, kMapReplyBytes: the offset of the pixels in that file (u64), then the
@@ -21,13 +23,6 @@
 // kMaxOutput ends the connection; an unknown code is answered with kResultError.
 namespace vdisplay {
 
-constexpr uint32_t kEscIdentify = 0x100000;
-constexpr uint32_t kEscMapFrame = 0x101002;
-constexpr uint32_t kEscUnmapFrame = 0x101003;
-constexpr uint32_t kEscKeepAlive = 0x101004;
-constexpr uint32_t kEscChangesSize = 0x102001;
-constexpr uint32_t kEscChangesFetch = 0x102003;
-constexpr uint32_t kEscStart = 0x10200F;
 constexpr uint32_t kDescribe = 0x7D0001;
 
 constexpr uint32_t kRequestHeaderBytes = 12;
@@ -41,14 +36,6 @@ constexpr int32_t kResultError = -1;
 constexpr uint32_t kDescriptionBytes = 64;
 constexpr uint32_t kDescribeBytes = 16 + kDescriptionBytes;
 constexpr uint32_t kMapReplyBytes = 16;
-
-// Change records as the driver lays them out: length, payload offset, type (u32 each); a length
-// of 0 ends the list. A type-127 payload: 8 unread bytes, a count (u32), count rectangles of
-// four i32 (left, top, right, bottom).
-constexpr uint32_t kRecordHeaderBytes = 12;
-constexpr uint32_t kRecordTypeRects = 127;
-constexpr uint32_t kRectsPayloadHeaderBytes = 12;
-constexpr uint32_t kRectBytes = 16;
 
 inline void put32(uint8_t* p, uint32_t v) {
   p[0] = uint8_t(v), p[1] = uint8_t(v >> 8), p[2] = uint8_t(v >> 16), p[3] = uint8_t(v >> 24);

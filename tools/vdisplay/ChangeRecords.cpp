@@ -18,7 +18,7 @@ void ChangeRecords::add(const comsrc::Rect& r) {
 
 uint32_t ChangeRecords::bytesFor(uint32_t count) {
   if (count == 0) return 0;
-  return kRecordHeaderBytes + kRectsPayloadHeaderBytes + count * kRectBytes + kRecordHeaderBytes;
+  return vtdrv::kRecordHeaderBytes + vtdrv::kChangedRectsFirstRect + count * vtdrv::kRectBytes + vtdrv::kRecordHeaderBytes;
 }
 
 uint32_t ChangeRecords::take(uint8_t* out, uint32_t capacity) {
@@ -28,19 +28,19 @@ uint32_t ChangeRecords::take(uint8_t* out, uint32_t capacity) {
     rects_.assign(1, frame_);
   }
   const uint32_t count = uint32_t(rects_.size());
-  const uint32_t recordBytes = kRecordHeaderBytes + kRectsPayloadHeaderBytes + count * kRectBytes;
+  const uint32_t recordBytes = vtdrv::kRecordHeaderBytes + vtdrv::kChangedRectsFirstRect + count * vtdrv::kRectBytes;
   put32(out, recordBytes);
-  put32(out + 4, kRecordHeaderBytes);
-  put32(out + 8, kRecordTypeRects);
-  uint8_t* p = out + kRecordHeaderBytes;
+  put32(out + 4, vtdrv::kRecordHeaderBytes);
+  put32(out + 8, vtdrv::kRecordChangedRects);
+  uint8_t* p = out + vtdrv::kRecordHeaderBytes;
   put64(p, 0);
   put32(p + 8, count);
-  p += kRectsPayloadHeaderBytes;
+  p += vtdrv::kChangedRectsFirstRect;
   for (const comsrc::Rect& r : rects_) {
     put32(p, uint32_t(r.left)), put32(p + 4, uint32_t(r.top)), put32(p + 8, uint32_t(r.right)), put32(p + 12, uint32_t(r.bottom));
-    p += kRectBytes;
+    p += vtdrv::kRectBytes;
   }
-  for (uint32_t i = 0; i < kRecordHeaderBytes; ++i) p[i] = 0;
+  for (uint32_t i = 0; i < vtdrv::kRecordHeaderBytes; ++i) p[i] = 0;
   rects_.clear();
-  return recordBytes + kRecordHeaderBytes;
+  return recordBytes + vtdrv::kRecordHeaderBytes;
 }

@@ -138,13 +138,13 @@ void VDisplayServer::answer(Client& c, uint32_t code, const uint8_t* in, int32_t
     return c.out.data() + kReplyHeaderBytes;
   };
   switch (code) {
-    case kEscIdentify: {
+    case vtdrv::kEscIdentify: {
       outBytes = std::min<uint32_t>(uint32_t(outLength), sizeof kIdentity - 1);
       std::memcpy(reserveOut(outBytes), kIdentity, outBytes);
       result = int32_t(outBytes);
       break;
     }
-    case kEscMapFrame:
+    case vtdrv::kEscMapFrame:
       if (inLength == 8 && outLength >= int32_t(kMapReplyBytes) && who.frameFd >= 0) {
         uint8_t* o = reserveOut(outBytes = kMapReplyBytes);
         put64(o, who.pixelOffset);
@@ -154,21 +154,21 @@ void VDisplayServer::answer(Client& c, uint32_t code, const uint8_t* in, int32_t
         result = 1;
       }
       break;
-    case kEscUnmapFrame:  // the mapping lives in the client's process; nothing to release here
-    case kEscKeepAlive:
+    case vtdrv::kEscUnmapFrame:  // the mapping lives in the client's process; nothing to release here
+    case vtdrv::kEscKeepAlive:
       result = 1;
       break;
-    case kEscStart:  // a new source copies the whole frame anyway
+    case vtdrv::kEscStart:  // a new source copies the whole frame anyway
       c.records.clear();
       result = 1;
       break;
-    case kEscChangesSize:
+    case vtdrv::kEscChangesSize:
       if (outLength >= 4) {
         put32(reserveOut(outBytes = 4), c.records.listBytes());
         result = 0;
       }
       break;
-    case kEscChangesFetch: {
+    case vtdrv::kEscChangesFetch: {
       const uint32_t need = c.records.listBytes();
       if (need == 0) {
         // An empty list is one zero length word.
