@@ -158,8 +158,11 @@ void VDisplayServer::answer(Client& c, uint32_t code, const uint8_t* in, int32_t
     case vtdrv::kEscKeepAlive:
       result = 1;
       break;
-    case vtdrv::kEscStart:  // a new source copies the whole frame anyway
+    case vtdrv::kEscStart:
+      // A new source has nothing yet: its first records are the whole frame, so that a still
+      // display is copied and shown too.
       c.records.clear();
+      c.records.add(comsrc::Rect{0, 0, who.width, who.height});
       result = 1;
       break;
     case vtdrv::kEscChangesSize:

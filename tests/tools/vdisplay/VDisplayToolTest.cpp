@@ -157,7 +157,9 @@ TEST_F(VDisplayTool, ServesDrawnRectanglesAndPixelsToEveryClientAndOutlivesBadOn
   EXPECT_GE(who.result, 5);
   EXPECT_LE(who.result, 32);
   EXPECT_EQ(std::string(who.out.begin(), who.out.end()).rfind("VTDRV", 0), 0u);
+  // A new source starts with the whole frame to copy.
   EXPECT_EQ(ask(a, vtdrv::kEscStart, 0).result, 1);
+  EXPECT_EQ(fetchChanges(a), std::vector<Rect>{(Rect{0, 0, 320, 240})});
 
   // An X client draws on the root and in a window of its own; both clients see both.
   Display* painter = XOpenDisplay(stand.display().c_str());
@@ -176,6 +178,7 @@ TEST_F(VDisplayTool, ServesDrawnRectanglesAndPixelsToEveryClientAndOutlivesBadOn
   EXPECT_TRUE(covers(seenByB, onRoot));
   EXPECT_TRUE(covers(seenByB, Rect{200, 150, 260, 190}));
   for (const Rect& r : seenByA) EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= 320 && r.bottom <= 240);
+  EXPECT_FALSE(covers(seenByA, Rect{100, 0, 110, 10})) << "only what was drawn";
   // Handed over means cleared.
   const Reply none = ask(a, vtdrv::kEscChangesSize, 4);
   EXPECT_EQ(none.result, 0);
