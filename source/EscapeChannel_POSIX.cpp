@@ -78,9 +78,13 @@ int32_t EscapeChannel_POSIX::mapFrame(int32_t inLength, const void* in, int32_t 
   const uint64_t offset = get64(reply);
   const uint32_t width = get32(reply + 8), height = get32(reply + 12);
   const uint64_t length = offset + uint64_t(width) * height * 4;
+  // The source reads the frame at the size discovery gave the display; a stand-in of another
+  // size under the same name (restarted meanwhile) would have it read past the mapping.
+  const comsrc::Rect* expected = display.rect();
+  const bool sizeAgrees = expected->isEmpty() || (uint32_t(expected->width()) == width && uint32_t(expected->height()) == height);
   struct stat st;
   void* base = MAP_FAILED;
-  if (width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide && offset < (uint64_t(1) << 32) &&
+  if (sizeAgrees && width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide && offset < (uint64_t(1) << 32) &&
       fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && uint64_t(st.st_size) >= length)
     base = mmap(nullptr, size_t(length), PROT_READ, MAP_SHARED, fd, 0);
   close(fd);

@@ -12,8 +12,9 @@ struct ScreenContext;
 // The escapes of a stand-in display driver (vantela-vdisplay), sent over its socket. The
 // socket is found through the display's device name (its last word is ":N") and connected
 // anew after the display is reopened or the connection broke. ESC_MAP_FRAME maps the frame
-// buffer the stand-in passes read-only and returns the address of its pixels; ESC_UNMAP_FRAME
-// releases that mapping. A stand-in that does not answer within the timeout gives -1.
+// buffer the stand-in passes read-only and returns the address of its pixels, provided that the
+// frame has the size of the display's rectangle (when that is set); ESC_UNMAP_FRAME releases
+// that mapping. A stand-in that does not answer within the timeout gives -1.
 class EscapeChannel_POSIX : public EscapeChannel {
  public:
   explicit EscapeChannel_POSIX(HDCAcquirer& display, int timeoutMs = 200);

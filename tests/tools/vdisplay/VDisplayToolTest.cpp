@@ -196,6 +196,12 @@ TEST_F(VDisplayTool, ServesDrawnRectanglesAndPixelsToEveryClientAndOutlivesBadOn
   EscapeChannel_POSIX channel(display);
   const uint8_t* pixels = nullptr;
   uint8_t mapIn[8] = {1, 0, 0, 0, 0, 0, 0, 0};
+  // A frame of another size than the display was given is not handed out: it would be read
+  // past its end.
+  *display.rect() = Rect{5, -7, 5 + 640, -7 + 480};
+  EXPECT_EQ(channel.escape(vtdrv::kEscMapFrame, 8, mapIn, sizeof pixels, &pixels), -1);
+  EXPECT_EQ(pixels, nullptr);
+  *display.rect() = Rect{5, -7, 5 + 320, -7 + 240};
   ASSERT_GE(channel.escape(vtdrv::kEscMapFrame, 8, mapIn, sizeof pixels, &pixels), 1);
   ASSERT_NE(pixels, nullptr);
   EXPECT_EQ(differingPixels(painter, pixels, 320, 240), 0);
