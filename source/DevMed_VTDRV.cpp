@@ -189,6 +189,11 @@ int32_t DevMed_VTDRV::copyRegion(comsrc::Region& region) {
     if (r.isEmpty()) continue;
     const size_t span = size_t(r.right - r.left) * vtdrv::kFrameBytesPerPixel;
     const ptrdiff_t column = ptrdiff_t{r.left} * vtdrv::kFrameBytesPerPixel;
+    if (stride == frameStride && ptrdiff_t(span) == frameStride) {
+      // Whole rows lie end to end in both: one copy.
+      std::memcpy(pixels + r.top * stride, frameBuffer + r.top * frameStride, span * size_t(r.bottom - r.top));
+      continue;
+    }
     for (int32_t y = r.top; y < r.bottom; ++y)
       std::memcpy(pixels + y * stride + column, frameBuffer + y * frameStride + column, span);
   }

@@ -310,7 +310,9 @@ TEST(DevMedVTDRV, CopyRegionResults) {
   // More rectangles than fit are copied as the whole frame.
   comsrc::Region many;
   for (int32_t i = 0; i < 16; ++i)
-    for (int32_t j = 0; j < 10; ++j) many.uniteRect(Rect{2 * i, j, 2 * i + 1, j + 1});
+    for (int32_t j = 0; j < 10; ++j) many.uniteRect(Rect{2 * i + (j & 1), j, 2 * i + (j & 1) + 1, j + 1});
+  std::vector<uint8_t> data(32 + 16 * 200);
+  ASSERT_GT(many.rectangles(data.data(), uint32_t(data.size())), 126);
   EXPECT_EQ(rig.source->copyRegion(many), 0);
   EXPECT_TRUE(rig.imageMatchesFrame());
   rig.scribble();
