@@ -149,8 +149,17 @@ TEST_F(VDisplaySource, DiscoveryFindsTheStandInAndItsSourceFollowsWhatIsDrawnUnt
   EXPECT_EQ(app.driverDisplayFound, 0);
   EXPECT_EQ(app.sourceReady, 0);
 
-  // Started again, it is found and attached as before.
+  // Started again, it is found and attached as before, and the frame buffer the killed one
+  // left behind is removed.
+  const std::string folder = runtime.file("vantela");
+  auto frameFolders = [&] {
+    int n = 0;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) n += e.path().filename().string().rfind("frame-", 0) == 0;
+    return n;
+  };
+  EXPECT_EQ(frameFolders(), 1);
   ASSERT_TRUE(stand.start({"--size", "320x240", "--position", "800,16"}));
+  EXPECT_EQ(frameFolders(), 1);
   ASSERT_EQ(discoverDisplays(app), 0);
   EXPECT_EQ(app.driverDisplayFound, 1);
   EXPECT_EQ(app.driverDisplayAttached, 1);

@@ -1,12 +1,16 @@
 // vantela-vdisplay: the external monitor on Linux. A virtual X display whose frame buffer the
 // program maps, and the driver's escapes for it on a Unix socket. See --help.
+#include <dirent.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -19,6 +23,8 @@
 
 namespace {
 
+constexpr char kFrameFile[] = "Xvfb_screen0";  // the name Xvfb gives screen 0's frame buffer
+
 // Removed at every exit, also when Xlib ends the process because the display went away.
 std::string frameFolder, framePath, socketPathToRemove;
 
@@ -26,6 +32,22 @@ void removeFiles() {
   if (!socketPathToRemove.empty()) unlink(socketPathToRemove.c_str());
   if (!framePath.empty()) unlink(framePath.c_str());
   if (!frameFolder.empty()) rmdir(frameFolder.c_str());
+}
+
+// Frame-buffer folders of stand-ins that were killed outright, named after their process.
+void removeFramesOfTheGone(const std::string& folder) {
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return;
+  while (dirent* e = readdir(dir)) {
+    char* end = nullptr;
+    if (std::strncmp(e->d_name, "frame-", 6) != 0) continue;
+    const long pid = std::strtol(e->d_name + 6, &end, 10);
+    if (end == e->d_name + 6 || *end || pid <= 0 || kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
+    const std::string gone = folder + "/" + e->d_name;
+    unlink((gone + "/" + kFrameFile).c_str());
+    rmdir(gone.c_str());
+  }
+  closedir(dir);
 }
 
 int refuse(const std::string& why) {
@@ -42,10 +64,12 @@ int main(int argc, char** argv) {
 
   const std::string folder = vdisplay::socketFolder(true);
   if (folder.empty()) return refuse("no private folder for the socket ($XDG_RUNTIME_DIR/vantela or /tmp/vantela-<uid>)");
-  std::string fbTemplate = folder + "/frame-XXXXXX";
-  if (!mkdtemp(fbTemplate.data())) return refuse("cannot make a folder for the frame buffer in " + folder);
-  frameFolder = fbTemplate;
-  framePath = frameFolder + "/Xvfb_screen0";
+  removeFramesOfTheGone(folder);
+  frameFolder = folder + "/frame-" + std::to_string(getpid());
+  framePath = frameFolder + "/" + kFrameFile;
+  unlink(framePath.c_str());
+  if (mkdir(frameFolder.c_str(), 0700) != 0 && errno != EEXIST)
+    return refuse("cannot make a folder for the frame buffer in " + folder);
   std::atexit(removeFiles);
 
   sigset_t signals;
