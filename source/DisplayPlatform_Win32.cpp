@@ -65,8 +65,8 @@ class DisplayPlatform_Win32 : public DisplayPlatform {
   }
 
   void trace(const char* description) override {
-    OutputDebugStringA(description);
-    OutputDebugStringA("\n");
+    const std::string line = std::string(description) + "\n";
+    OutputDebugStringA(line.c_str());
   }
 
   std::unique_ptr<HDCAcquirer> makeAcquirer(const char* deviceName) override {
