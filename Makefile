@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 CTEST_FLAGS ?= -j $(JOBS)
 
-.PHONY: all deps linux asan tsan windows windows64 fuzz run test test-linux test-asan test-windows test-fuzz bench clean
+.PHONY: all deps linux asan tsan windows windows64 fuzz run demo test test-linux test-asan test-windows test-fuzz bench clean
 
 all: linux
 
@@ -35,6 +35,9 @@ fuzz: deps
 
 run: linux
 	@scripts/run build/linux
+
+demo: linux
+	@scripts/demo build/linux build/demo
 
 test: test-linux test-asan test-windows test-fuzz
 

@@ -12,7 +12,8 @@ struct ScreenContext;
 // Owns the screen context of one display and that display's desktop rectangle.
 class HDCAcquirer {
  public:
-  // No device name means the whole desktop. On X11 a device name is an X display name.
+  // No device name means the whole desktop. On X11 a device name is an X display name, or
+  // an adapter description whose last word is one (a stand-in display: "Vantela ... :N").
   explicit HDCAcquirer(const char* deviceName = nullptr);
   virtual ~HDCAcquirer();
   HDCAcquirer(const HDCAcquirer&) = delete;
@@ -24,6 +25,8 @@ class HDCAcquirer {
   virtual comsrc::Rect* rect() { return &displayRect; }
   // Never opens by itself; null while closed.
   virtual ScreenContext* hdc() { return dc; }
+  // The device name, null for the whole desktop.
+  const char* name() const { return hasDeviceName ? deviceName.c_str() : nullptr; }
 
  protected:
   bool hasDeviceName = false;

@@ -1,0 +1,67 @@
+#include "app/MainLoop.h"
+
+#include "app/AppState.h"
+#include "comsrc/QPClock.h"
+#include "link/DeviceLink.h"
+#include "multio/Stream.h"
+
+namespace {
+constexpr uint32_t kHousekeepingTicks = 100;
+constexpr uint32_t kFrameTicks = 4;
+constexpr uint32_t kBusySleepMs = 10;
+constexpr uint32_t kIdleSleepMs = 50;
+// Without a usable frequency the counter is taken to count nanoseconds, as it does on Linux.
+constexpr double kFallbackTickLength = 1e9 / 100;
+}  // namespace
+
+MainLoop::MainLoop(AppState& app, LoopServices& services, comsrc::PerfCounter& counter)
+    : app(app), services(services), counter(counter), tickLength(kFallbackTickLength) {
+  int64_t frequency = 0;
+  if (counter.frequency(frequency) && frequency > 0) tickLength = static_cast<double>(frequency) / 100;
+}
+
+uint32_t MainLoop::now() const {
+  int64_t count = 0;
+  if (!counter.now(count)) return 0;
+  return static_cast<uint32_t>(static_cast<uint64_t>(static_cast<double>(count) / tickLength));
+}
+
+void MainLoop::housekeeping() {
+  if (!app.sourceReady) {
+    services.discoverDisplays();
+    if (app.sourceReady) services.openLinks();
+  } else if (app.captureMode == 1) {
+    if (services.checkDriver() < 0) app.sourceReady = 0;
+  }
+  if (app.linksOpen) {
+    for (const auto& link : app.deviceLinks) {
+      multio::Stream* serial = link ? link->serial() : nullptr;
+      if (serial && serial->failed()) app.linksOpen = 0;
+    }
+  } else if (services.openLinks() == 0) {
+    services.rebuildSource();
+  }
+}
+
+bool MainLoop::pass() {
+  if (services.pumpMessage() < 0) return false;
+  const uint32_t tick = now();
+  if (tick >= lastHousekeeping + kHousekeepingTicks) {
+    housekeeping();
+    lastHousekeeping = tick;
+  }
+  if (!(app.anyDeviceActive && app.linksOpen && app.sourceReady)) {
+    services.sleep(kIdleSleepMs);
+  } else if (tick >= lastFrame + kFrameTicks) {
+    services.produceFrame();
+    lastFrame = tick;
+  } else if (tick - lastFrame < kFrameTicks - 1) {
+    services.sleep(kBusySleepMs);
+  }
+  return true;
+}
+
+void MainLoop::run() {
+  while (pass()) {
+  }
+}

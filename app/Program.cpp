@@ -1,0 +1,76 @@
+#include "app/Program.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "app/ProgramExit.h"
+#include "comsrc/QPClock.h"
+#include "link/LinkOpening.h"
+#include "pipeline/ProduceFrame.h"
+#include "settings/PrefStore.h"
+#include "settings/Settings.h"
+#include "source/DevMed_VTDRV.h"
+#include "source/DisplayDiscovery.h"
+#include "ui/SettingsWindow.h"
+
+namespace {
+std::atomic<int> g_quitRequested{0};
+constexpr const char* kCaption = "Vantelink for LS027B4DH01";
+}  // namespace
+
+void requestQuit() { g_quitRequested.store(1, std::memory_order_relaxed); }
+bool quitRequested() { return g_quitRequested.load(std::memory_order_relaxed) != 0; }
+
+int32_t ProgramServices::pumpMessage() {
+  // Closing the window is the one way out, so a quit from outside takes it too.
+  if (quitRequested() && window && window->alive()) window->destroy();
+  return ui::pumpMessage();
+}
+
+void ProgramServices::sleep(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+int32_t ProgramServices::discoverDisplays() { return ::discoverDisplays(app); }
+
+int32_t ProgramServices::openLinks() { return ::openLinks(app); }
+
+int32_t ProgramServices::findPort(int32_t start, int32_t step) { return ::findPort(start, step); }
+
+int32_t ProgramServices::rebuildSource() { return ::rebuildSource(app); }
+
+int32_t ProgramServices::checkDriver() {
+  auto* source = dynamic_cast<DevMed_VTDRV*>(app.driverSource.get());
+  return source ? source->check() : -1;
+}
+
+void ProgramServices::produceFrame() { ::produceFrame(app); }
+
+Program::Program() = default;
+
+Program::~Program() = default;
+
+void Program::start() {
+  loadSettings(*app.prefStore, app.deviceSlots, app.captureMode);
+  if (app.deviceSlots[0].port < 1) app.deviceSlots[0].port = ::findPort(0, +1);
+  ::discoverDisplays(app);
+}
+
+bool Program::openWindow(const ui::WindowSpec& windowSpec) {
+  handler = std::make_unique<ui::SettingsWindow>(app, services);
+  window = ui::createWindow(windowSpec, *handler);
+  if (!window) return false;
+  services.window = window.get();
+  window->show();
+  window->setTitle(kCaption);
+  return true;
+}
+
+void Program::run() {
+  MainLoop loop(app, services, comsrc::systemPerfCounter());
+  loop.run();
+}
+
+int32_t Program::finish() {
+  window.reset();
+  return finishProgram(app);
+}

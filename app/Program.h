@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "app/AppState.h"
+#include "app/MainLoop.h"
+#include "ui/SettingsActions.h"
+#include "ui/Window.h"
+
+namespace ui {
+class SettingsWindow;
+}
+
+// The routines the loop and the settings window call out to, on the program's own state.
+class ProgramServices : public LoopServices, public ui::SettingsActions {
+ public:
+  explicit ProgramServices(AppState& app) : app(app) {}
+  int32_t pumpMessage() override;
+  void sleep(uint32_t ms) override;
+  int32_t discoverDisplays() override;
+  int32_t openLinks() override;
+  int32_t rebuildSource() override;
+  int32_t findPort(int32_t start, int32_t step) override;
+  int32_t checkDriver() override;
+  void produceFrame() override;
+
+  ui::Window* window = nullptr;
+
+ private:
+  AppState& app;
+};
+
+// The program from start to exit. The platform's entry point sets up what only it knows (timer
+// resolution, signals, the caption's strings) and calls these in order.
+class Program {
+ public:
+  Program();
+  ~Program();
+
+  // Settings, a port for the first device when it has none, and the displays.
+  void start();
+  // The settings window, shown with its caption; false when it could not be made.
+  bool openWindow(const ui::WindowSpec& windowSpec);
+  // The main loop until the quit message.
+  void run();
+  // Saves the settings, shuts every link down and frees the sources and displays; returns the
+  // exit code.
+  int32_t finish();
+
+  AppState app;
+
+ private:
+  ProgramServices services{app};
+  std::unique_ptr<ui::SettingsWindow> handler;
+  std::unique_ptr<ui::Window> window;
+};
+
+// A quit asked from outside the window (a signal): the loop destroys the window and ends as if
+// it had been closed.
+void requestQuit();
+bool quitRequested();

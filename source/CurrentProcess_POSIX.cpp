@@ -1,0 +1,5 @@
+#include <unistd.h>
+
+#include "source/CurrentProcess.h"
+
+uint32_t currentProcessHandle() { return uint32_t(getpid()); }

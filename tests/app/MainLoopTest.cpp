@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/AppState.h"
+#include "app/MainLoop.h"
+#include "link/DeviceLink.h"
+#include "multio/Stream.h"
+#include "source/SourceFakes.h"
+
+namespace {
+
+// The loop's surroundings, each call logged; time moves only when the loop sleeps, a message
+// is looked for (1 ms) or a frame runs (frameMs).
+class FakeServices : public LoopServices {
+ public:
+  FakeServices(AppState& app, vltest::FakeCounter& clock) : app(app), clock(clock) {}
+
+  int32_t pumpMessage() override {
+    clock.advanceMs(1);
+    if (quitAfter >= 0 && passes++ >= quitAfter) return -1;
+    return 0;
+  }
+  void sleep(uint32_t ms) override {
+    log.push_back("sleep" + std::to_string(ms));
+    clock.advanceMs(ms);
+  }
+  int32_t discoverDisplays() override {
+    log.push_back("discover");
+    app.sourceReady = sourceComesBack;
+    return 0;
+  }
+  int32_t openLinks() override {
+    log.push_back("open");
+    app.anyDeviceActive = devicesActive;
+    app.linksOpen = devicesActive && portsOpen;
+    return app.linksOpen ? 0 : -1;
+  }
+  int32_t rebuildSource() override {
+    log.push_back("rebuild");
+    return 0;
+  }
+  int32_t checkDriver() override {
+    log.push_back("check");
+    return driverAnswers ? 0 : -1;
+  }
+  void produceFrame() override {
+    log.push_back("frame@" + std::to_string(clock.count / 1000));
+    clock.advanceMs(frameMs);
+  }
+
+  // The log without the sleeps and polls, for the order of the call-outs.
+  std::vector<std::string> calls() const {
+    std::vector<std::string> out;
+    for (const std::string& s : log)
+      if (s.rfind("sleep", 0) != 0) out.push_back(s);
+    return out;
+  }
+  size_t count(const std::string& what) const {
+    size_t n = 0;
+    for (const std::string& s : log) n += s.rfind(what, 0) == 0;
+    return n;
+  }
+
+  AppState& app;
+  vltest::FakeCounter& clock;
+  std::vector<std::string> log;
+  int32_t quitAfter = -1;
+  int passes = 0;
+  int32_t sourceComesBack = 1, devicesActive = 1, portsOpen = 1, driverAnswers = 1;
+  int64_t frameMs = 2;
+};
+
+// A serial stream whose device can be pulled out.
+class UnpluggableStream : public multio::Stream {
+ public:
+  explicit UnpluggableStream(bool& gone) : gone(gone) {}
+  int32_t write(const void*, int32_t n, int32_t) override { return gone ? -1 : n; }
+  bool failed() override { return gone; }
+  bool& gone;
+};
+
+struct LoopFixture : ::testing::Test {
+  LoopFixture() { clock.setMs(123456); }
+  void runFor(int64_t ms) {
+    const int64_t end = clock.count / 1000 + ms;
+    while (clock.count / 1000 < end) ASSERT_TRUE(loop.pass());
+  }
+  AppState app;
+  vltest::FakeCounter clock;
+  FakeServices services{app, clock};
+  MainLoop loop{app, services, clock};
+};
+
+TEST_F(LoopFixture, FirstPassKeepsHouseAndFramesThenEvery40MsWithSleepsAndAPollInTheLastTick) {
+  ASSERT_TRUE(loop.pass());
+  EXPECT_EQ(services.calls(), (std::vector<std::string>{"discover", "open", "frame@123457"}));
+  services.log.clear();
+  runFor(200);
+  // Frames every 40 ms exactly, each within 1 ms of its tick's start: the loop sleeps 10 ms at a
+  // time until the third tick and polls through it, so no sleep carries it past the fourth.
+  std::vector<int64_t> frames;
+  for (const std::string& s : services.log) {
+    if (s.rfind("frame@", 0) == 0) {
+      frames.push_back(std::stoll(s.substr(6)));
+    } else {
+      EXPECT_EQ(s, "sleep10");
+    }
+  }
+  ASSERT_EQ(frames.size(), 5u);
+  for (size_t i = 0; i < frames.size(); ++i) {
+    EXPECT_LE(frames[i] % 10, 1) << frames[i];
+    if (i > 0) {
+      EXPECT_EQ(frames[i] - frames[i - 1], 40);
+    }
+  }
+  EXPECT_GE(services.count("sleep10"), 10u);
+
+  // A second passes: housekeeping checks the links (none failed) and does not reopen them.
+  runFor(1000);
+  EXPECT_EQ(services.count("open"), 0u);
+  EXPECT_EQ(services.count("discover"), 0u);
+}
+
+TEST_F(LoopFixture, ALongFrameIsFollowedAtOnceAndMissedPeriodsAreNotMadeUp) {
+  services.frameMs = 60;
+  ASSERT_TRUE(loop.pass());
+  ASSERT_TRUE(loop.pass());
+  EXPECT_EQ(services.log, (std::vector<std::string>{"discover", "open", "frame@123457", "frame@123518"}));
+  services.frameMs = 2;
+  services.log.clear();
+  runFor(400);
+  EXPECT_GE(services.count("frame"), 9u);
+  EXPECT_LE(services.count("frame"), 11u);
+}
+
+TEST_F(LoopFixture, IdleStatesSleep50AndHousekeepingRestoresWhatIsMissing) {
+  // No active slot: after the first opening nothing runs but the idle sleep.
+  services.devicesActive = 0;
+  runFor(900);
+  EXPECT_EQ(services.count("frame"), 0u);
+  EXPECT_GT(services.count("sleep50"), 10u);
+  EXPECT_EQ(services.count("sleep10"), 0u);
+
+  // A port that does not open: openLinks again every second, rebuildSource only when it opens.
+  services.devicesActive = 1;
+  services.portsOpen = 0;
+  services.log.clear();
+  runFor(2000);
+  EXPECT_EQ(services.count("open"), 2u);
+  EXPECT_EQ(services.count("rebuild"), 0u);
+  services.portsOpen = 1;
+  services.log.clear();
+  runFor(1000);
+  EXPECT_EQ(services.calls().front(), "open");
+  EXPECT_EQ(services.calls()[1], "rebuild");
+  EXPECT_GT(services.count("frame"), 20u);
+}
+
+TEST_F(LoopFixture, AnUnpluggedDeviceStopsFramesWithinASecondAndIsReopenedTheSecondAfter) {
+  bool gone = false;
+  app.deviceLinks.push_back(std::make_unique<DeviceLink>(std::make_unique<UnpluggableStream>(gone)));
+  runFor(500);
+  gone = true;
+  services.portsOpen = 0;
+  services.log.clear();
+  runFor(1000);
+  EXPECT_EQ(app.linksOpen, 0);
+  EXPECT_EQ(services.count("open"), 0u);
+  const size_t framesWhileNoticing = services.count("frame");
+  EXPECT_LE(framesWhileNoticing, 25u);
+  services.log.clear();
+  runFor(1000);
+  EXPECT_EQ(services.count("open"), 1u);
+  EXPECT_EQ(services.count("frame"), 0u);
+  app.deviceLinks.clear();
+}
+
+TEST_F(LoopFixture, ExternalMonitorLostRediscoversEverySecondUntilBack) {
+  app.captureMode = 1;
+  runFor(1500);
+  EXPECT_EQ(services.count("check"), 1u);
+  services.driverAnswers = 0;
+  services.sourceComesBack = 0;
+  services.log.clear();
+  runFor(1000);
+  EXPECT_EQ(app.sourceReady, 0);
+  const size_t frames = services.count("frame");
+  services.log.clear();
+  runFor(3000);
+  EXPECT_EQ(services.count("frame"), 0u);
+  EXPECT_EQ(services.count("discover"), 3u);
+  EXPECT_EQ(services.count("check"), 0u);
+  EXPECT_LE(frames, 25u);
+  services.sourceComesBack = 1;
+  services.driverAnswers = 1;
+  services.log.clear();
+  runFor(1000);
+  EXPECT_EQ(services.calls().front(), "discover");
+  EXPECT_EQ(services.calls()[1], "open");
+}
+
+TEST_F(LoopFixture, UnreadableCounterStopsHousekeepingAndFramesAndQuitLeavesTheLoop) {
+  ASSERT_TRUE(loop.pass());
+  clock.readable = false;
+  EXPECT_EQ(loop.now(), 0u);
+  services.log.clear();
+  for (int i = 0; i < 500; ++i) ASSERT_TRUE(loop.pass());
+  EXPECT_TRUE(services.calls().empty());
+  clock.readable = true;
+  runFor(100);
+  EXPECT_GT(services.count("frame"), 0u);
+
+  services.quitAfter = services.passes + 2;
+  services.log.clear();
+  loop.run();
+  EXPECT_LE(services.log.size(), 3u);
+}
+
+}  // namespace

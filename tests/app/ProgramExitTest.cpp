@@ -1,0 +1,50 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+
+#include "ScopedEnv.h"
+#include "app/AppState.h"
+#include "app/ProgramExit.h"
+#include "comsrc/RectList.h"
+#include "link/DeviceLink.h"
+#include "source/HDCAcquirer.h"
+#include "support/TempDir.h"
+
+namespace {
+
+class CountingStream : public multio::Stream {
+ public:
+  explicit CountingStream(std::atomic<int32_t>& written) : written(written) {}
+  int32_t write(const void*, int32_t n, int32_t) override {
+    written += n;
+    return n;
+  }
+  std::atomic<int32_t>& written;
+};
+
+TEST(ProgramExit, SavesTheSettingsDeliversWhatIsQueuedAndFreesEverything) {
+  vltest::TempDir dir;
+  vltest::ScopedEnv base(vltest::prefBaseVariable(), dir.path().c_str());
+  AppState app;
+  app.deviceSlots[1].contrast = 1.25;
+  app.captureMode = 1;
+  std::atomic<int32_t> written{0};
+  app.deviceLinks.emplace_back();
+  app.deviceLinks.push_back(std::make_unique<DeviceLink>(std::make_unique<CountingStream>(written)));
+  const uint8_t record[57] = {0xAA};
+  ASSERT_EQ(app.deviceLinks[1]->enqueue(record, sizeof record), 0);
+  app.changeList = std::make_unique<comsrc::RectList>();
+  app.mainDisplay = std::make_unique<HDCAcquirer>();
+
+  EXPECT_EQ(finishProgram(app), 0);
+  EXPECT_EQ(written.load(), 57);
+  EXPECT_TRUE(app.deviceLinks.empty());
+  EXPECT_FALSE(app.changeList || app.mainDisplay || app.gdiSource || app.driverSource || app.driverDisplay);
+  const std::string saved =
+      vltest::TempDir::readFile((std::filesystem::path(dir.path()) / "vantela" / "vantelink.ini").string());
+  EXPECT_NE(saved.find("G.MODE=1\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("MO.1.CONTRAST=1.250000\n"), std::string::npos) << saved;
+}
+
+}  // namespace

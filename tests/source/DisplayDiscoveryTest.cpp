@@ -1,0 +1,202 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+#include <string>
+
+#include "SourceFakes.h"
+#include "VtdrvFakes.h"
+#include "app/AppState.h"
+#include "comsrc/RectList.h"
+#include "source/DevMed_HDC.h"
+#include "source/DevMed_VTDRV.h"
+#include "source/DisplayDiscovery.h"
+
+using comsrc::Rect;
+using vltest::FakeAcquirer;
+using vltest::FakeDriver;
+using vltest::FakeEscapeChannel;
+
+namespace {
+
+class NamedAcquirer : public FakeAcquirer {
+ public:
+  NamedAcquirer(const char* name, bool canOpen) {
+    hasDeviceName = name != nullptr;
+    deviceName = name ? name : "";
+    openable = canOpen;
+  }
+  std::string name() const { return hasDeviceName ? deviceName : "(desktop)"; }
+};
+
+// Adapters, modes and contexts as a test sets them up.
+class FakePlatform : public DisplayPlatform {
+ public:
+  int32_t virtualScreenWidth() override { return 1920; }
+  int32_t virtualScreenHeight() override { return 1080; }
+  bool adapter(uint32_t index, DisplayAdapter& out) override {
+    ++adapterQueries;
+    if (index >= adapters.size()) return false;
+    out = adapters[index];
+    return true;
+  }
+  bool currentMode(const DisplayAdapter& a, DisplayMode& out) override {
+    modeAsked.push_back(a.deviceName);
+    auto it = modes.find(a.deviceName);
+    if (it == modes.end()) return false;
+    out = it->second;
+    return true;
+  }
+  void trace(const char* description) override { traced.emplace_back(description); }
+  std::unique_ptr<HDCAcquirer> makeAcquirer(const char* name) override {
+    const std::string key = name ? name : "(desktop)";
+    acquirersMade.push_back(key);
+    if (key == unallocatable) return nullptr;
+    return std::make_unique<NamedAcquirer>(name, key != unopenable);
+  }
+  std::unique_ptr<EscapeChannel> makeEscapeChannel(HDCAcquirer& display) override {
+    channelDisplays.push_back(&display);
+    driver = std::make_shared<FakeDriver>(8, 8);
+    return std::make_unique<FakeEscapeChannel>(driver);
+  }
+
+  void addAdapter(const char* device, const char* description) { adapters.push_back({device, description}); }
+
+  std::vector<DisplayAdapter> adapters;
+  std::map<std::string, DisplayMode> modes;
+  std::string unopenable, unallocatable;
+  std::vector<std::string> traced, acquirersMade, modeAsked;
+  std::vector<HDCAcquirer*> channelDisplays;
+  std::shared_ptr<FakeDriver> driver;  // behind the newest channel
+  int adapterQueries = 0;
+};
+
+NamedAcquirer* named(const std::unique_ptr<HDCAcquirer>& a) { return static_cast<NamedAcquirer*>(a.get()); }
+
+}  // namespace
+
+TEST(DisplayDiscovery, FlagsAndObjectsInBothModes) {
+  enum Setup { kNoDriver, kAttached, kDetached, kNoContext, kNoAcquirer };
+  struct Expect {
+    int32_t result, found, attached;
+    int32_t ready[2];  // by capture mode
+  };
+  const std::map<Setup, Expect> table{
+      {kNoDriver, {0, 0, 0, {1, 0}}},  {kAttached, {0, 1, 1, {1, 1}}},   {kDetached, {0, 1, 0, {1, 0}}},
+      {kNoContext, {-1, 1, 0, {0, 0}}}, {kNoAcquirer, {-1, 1, 0, {0, 0}}},
+  };
+  for (const auto& [setup, expect] : table) {
+    for (int32_t mode = 0; mode < 2; ++mode) {
+      SCOPED_TRACE(testing::Message() << "setup " << setup << " mode " << mode);
+      FakePlatform platform;
+      platform.addAdapter("\\\\.\\DISPLAY1", "Some Graphics Adapter");
+      if (setup != kNoDriver) platform.addAdapter("\\\\.\\DISPLAY2", "Vantela Virtual Display");
+      if (setup != kDetached) platform.modes["\\\\.\\DISPLAY2"] = DisplayMode{0, 0, 640, 480};
+      if (setup == kNoContext) platform.unopenable = "Vantela Virtual Display";
+      if (setup == kNoAcquirer) platform.unallocatable = "Vantela Virtual Display";
+
+      AppState app;
+      app.captureMode = mode;
+      // Leftovers of an earlier discovery are replaced.
+      app.changeList = std::make_unique<comsrc::RectList>();
+      app.changeList->add(Rect{0, 0, 16, 16});
+      app.sourceReady = 1;
+      app.driverDisplayFound = 1;
+
+      EXPECT_EQ(discoverDisplays(app, platform), expect.result);
+      EXPECT_EQ(app.driverDisplayFound, expect.found);
+      EXPECT_EQ(app.driverDisplayAttached, expect.attached);
+      EXPECT_EQ(app.sourceReady, expect.ready[mode]);
+
+      ASSERT_NE(app.changeList, nullptr);
+      EXPECT_EQ(app.changeList->count(), 0u);
+      ASSERT_NE(app.mainDisplay, nullptr);
+      EXPECT_EQ(named(app.mainDisplay)->name(), "(desktop)");
+      EXPECT_EQ(named(app.mainDisplay)->opens, 1);
+      EXPECT_EQ(*app.mainDisplay->rect(), (Rect{0, 0, 1920, 1080}));
+      auto* gdi = dynamic_cast<DevMed_HDC*>(app.gdiSource.get());
+      ASSERT_NE(gdi, nullptr);
+      EXPECT_EQ(*gdi->captureRect(), (Rect{0, 0, 640, 480}));
+      EXPECT_EQ(app.driverDisplay != nullptr, setup != kNoDriver && setup != kNoAcquirer);
+      EXPECT_EQ(app.driverSource != nullptr, setup == kAttached);
+      if (app.driverSource) {
+        EXPECT_EQ(app.driverSource->kind(), 257);
+        ASSERT_EQ(platform.channelDisplays.size(), 1u);
+        EXPECT_EQ(platform.channelDisplays[0], app.driverDisplay.get());
+      }
+      // Enumeration stops at the driver's adapter, or at the first index with none.
+      EXPECT_EQ(platform.adapterQueries, 2);
+    }
+  }
+}
+
+TEST(DisplayDiscovery, FirstAdapterBeginningWithTheNameIsTaken) {
+  FakePlatform platform;
+  platform.addAdapter("\\\\.\\DISPLAY1", "Basic Display");
+  platform.addAdapter("\\\\.\\DISPLAY2", "My Vantela Display");
+  platform.addAdapter("\\\\.\\DISPLAY3", "Vantela Display A");
+  platform.addAdapter("\\\\.\\DISPLAY4", "Vantela Display B");
+  platform.modes["\\\\.\\DISPLAY2"] = DisplayMode{0, 0, 320, 200};
+  platform.modes["\\\\.\\DISPLAY3"] = DisplayMode{100, 50, 800, 600};
+  platform.modes["\\\\.\\DISPLAY4"] = DisplayMode{0, 0, 1024, 768};
+
+  AppState app;
+  app.captureMode = 1;
+  EXPECT_EQ(discoverDisplays(app, platform), 0);
+  EXPECT_EQ(platform.traced, (std::vector<std::string>{"Basic Display", "My Vantela Display", "Vantela Display A"}));
+  // The context is made for the description, the mode read for the device name.
+  EXPECT_EQ(named(app.driverDisplay)->name(), "Vantela Display A");
+  EXPECT_EQ(named(app.driverDisplay)->opens, 1);
+  EXPECT_EQ(platform.modeAsked, (std::vector<std::string>{"\\\\.\\DISPLAY3"}));
+  EXPECT_EQ(*app.driverDisplay->rect(), (Rect{100, 50, 900, 650}));
+  auto* driver = dynamic_cast<DevMed_VTDRV*>(app.driverSource.get());
+  ASSERT_NE(driver, nullptr);
+  EXPECT_EQ(*driver->sourceRect(), (Rect{0, 0, 800, 600}));
+  EXPECT_EQ(app.sourceReady, 1);
+}
+
+TEST(DisplayDiscovery, RebuildKeepsTheRectangleOfTheSourceItReplaces) {
+  FakePlatform platform;
+  platform.addAdapter("\\\\.\\DISPLAY2", "Vantela Display");
+  platform.modes["\\\\.\\DISPLAY2"] = DisplayMode{-800, 0, 800, 600};
+
+  AppState app;
+  EXPECT_EQ(rebuildSource(app, platform), -1);  // nothing discovered yet
+  ASSERT_EQ(discoverDisplays(app, platform), 0);
+
+  // Not ready: nothing is touched.
+  app.sourceReady = 0;
+  DeviceMediator* before = app.gdiSource.get();
+  EXPECT_EQ(rebuildSource(app, platform), -1);
+  EXPECT_EQ(app.gdiSource.get(), before);
+  app.sourceReady = 1;
+
+  // Mode 0: the main display is opened again and the capture rectangle carried over.
+  *static_cast<DevMed_HDC*>(app.gdiSource.get())->captureRect() = Rect{10, 20, 330, 260};
+  app.changeList->add(Rect{0, 0, 32, 32});
+  EXPECT_EQ(rebuildSource(app, platform), 0);
+  auto* gdi = dynamic_cast<DevMed_HDC*>(app.gdiSource.get());
+  ASSERT_NE(gdi, nullptr);
+  EXPECT_EQ(*gdi->captureRect(), (Rect{10, 20, 330, 260}));
+  EXPECT_EQ(named(app.mainDisplay)->opens, 2);
+  EXPECT_EQ(app.changeList->count(), 1u);
+
+  // Mode 1: the driver display is opened again, the frame size carried over and the new source
+  // checked at once through a channel of its own.
+  app.captureMode = 1;
+  const size_t channels = platform.channelDisplays.size();
+  EXPECT_EQ(rebuildSource(app, platform), 0);
+  auto* driver = dynamic_cast<DevMed_VTDRV*>(app.driverSource.get());
+  ASSERT_NE(driver, nullptr);
+  EXPECT_EQ(*driver->sourceRect(), (Rect{0, 0, 800, 600}));
+  EXPECT_EQ(named(app.driverDisplay)->opens, 2);
+  EXPECT_EQ(platform.channelDisplays.size(), channels + 1);
+  EXPECT_EQ(platform.driver->count(vtdrv::kEscIdentify), 1);
+
+  // What a rebuild needs must be there.
+  app.driverSource.reset();
+  EXPECT_EQ(rebuildSource(app, platform), -1);
+  app.captureMode = 0;
+  app.mainDisplay.reset();
+  EXPECT_EQ(rebuildSource(app, platform), -1);
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include <cstdint>
+#include <string>
+
+class DeviceLink;
+
+namespace vltest {
+
+class TempDir;
+
+// Shapes, stripes and ramps over an 800 × 600 screen (clipped to a smaller one), so that every
+// dithering decision has something to decide.
+void drawPicture(Display* d);
+
+// The root window of the display as an RGB PNG.
+bool screenshot(Display* d, const std::string& path, std::string& error);
+
+// Pixels in rows 0 … rows − 1 that differ between the simulator's panel and what
+// vantela-preview makes of a screenshot (with the settings file dir/settings.ini), and the
+// bright pixels of the panel; differing is -1 when a file cannot be read.
+struct Comparison {
+  long differing = -1;
+  long bright = 0;
+};
+Comparison compareWithPreview(Display* d, const TempDir& dir, const std::string& panelPath, const std::string& tag,
+                              int rows = 240);
+
+// Waits until the link's ring is empty again (at most 10 s) and the simulator has read it.
+void waitUntilSent(DeviceLink& link, uint32_t empty);
+
+}  // namespace vltest
