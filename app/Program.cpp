@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "app/ProgramExit.h"
@@ -57,6 +58,7 @@ void Program::start() {
 
 bool Program::openWindow(const ui::WindowSpec& windowSpec) {
   handler = std::make_unique<ui::SettingsWindow>(app, services);
+  if (std::getenv("VANTELINK_DEBUG")) handler->setTrace(stderr);
   window = ui::createWindow(windowSpec, *handler);
   if (!window) return false;
   services.window = window.get();

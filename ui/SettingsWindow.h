@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "ui/Form.h"
 #include "ui/SettingsActions.h"
@@ -75,6 +76,10 @@ class SettingsWindow : public WindowHandler {
   // The speed list's neighbour of speed: down for step < 0, up otherwise.
   static int32_t stepSpeed(int32_t speed, int32_t step);
 
+  // Every value text that changes is also written to out as "label ID TEXT" (null: nowhere), so
+  // that what the window shows can be followed from outside.
+  void setTrace(std::FILE* out) { trace_ = out; }
+
  private:
   void build();
   void click(Window& w, int32_t id, DeviceSettings& s, bool& changed);
@@ -87,6 +92,7 @@ class SettingsWindow : public WindowHandler {
   Form form_;
   int32_t selectedDevice_;
   bool showInitialising_ = true;
+  std::FILE* trace_ = nullptr;
 };
 
 }  // namespace ui

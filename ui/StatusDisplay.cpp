@@ -57,6 +57,10 @@ bool linkFailed(const AppState& app, int32_t slot) {
 void SettingsWindow::setText(Painter* p, int32_t id, const char* text) {
   auto* label = dynamic_cast<Label*>(form_.findById(id));
   if (!label) return;
+  if (trace_ && label->text != text) {
+    std::fprintf(trace_, "label %d %s\n", static_cast<int>(id), text);
+    std::fflush(trace_);
+  }
   label->text = text;
   if (p) label->paint(*p);
 }
