@@ -20,6 +20,7 @@
 #include "GalleryProbes.h"
 #include "support/TempDir.h"
 #include "XvfbServer.h"
+#include "support/HostTools_POSIX.h"
 #include "ui/MenuBar.h"
 #include "ui/Painter_X11.h"
 
@@ -54,6 +55,8 @@ bool waitFor(F condition, int ms = 5000) {
 
 struct GalleryDrive : testing::Test {
   void SetUp() override {
+    VL_SKIP_WITHOUT_PROGRAM("Xvfb");
+    VL_SKIP_WITHOUT_PROGRAM("xdotool");
     ASSERT_TRUE(server.ok());
     // A stand-in for the desktop's opener that writes down the address it was given.
     const std::string bin = dir.file("bin");
