@@ -22,7 +22,7 @@ bool programInstalled(const char* program) {
 }
 
 bool fontInstalled(const char* family) {
-  FcPattern* pattern = FcPatternBuild(nullptr, FC_FAMILY, FcTypeString, family, nullptr);
+  FcPattern* pattern = family ? FcPatternBuild(nullptr, FC_FAMILY, FcTypeString, family, nullptr) : FcPatternCreate();
   FcObjectSet* fields = FcObjectSetBuild(FC_FAMILY, nullptr);
   FcFontSet* fonts = pattern && fields ? FcFontList(nullptr, pattern, fields) : nullptr;
   const bool found = fonts && fonts->nfont > 0;

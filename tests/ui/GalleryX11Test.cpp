@@ -208,6 +208,7 @@ struct TimerHandler : ui::WindowHandler {
 
 TEST(WindowX11, TimerRunsDuringTheModalAboutBoxWhichTheCloseBoxEnds) {
   VL_SKIP_WITHOUT_PROGRAM("Xvfb");
+  VL_SKIP_WITHOUT_FONTS();
   ASSERT_TRUE(vltest::sharedXvfb().ok());
   TimerHandler handler;
   ui::WindowSpec windowSpec;
@@ -250,6 +251,7 @@ struct MoveCounter : ui::WindowHandler {
 
 TEST(WindowX11, ARunOfPointerMovesArrivesAsItsLatestAndKeepsItsPlaceBeforeAPress) {
   VL_SKIP_WITHOUT_PROGRAM("Xvfb");
+  VL_SKIP_WITHOUT_FONTS();
   ASSERT_TRUE(vltest::sharedXvfb().ok());
   MoveCounter handler;
   ui::WindowSpec windowSpec;

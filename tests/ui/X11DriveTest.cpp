@@ -57,6 +57,7 @@ struct GalleryDrive : testing::Test {
   void SetUp() override {
     VL_SKIP_WITHOUT_PROGRAM("Xvfb");
     VL_SKIP_WITHOUT_PROGRAM("xdotool");
+    VL_SKIP_WITHOUT_FONTS();
     ASSERT_TRUE(server.ok());
     // A stand-in for the desktop's opener that writes down the address it was given.
     const std::string bin = dir.file("bin");
