@@ -2,7 +2,8 @@
 JOBS ?= $(shell nproc)
 CTEST_FLAGS ?= -j $(JOBS)
 
-.PHONY: all deps linux asan tsan windows windows64 fuzz run demo test test-linux test-asan test-windows test-fuzz bench clean
+.PHONY: all deps linux asan tsan windows windows64 fuzz run demo test test-linux test-asan test-windows test-fuzz \
+        bench package package-deb package-zip test-package clean
 
 all: linux
 
@@ -62,6 +63,26 @@ test-fuzz: fuzz
 
 bench: linux
 	@scripts/run-bench build/linux
+
+# The Debian package (programs, desktop entry, icon, manual pages) and the zip of the Windows
+# program. Their own presets: no tests, and the web page item opens the installed README.
+package: package-deb package-zip
+	@echo "Packages:"; ls -1 $(CURDIR)/build/package-linux/vantelink_*.deb $(CURDIR)/build/package-windows/vantelink-*-win32.zip
+
+package-deb: deps
+	cmake --preset package-linux >/dev/null
+	cmake --build --preset package-linux -j $(JOBS)
+	cd build/package-linux && rm -f vantelink_*.deb && cpack -G DEB
+
+package-zip: deps
+	cmake --preset package-windows >/dev/null
+	cmake --build --preset package-windows -j $(JOBS)
+	cd build/package-windows && rm -f vantelink-*-win32.zip && cpack -G ZIP
+
+# Installs the .deb into a minimal Debian 12 root and checks it with lintian (not part of test).
+test-package: package-deb
+	@scripts/deps debootstrap lintian
+	@scripts/test-package build/package-linux
 
 clean:
 	rm -rf build

@@ -6,6 +6,8 @@ set -euo pipefail
 build=${1:-build/linux}
 # Debian's interpreter, which has python3-pil, whatever python3 comes first in PATH.
 python=${PYTHON:-/usr/bin/python3}
+"$python" -c 'import PIL' 2>/dev/null || { echo "skipped: $python has no Pillow (python3-pil)"; exit 0; }
+command -v convert >/dev/null || { echo "skipped: ImageMagick (convert) is not installed"; exit 0; }
 runs=${RUNS:-30}
 here=$(cd "$(dirname "$0")" && pwd)
 tmp=$(mktemp -d)

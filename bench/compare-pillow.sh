@@ -6,6 +6,7 @@ set -euo pipefail
 build=${1:-build/linux}
 # Debian's interpreter, which has python3-pil, whatever python3 comes first in PATH.
 python=${PYTHON:-/usr/bin/python3}
+"$python" -c 'import PIL' 2>/dev/null || { echo "skipped: $python has no Pillow (python3-pil)"; exit 0; }
 here=$(cd "$(dirname "$0")" && pwd)
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT

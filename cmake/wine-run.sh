@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs a Windows test program under Wine: a private prefix inside the build tree (made once),
 # the loader that matches the program (32- or 64-bit), and an X server of its own unless the
-# caller already provides one.
+# caller already provides one. Exits 77 (a skipped test for CTest) when Wine or, without a
+# DISPLAY, xvfb-run is not installed.
 set -euo pipefail
 build=$1; exe=$2; shift 2
 export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
@@ -16,6 +17,14 @@ elif [ -x /usr/lib/wine/wine64 ]; then
   wine=/usr/lib/wine/wine64
 else
   wine=wine
+fi
+if ! command -v "$wine" >/dev/null; then
+  echo "wine-run: Wine is not installed: skipped" >&2
+  exit 77
+fi
+if [ -z "${DISPLAY:-}" ] && ! command -v xvfb-run >/dev/null; then
+  echo "wine-run: no DISPLAY and xvfb-run is not installed: skipped" >&2
+  exit 77
 fi
 mkdir -p "$(dirname "$WINEPREFIX")"
 (

@@ -10,6 +10,7 @@
 
 #include "link/PortPath_POSIX.h"
 #include "link/SioIF.h"
+#include "support/HostTools_POSIX.h"
 #include "support/TempDir.h"
 #include "SimProcess_POSIX.h"
 
@@ -65,6 +66,7 @@ Window findWindow(Display* d, Window w, const char* title) {
 }  // namespace
 
 TEST(SimulatorWindow, ShowsThePanelDoubled) {
+  VL_SKIP_WITHOUT_PROGRAM("Xvfb");
   OwnXvfb x;
   ASSERT_FALSE(x.name.empty()) << "Xvfb did not start";
   vltest::TempDir dir;

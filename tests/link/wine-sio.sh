@@ -45,6 +45,7 @@ watcher=$!
 winctl="Z:$(printf '%s' "$ctl" | tr '/' '\\')"
 VL_SIM_PORT=$port VL_SIM_CONTROL=$winctl "$here/../../cmake/wine-run.sh" "$win_build" "$exe"
 rc=$?
+[ $rc -eq 77 ] && exit 77  # no Wine here: skipped
 
 kill "$watcher" 2>/dev/null; watcher=
 kill -CONT "$simpid" 2>/dev/null; kill -TERM "$simpid"; wait "$simpid"; simpid=

@@ -12,6 +12,7 @@
 
 #include "SourceFakes.h"
 #include "XServer_X11.h"
+#include "support/HostTools_POSIX.h"
 #include "comsrc/DIBitmap_X11.h"
 #include "source/DevMed_HDC.h"
 #include "source/HDCAcquirer.h"
@@ -77,6 +78,7 @@ uint32_t pixelAt(comsrc::DIBitmap& b, int x, int y) {
 class CaptureX11 : public testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
+    VL_SKIP_WITHOUT_PROGRAM("Xvfb");
     ASSERT_TRUE(server().ok()) << "Xvfb did not start";
     acquirer = std::make_unique<HDCAcquirer>(server().name().c_str());
     ASSERT_EQ(acquirer->open(), 0);
@@ -88,6 +90,7 @@ class CaptureX11 : public testing::TestWithParam<bool> {
 }  // namespace
 
 TEST(HDCAcquirerX11, OpensTheNamedDisplayAndReopensWithoutLeaking) {
+  VL_SKIP_WITHOUT_PROGRAM("Xvfb");
   ASSERT_TRUE(server().ok());
   HDCAcquirer acquirer(server().name().c_str());
   EXPECT_EQ(acquirer.hdc(), nullptr);
@@ -109,6 +112,7 @@ TEST(HDCAcquirerX11, OpensTheNamedDisplayAndReopensWithoutLeaking) {
 }
 
 TEST(HDCAcquirerX11, BitmapsKeepTheConnectionPastClose) {
+  VL_SKIP_WITHOUT_PROGRAM("Xvfb");
   ASSERT_TRUE(server().ok());
   HDCAcquirer acquirer(server().name().c_str());
   ASSERT_EQ(acquirer.open(), 0);
@@ -229,6 +233,7 @@ INSTANTIATE_TEST_SUITE_P(Transfer, CaptureX11, testing::Values(true, false),
                          [](const testing::TestParamInfo<bool>& i) { return i.param ? "XShm" : "XGetImage"; });
 
 TEST(CaptureX11Server, ServerWithoutSharedMemoryFallsBackToXGetImage) {
+  VL_SKIP_WITHOUT_PROGRAM("Xvfb");
   vltest::XServer plain("320x240x24", {"-extension", "MIT-SHM"});
   ASSERT_TRUE(plain.ok());
   HDCAcquirer acquirer(plain.name().c_str());

@@ -20,6 +20,7 @@
 #include "pipeline/ProduceFrame.h"
 #include "source/DevMed_HDC.h"
 #include "source/HDCAcquirer.h"
+#include "support/HostTools_POSIX.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -37,6 +38,7 @@ class EndToEndX11 : public testing::TestWithParam<int> {};
 
 TEST_P(EndToEndX11, SimulatorPanelMatchesThePreviewOfAScreenshot) {
   const int dither = GetParam();
+  VL_SKIP_WITHOUT_PROGRAM("Xvfb");
   vltest::XServer server("800x600x24");
   ASSERT_TRUE(server.ok()) << "Xvfb did not start";
   Display* painter = XOpenDisplay(server.name().c_str());

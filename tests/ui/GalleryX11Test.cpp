@@ -14,6 +14,7 @@
 #include "GalleryProbes.h"
 #include "Image.h"
 #include "XvfbServer.h"
+#include "support/HostTools_POSIX.h"
 #include "ui/Display_X11.h"
 #include "ui/MenuBar.h"
 #include "ui/MenuModel.h"
@@ -44,6 +45,10 @@ std::string artefactDir() {
 
 struct GalleryX11 : testing::Test {
   void SetUp() override {
+    VL_SKIP_WITHOUT_PROGRAM("Xvfb");
+    // The pixel positions and glyph checks below are those of the Japanese Gothic.
+    if (!vltest::fontInstalled("IPAPGothic") && !vltest::fontInstalled("IPAGothic"))
+      GTEST_SKIP() << "the IPA Gothic font (fonts-ipafont-gothic) is not installed";
     ASSERT_TRUE(server.ok()) << "Xvfb did not start";
     ui::WindowSpec windowSpec;
     windowSpec.className = "VantelinkGallery";
@@ -202,6 +207,8 @@ struct TimerHandler : ui::WindowHandler {
 };
 
 TEST(WindowX11, TimerRunsDuringTheModalAboutBoxWhichTheCloseBoxEnds) {
+  VL_SKIP_WITHOUT_PROGRAM("Xvfb");
+  VL_SKIP_WITHOUT_FONTS();
   ASSERT_TRUE(vltest::sharedXvfb().ok());
   TimerHandler handler;
   ui::WindowSpec windowSpec;
@@ -243,6 +250,8 @@ struct MoveCounter : ui::WindowHandler {
 };
 
 TEST(WindowX11, ARunOfPointerMovesArrivesAsItsLatestAndKeepsItsPlaceBeforeAPress) {
+  VL_SKIP_WITHOUT_PROGRAM("Xvfb");
+  VL_SKIP_WITHOUT_FONTS();
   ASSERT_TRUE(vltest::sharedXvfb().ok());
   MoveCounter handler;
   ui::WindowSpec windowSpec;

@@ -21,6 +21,7 @@
 #include "support/TempDir.h"
 #include "XDrive.h"
 #include "XvfbServer.h"
+#include "support/HostTools_POSIX.h"
 #include "ui/MenuBar.h"
 #include "ui/Painter_X11.h"
 
@@ -35,6 +36,9 @@ constexpr int32_t kBar = ui::MenuBar::barHeight;
 
 struct GalleryDrive : testing::Test {
   void SetUp() override {
+    VL_SKIP_WITHOUT_PROGRAM("Xvfb");
+    VL_SKIP_WITHOUT_PROGRAM("xdotool");
+    VL_SKIP_WITHOUT_FONTS();
     ASSERT_TRUE(server.ok());
     // A stand-in for the desktop's opener that writes down the address it was given.
     const std::string bin = dir.file("bin");

@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Draws the program's icon (a small monochrome panel on a stand showing a "V") and writes it as
-vantelink.ico (32 and 16 pixels), small.ico (16 pixels) and AppIcon.inc (ARGB rows for X11).
+vantelink.ico (32 and 16 pixels), small.ico (16 pixels), AppIcon.inc (ARGB rows for X11) and
+vantelink-48.png (the desktop entry's icon in the Debian package).
 Run from this folder; the outputs are committed."""
 import struct
+import zlib
 
 BEZEL = 0xFF2A2A2A
 SCREEN = 0xFFC9D3BE
@@ -70,9 +72,21 @@ def inc(name, size):
     return '\n'.join(lines) + '\n'
 
 
+def png(size):
+    def chunk(kind, data):
+        return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+    raw = b''.join(b'\0' + b''.join(struct.pack('>I', ((p << 8) | (p >> 24)) & 0xFFFFFFFF) for p in row)
+                   for row in image(size))
+    header = struct.pack('>IIBBBBB', size, size, 8, 6, 0, 0, 0)  # 8-bit RGBA
+    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', header) + chunk(b'IDAT', zlib.compress(raw, 9)) +
+            chunk(b'IEND', b''))
+
+
 with open('vantelink.ico', 'wb') as f:
     f.write(ico([32, 16]))
 with open('small.ico', 'wb') as f:
     f.write(ico([16]))
 with open('AppIcon.inc', 'w') as f:
     f.write(inc('appIcon32', 32) + inc('appIcon16', 16))
+with open('vantelink-48.png', 'wb') as f:
+    f.write(png(48))
