@@ -55,7 +55,8 @@ struct SettingsDrive : testing::Test {
   std::string ports() const { return dir.file("config") + "/vantela/ports"; }
 
   void startHost() {
-    const char* argv[] = {VL_SETTINGS_HOST, statePath.c_str(), dir.file("dev").c_str(), nullptr};
+    const std::string devFolder = dir.file("dev");
+    const char* argv[] = {VL_SETTINGS_HOST, statePath.c_str(), devFolder.c_str(), nullptr};
     ASSERT_EQ(posix_spawn(&pid, VL_SETTINGS_HOST, nullptr, nullptr, const_cast<char**>(argv), environ), 0);
     dpy = XOpenDisplay(nullptr);
     ASSERT_NE(dpy, nullptr);
