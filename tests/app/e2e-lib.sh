@@ -153,3 +153,28 @@ wait_exit() {
   exit_status=0
   wait "$1" || exit_status=$?
 }
+
+size_of() { stat -c %s "$1" 2>/dev/null || echo 0; }
+
+# wait_refresh WIRE: with the screen still, waits for the window's timer to resend the whole
+# area (what the simulator received, WIRE, grows after a quiet spell) and for it to arrive.
+wait_refresh() {
+  local size start quiet
+  size=$(size_of "$1")
+  quiet=$(now_ms)
+  start=$quiet
+  while [ $(($(now_ms) - quiet)) -lt 300 ]; do
+    sleep 0.05
+    [ "$(size_of "$1")" -eq "$size" ] && continue
+    size=$(size_of "$1")
+    quiet=$(now_ms)
+    [ $(($(now_ms) - start)) -lt 3000 ] || fail "the device never stopped receiving"
+  done
+  start=$(now_ms)
+  while [ "$(size_of "$1")" -eq "$size" ]; do
+    [ $(($(now_ms) - start)) -lt 5000 ] || fail "no full refresh within 5 s"
+    sleep 0.02
+  done
+  refresh_at=$(now_ms)
+  sleep 0.4
+}

@@ -10,6 +10,8 @@ shift
 . "$(dirname "$0")/e2e-lib.sh"
 e2e_require
 hz=$(getconf CLK_TCK)
+export XDG_RUNTIME_DIR="$work/runtime"  # where the stand-in's socket is found
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 start_xvfb
 /usr/bin/python3 "$root/scripts/demo-picture.py" "$work/picture.png"
@@ -32,7 +34,6 @@ stop_flipping() {
   wait "$flipper" 2>/dev/null || true
 }
 
-size_of() { stat -c %s "$1" 2>/dev/null || echo 0; }
 
 # A device unplugged for 2 s while it streams. The window's texts follow its 4-second timer,
 # so the unplug is timed to land 1.4 s before a tick (seen as the full refresh on the wire):
@@ -45,20 +46,14 @@ unplug() {
   start_sim sim 1 --away 2 --wire "$work/wire-unplug.bin"
   start_program exe unplug
   find_window win "$exe"
-  sleep 4.6
+  wait_refresh "$work/wire-unplug.bin"
   compare_panel "$sim" 1 unplug-before "$settings"
   [ "$(last_label "$work/unplug.log" 1)" = "動作中" ] || fail "not streaming before the unplug"
 
   # The screen is still: the wire grows only with the timer's full refresh.
-  local size tick="" t
-  size=$(size_of "$work/wire-unplug.bin")
-  t=$(now_ms)
-  while [ $(($(now_ms) - t)) -lt 6000 ]; do
-    if [ "$(size_of "$work/wire-unplug.bin")" -gt "$size" ]; then tick=$(now_ms); break; fi
-    sleep 0.02
-  done
-  [ -n "$tick" ] || fail "no full refresh within 6 s"
-  sleep 1.5
+  wait_refresh "$work/wire-unplug.bin"
+  local tick=$refresh_at
+  sleep 1.1
   start_flipping
   while [ $(($(now_ms) - tick)) -lt 2600 ]; do sleep 0.02; done
 
@@ -100,7 +95,7 @@ unplug() {
 
   wait_label "$work/unplug.log" "$from" 1 "動作中" 6000 >/dev/null || fail "the status did not read 動作中 again"
   wait_label "$work/unplug.log" "$from" 17 "Vantela1 設定" 100 >/dev/null || fail "the device button still reads an error"
-  sleep 0.6  # the same tick resent the whole area
+  wait_refresh "$work/wire-unplug.bin"
   compare_panel "$sim" 1 unplug-after "$settings"
   /usr/bin/python3 "$here/compare-panels.py" "$work/panel-unplug-after.png" "$work/panel-unplug-before.png" >/dev/null ||
     fail "the panel after the unplug is not the one before"
@@ -142,7 +137,7 @@ stalled() {
   [ "$took" -le 1000 ] || fail "stalled: the window answered a click only after $took ms"
   stop_flipping
   show_picture "$work/negative.png"
-  sleep 4.6  # a changed screen, then the timer's full refresh
+  wait_refresh "$work/wire-stalled-1.bin"
   compare_panel "$sim1" 1 stalled "MO.0.ACTIVE=1\nMO.0.DITHER=1\nMO.0.CONTRAST=1.05\n"
   grep -q "^label 17 Vantela1 \*" "$work/stalled.log" && fail "stalled: device 1 shown in error"
 
@@ -160,7 +155,98 @@ stalled() {
   kill -CONT "$sim2"
 }
 
+# start_vdisplay NAME: the external monitor's stand-in; sets vd (its process id) and vd_display.
+start_vdisplay() {
+  "$build/tools/vantela-vdisplay" >"$work/$1.out" 2>"$work/$1.log" &
+  vd=$!
+  pids+=($vd)
+  local _
+  for _ in $(seq 400); do grep -q '^DISPLAY=:' "$work/$1.out" && break; sleep 0.05; done
+  vd_display=$(sed -n 's/^DISPLAY=//p' "$work/$1.out" | head -n 1)
+  [ -n "$vd_display" ] || fail "vantela-vdisplay did not start"
+}
+
+# External-monitor mode: streaming from the stand-in's display; the stand-in killed, the window
+# says the driver is missing; started again, streaming again without a touch on the program.
+driver() {
+  use_settings_folder driver
+  local settings='G.MODE=1\nMO.0.ACTIVE=1\nMO.0.PORT=1\nMO.0.DITHER=1\n'
+  printf "$settings" >"$ini"
+  local sim exe win from t0 took1 took4 w0
+  start_vdisplay vdisplay1
+  show_picture "$work/picture.png" "$vd_display"
+  start_sim sim 1 --wire "$work/wire-driver.bin"
+  start_program exe driver
+  find_window win "$exe"
+  wait_label "$work/driver.log" 0 1 "動作中" 6000 >/dev/null || fail "driver: not streaming from the external monitor"
+  [ "$(last_label "$work/driver.log" 4)" = "動作中" ] || fail "driver: the driver line does not read 動作中"
+  [ "$(last_label "$work/driver.log" 2)" = "外部モニタ" ] || fail "driver: not in external-monitor mode"
+  sleep 0.5
+  compare_panel "$sim" 1 driver-before "$settings" "$vd_display"
+
+  from=$(lines_of "$work/driver.log")
+  t0=$(now_ms)
+  kill -TERM "$vd"
+  wait "$vd" || true
+  took1=$(wait_label "$work/driver.log" "$from" 1 "*ドライバをインストールしてください*" 6000) ||
+    fail "driver: the status does not ask for the driver"
+  took4=$(wait_label "$work/driver.log" "$from" 4 "*見つかりません*" 1000) || fail "driver: the driver line does not read not found"
+  took4=$((took1 + took4))
+  echo "driver: stand-in killed; status asked for the driver after $((took1)) ms, driver line not found after $took4 ms (timer period 4000 ms)"
+  [ "$took1" -le 5000 ] || fail "driver: the status changed only after $took1 ms"
+
+  from=$(lines_of "$work/driver.log")
+  w0=$(size_of "$work/wire-driver.bin")
+  t0=$(now_ms)
+  start_vdisplay vdisplay2
+  show_picture "$work/negative.png" "$vd_display"
+  took1=$(wait_label "$work/driver.log" "$from" 1 "動作中" 6000) || fail "driver: not streaming after the stand-in came back"
+  echo "driver: stand-in started again; status 動作中 after $(($(now_ms) - t0)) ms"
+  [ "$(last_label "$work/driver.log" 4)" = "動作中" ] || fail "driver: the driver line does not read 動作中 again"
+  [ "$(size_of "$work/wire-driver.bin")" -gt "$w0" ] || fail "driver: no records after the stand-in came back"
+  wait_refresh "$work/wire-driver.bin"
+  compare_panel "$sim" 1 driver-after "$settings" "$vd_display"
+  kill -TERM "$exe"
+  wait_exit "$exe" 10 || fail "driver: the program did not end"
+  [ "$exit_status" -eq 0 ] || fail "driver: exit status $exit_status"
+  kill -TERM "$vd"
+}
+
+# Two programs on the same settings: the second cannot open the port the first holds and says
+# so, and the first streams on.
+twice() {
+  use_settings_folder twice
+  local settings='MO.0.ACTIVE=1\nMO.0.PORT=1\nMO.0.DITHER=1\n'
+  printf "$settings" >"$ini"
+  local sim exe1 exe2 win1 win2 from w0 took
+  start_sim sim 1 --wire "$work/wire-twice.bin"
+  start_program exe1 twice-1
+  find_window win1 "$exe1"
+  wait_label "$work/twice-1.log" 0 1 "動作中" 6000 >/dev/null || fail "twice: the first program does not stream"
+  from=$(lines_of "$work/twice-1.log")
+  start_program exe2 twice-2
+  find_window win2 "$exe2"
+  xdotool windowmove --sync "$win2" 700 440
+  took=$(wait_label "$work/twice-2.log" 0 17 "Vantela1 *エラー*" 6000) || fail "twice: the second program shows no error for the port"
+  echo "twice: the second program showed the port's error after $took ms"
+  [ "$(last_label "$work/twice-2.log" 3)" = "COM1 *エラー*" ] || fail "twice: the port line of the second program"
+  [ "$(last_label "$work/twice-2.log" 1)" = "*USB接続を確認してください*" ] || fail "twice: the status of the second program"
+  w0=$(size_of "$work/wire-twice.bin")
+  show_picture "$work/negative.png"
+  wait_refresh "$work/wire-twice.bin"
+  [ "$(size_of "$work/wire-twice.bin")" -gt "$w0" ] || fail "twice: the first program stopped sending"
+  compare_panel "$sim" 1 twice "$settings"
+  tail -n +"$((from + 1))" "$work/twice-1.log" | grep -q '^label \(1\|3\|17\) ' && fail "twice: the first program's status changed"
+  kill -TERM "$exe2"
+  wait_exit "$exe2" 10 || fail "twice: the second program did not end"
+  [ "$exit_status" -eq 0 ] || fail "twice: exit status $exit_status of the second program"
+  kill -TERM "$exe1"
+  wait_exit "$exe1" 10 || fail "twice: the first program did not end"
+  [ "$exit_status" -eq 0 ] || fail "twice: exit status $exit_status of the first program"
+  show_picture "$work/picture.png"
+}
+
 scenarios=("$@")
-[ ${#scenarios[@]} -gt 0 ] || scenarios=(unplug stalled)
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(unplug stalled driver twice)
 for s in "${scenarios[@]}"; do "$s"; done
 echo "PASS: ${scenarios[*]}"
