@@ -17,12 +17,13 @@ e2e_require() {
 work=$(mktemp -d)
 chmod 755 "$work"
 pids=()
+dirs=()  # more folders to remove at exit
 e2e_cleanup() {
   local p
   for p in "${pids[@]}"; do kill -CONT "$p" 2>/dev/null || true; kill "$p" 2>/dev/null || true; done
   for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
   chmod -R u+w "$work" 2>/dev/null || true
-  rm -rf "$work"
+  rm -rf "$work" "${dirs[@]}"
 }
 trap e2e_cleanup EXIT
 fail() {

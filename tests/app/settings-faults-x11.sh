@@ -120,7 +120,122 @@ PY
   echo "hostile: binary, huge numbers, 100000-byte lines, a folder for the file, a read-only folder: all started, showed numbers and ended"
 }
 
+# outcome FILE OLD NEW...: sets result to which of the versions FILE holds, byte for byte
+# ("old", "new1", ...), or fails; " mid" follows when the kill left the temporary file, i.e.
+# came between its creation and the rename.
+outcome() {
+  local file=$1 old=$2 i=0 n
+  shift 2
+  [ -s "$file" ] || fail "kills: the settings file is empty or gone"
+  result=""
+  for n in "$@"; do
+    i=$((i + 1))
+    cmp -s "$file" "$n" && result=new$i && break
+  done
+  if [ -z "$result" ]; then
+    cmp -s "$file" "$old" || fail "kills: the settings file is neither the old nor a new one: $(head -c 200 "$file")"
+    result=old
+  fi
+  [ -e "$file.tmp" ] && result="$result mid"
+  return 0
+}
+
+# pause MS: a wait of that many milliseconds without starting a process.
+exec 9<> <(:)
+pause() {
+  local frac=$((1000 + $1 % 1000))
+  read -r -t "$(($1 / 1000)).${frac:1}" -u 9 || true
+}
+
+# SIGKILL while the settings are saved, the file always old or new, whole. The program saves
+# once at its exit, some milliseconds after SIGTERM; the kill comes after a delay that learns
+# where that save lies. Starting the program costs a few hundred milliseconds, so the 200
+# trials go to the same load and save code in a small program that saves without pause.
+kills() {
+  use_settings_folder kills
+  local sim
+  start_sim sim 1
+  # An old file the program rewrites in other bytes: its own spelling, and 200 keys of its
+  # users with long values, which makes a save take a while.
+  /usr/bin/python3 - "$work/old.ini" <<'PY'
+import sys
+with open(sys.argv[1], "w") as f:
+    f.write("mo.0.active = 1\nMO.0.PORT=1   # the simulator\nMO.0.CONTRAST=1.1\n")
+    for i in range(200):
+        f.write("USER.KEY%d=%s\n" % (i, ("value %d " % i) * 100))
+PY
+  cp "$work/old.ini" "$ini"
+  local exe
+  start_program exe kills-clean
+  find_window win "$exe"
+  kill -TERM "$exe"
+  wait_exit "$exe" 10 || fail "kills: the program did not end"
+  cp "$ini" "$work/new.ini"
+  cmp -s "$work/old.ini" "$work/new.ini" && fail "kills: the saved file is the old one"
+
+  # After the window is up and the first housekeeping has opened the link, the save comes a
+  # few tens of milliseconds after SIGTERM: the kill's delay moves toward it after each trial.
+  local trials=${KILL_TRIALS:-20} t delay=3 old=0 new=0 mid=0 _
+  for t in $(seq "$trials"); do
+    cp "$work/old.ini" "$ini"
+    rm -f "$ini.tmp"
+    VANTELINK_DEBUG=1 "$build/vantelink" >"$work/kills.log" 2>&1 &
+    exe=$!
+    for _ in $(seq 400); do grep -q '^label 16 ' "$work/kills.log" && break; sleep 0.01; done
+    sleep 0.2
+    kill -TERM "$exe"
+    pause $((delay + RANDOM % 3))
+    kill -KILL "$exe" 2>/dev/null || true
+    wait "$exe" 2>/dev/null || true
+    outcome "$ini" "$work/old.ini" "$work/new.ini"
+    case $result in
+      old) old=$((old + 1)); delay=$((delay + 1)) ;;
+      new1) new=$((new + 1)); delay=$((delay - 1)) ;;
+      *) mid=$((mid + 1)) ;;
+    esac
+    [ "$delay" -ge 0 ] || delay=0
+    [ "$delay" -le 400 ] || delay=400
+  done
+  echo "kills: $trials kills of the program after SIGTERM: $old before the save, $mid during it, $new after it (kill delay now ${delay} ms)"
+
+  # The same save, from a program that does nothing else, in a memory file system where a
+  # trial costs little (a kill does not reach the disk either way).
+  local fast
+  fast=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d -p "$work")
+  dirs+=("$fast")
+  export XDG_CONFIG_HOME="$fast"
+  ini="$fast/vantela/vantelink.ini"
+  mkdir -p "$fast/vantela"
+  cp "$work/old.ini" "$ini"
+  "$build/tests/app/vl_settings_saver" 1 && cp "$ini" "$work/saver-a.ini"
+  cp "$work/old.ini" "$ini"
+  "$build/tests/app/vl_settings_saver" 2 && cp "$ini" "$work/saver-b.ini"
+  cp "$work/old.ini" "$ini"
+  old=0 new=0 mid=0
+  local start
+  start=$(now_ms)
+  for t in $(seq 200); do
+    rm -f "$ini.tmp"
+    "$build/tests/app/vl_settings_saver" 0 &
+    exe=$!
+    # Past its start-up, which sanitizers make long: the first save has begun.
+    for _ in $(seq 2000); do [ -e "$ini.tmp" ] && break; pause 1; done
+    pause $((RANDOM % 8))
+    kill -KILL "$exe"
+    wait "$exe" 2>/dev/null || true
+    outcome "$ini" "$work/old.ini" "$work/saver-a.ini" "$work/saver-b.ini"
+    case $result in
+      old) old=$((old + 1)) ;;
+      *mid) mid=$((mid + 1)) ;;
+      *) new=$((new + 1)) ;;
+    esac
+  done
+  echo "kills: 200 kills of a program saving without pause: $mid during a save, $new between two, $old before the first ($(($(now_ms) - start)) ms)"
+  [ "$mid" -ge 20 ] || fail "kills: too few kills came during a save to say anything"
+  kill -TERM "$sim"
+}
+
 scenarios=("$@")
-[ ${#scenarios[@]} -gt 0 ] || scenarios=(hostile)
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(hostile kills)
 for s in "${scenarios[@]}"; do "$s"; done
 echo "PASS: ${scenarios[*]}"
