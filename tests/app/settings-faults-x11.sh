@@ -19,7 +19,7 @@ run_once() {
   exe=$!
   pids+=($exe)
   find_window win "$exe"
-  sleep 1.5
+  sleep 0.6
   kill -TERM "$exe" 2>/dev/null || fail "$name: the program ended by itself"
   wait_exit "$exe" 20 || fail "$name: the program did not end"
   [ "$exit_status" -eq 0 ] || fail "$name: exit status $exit_status"
@@ -175,7 +175,7 @@ PY
 
   # After the window is up and the first housekeeping has opened the link, the save comes a
   # few tens of milliseconds after SIGTERM: the kill's delay moves toward it after each trial.
-  local trials=${KILL_TRIALS:-20} t delay=3 old=0 new=0 mid=0 _
+  local trials=${KILL_TRIALS:-15} t delay=3 old=0 new=0 mid=0 _
   for t in $(seq "$trials"); do
     cp "$work/old.ini" "$ini"
     rm -f "$ini.tmp"
