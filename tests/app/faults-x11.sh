@@ -124,13 +124,16 @@ stalled() {
   kill -STOP "$sim2"
   start_flipping
   sleep 1
-  local w0 w1 t0 t1 from took
+  local w0 w1 t0 t1 c0 c1 from took
   w0=$(size_of "$work/wire-stalled-1.bin")
+  c0=$(cpu_ticks "$exe")
   t0=$(now_ms)
   sleep 1.5
   w1=$(size_of "$work/wire-stalled-1.bin")
+  c1=$(cpu_ticks "$exe")
   t1=$(now_ms)
-  echo "stalled: the first device received $(((w1 - w0) * 1000 / (t1 - t0) / 1024)) KiB/s while the second was stopped"
+  echo "stalled: the first device received $(((w1 - w0) * 1000 / (t1 - t0) / 1024)) KiB/s while the second was stopped;" \
+    "the program used $(((c1 - c0) * 100000 / hz / (t1 - t0) / 10)) % of a core (the screen changing all the time)"
   [ "$w1" -gt "$w0" ] || fail "stalled: the first device received nothing"
 
   from=$(lines_of "$work/stalled.log")
