@@ -121,7 +121,8 @@ stalled() {
   local sim1 sim2 exe win
   start_sim sim1 1 --wire "$work/wire-stalled-1.bin"
   start_sim sim2 2 --wire "$work/wire-stalled-2.bin"
-  start_program exe stalled
+  # Its exit is timed: without LeakSanitizer's scan at exit, which the other runs keep.
+  ASAN_OPTIONS=detect_leaks=0 start_program exe stalled
   find_window win "$exe"
   kill -STOP "$sim2"
   start_flipping
@@ -134,8 +135,9 @@ stalled() {
   w1=$(size_of "$work/wire-stalled-1.bin")
   c1=$(cpu_ticks "$exe")
   t1=$(now_ms)
+  local cpu=$(((c1 - c0) * 100000 / hz / (t1 - t0)))  # per mille of one core
   echo "stalled: the first device received $(((w1 - w0) * 1000 / (t1 - t0) / 1024)) KiB/s while the second was stopped;" \
-    "the program used $(((c1 - c0) * 100000 / hz / (t1 - t0) / 10)) % of a core (the screen changing all the time)"
+    "the program used $((cpu / 10)).$((cpu % 10)) % of a core (the screen changing all the time)"
   [ "$w1" -gt "$w0" ] || fail "stalled: the first device received nothing"
 
   from=$(lines_of "$work/stalled.log")
@@ -196,19 +198,21 @@ driver() {
   t0=$(now_ms)
   kill -TERM "$vd"
   wait "$vd" || true
-  took1=$(wait_label "$work/driver.log" "$from" 1 "*ドライバをインストールしてください*" 6000) ||
+  # One housekeeping finds the driver silent, the next one's discovery finds it gone, and the
+  # timer's next tick shows it: 6 s at the most.
+  took1=$(wait_label "$work/driver.log" "$from" 1 "*ドライバをインストールしてください*" 9000) ||
     fail "driver: the status does not ask for the driver"
   took4=$(wait_label "$work/driver.log" "$from" 4 "*見つかりません*" 1000) || fail "driver: the driver line does not read not found"
   took4=$((took1 + took4))
   echo "driver: stand-in killed; status asked for the driver after $((took1)) ms, driver line not found after $took4 ms (timer period 4000 ms)"
-  [ "$took1" -le 5500 ] || fail "driver: the status changed only after $took1 ms"
+  [ "$took1" -le 7000 ] || fail "driver: the status changed only after $took1 ms"
 
   from=$(lines_of "$work/driver.log")
   w0=$(size_of "$work/wire-driver.bin")
   t0=$(now_ms)
   start_vdisplay vdisplay2
   show_picture "$work/negative.png" "$vd_display"
-  took1=$(wait_label "$work/driver.log" "$from" 1 "動作中" 6000) || fail "driver: not streaming after the stand-in came back"
+  took1=$(wait_label "$work/driver.log" "$from" 1 "動作中" 8000) || fail "driver: not streaming after the stand-in came back"
   echo "driver: stand-in started again; status 動作中 after $(($(now_ms) - t0)) ms"
   [ "$(last_label "$work/driver.log" 4)" = "動作中" ] || fail "driver: the driver line does not read 動作中 again"
   [ "$(size_of "$work/wire-driver.bin")" -gt "$w0" ] || fail "driver: no records after the stand-in came back"
@@ -222,9 +226,10 @@ driver() {
   from=$(lines_of "$work/driver.log")
   kill -KILL "$vd"
   wait "$vd" 2>/dev/null || true
-  took1=$(wait_label "$work/driver.log" "$from" 1 "*ドライバをインストールしてください*" 6000) ||
+  took1=$(wait_label "$work/driver.log" "$from" 1 "*ドライバをインストールしてください*" 9000) ||
     fail "driver: after SIGKILL the status does not ask for the driver"
   echo "driver: stand-in killed outright; status asked for the driver after $took1 ms"
+  [ "$took1" -le 7000 ] || fail "driver: after SIGKILL the status changed only after $took1 ms"
   [ "$(last_label "$work/driver.log" 4)" = "*見つかりません*" ] || fail "driver: after SIGKILL the driver line"
   kill -0 "$exe" || fail "driver: the program ended"
   for p in $xvfb; do kill "$p" 2>/dev/null || true; done  # the stand-in's display, orphaned
