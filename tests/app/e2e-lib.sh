@@ -181,3 +181,10 @@ wait_refresh() {
   refresh_at=$(now_ms)
   sleep 0.4
 }
+
+# end_program PID NAME: SIGTERM, as closing the window; it must end with status 0.
+end_program() {
+  kill -TERM "$1" 2>/dev/null || fail "$2: the program had already ended"
+  wait_exit "$1" 10 || fail "$2: the program did not end after SIGTERM"
+  [ "$exit_status" -eq 0 ] || fail "$2: exit status $exit_status after SIGTERM"
+}

@@ -105,9 +105,7 @@ unplug() {
   compare_panel "$sim" 1 unplug-after "$settings"
   /usr/bin/python3 "$here/compare-panels.py" "$work/panel-unplug-after.png" "$work/panel-unplug-before.png" >/dev/null ||
     fail "the panel after the unplug is not the one before"
-  kill -TERM "$exe"
-  wait_exit "$exe" 10 || fail "unplug: the program did not end"
-  [ "$exit_status" -eq 0 ] || fail "unplug: exit status $exit_status"
+  end_program "$exe" unplug
 }
 
 # Two devices, the second of which stops reading (SIGSTOP) while the screen changes, so that its
@@ -233,9 +231,7 @@ driver() {
   [ "$(last_label "$work/driver.log" 4)" = "*見つかりません*" ] || fail "driver: after SIGKILL the driver line"
   kill -0 "$exe" || fail "driver: the program ended"
   for p in $xvfb; do kill "$p" 2>/dev/null || true; done  # the stand-in's display, orphaned
-  kill -TERM "$exe"
-  wait_exit "$exe" 10 || fail "driver: the program did not end"
-  [ "$exit_status" -eq 0 ] || fail "driver: exit status $exit_status"
+  end_program "$exe" driver
 }
 
 # Two programs on the same settings: the second cannot open the port the first holds and says
@@ -266,12 +262,8 @@ twice() {
   [ "$(size_of "$work/wire-twice.bin")" -gt "$w0" ] || fail "twice: the first program stopped sending"
   compare_panel "$sim" 1 twice "$settings"
   tail -n +"$((from + 1))" "$work/twice-1.log" | grep -q '^label \(1\|3\|17\) ' && fail "twice: the first program's status changed"
-  kill -TERM "$exe2"
-  wait_exit "$exe2" 10 || fail "twice: the second program did not end"
-  [ "$exit_status" -eq 0 ] || fail "twice: exit status $exit_status of the second program"
-  kill -TERM "$exe1"
-  wait_exit "$exe1" 10 || fail "twice: the first program did not end"
-  [ "$exit_status" -eq 0 ] || fail "twice: exit status $exit_status of the first program"
+  end_program "$exe2" "twice, second program"
+  end_program "$exe1" "twice, first program"
   show_picture "$work/picture.png"
 }
 

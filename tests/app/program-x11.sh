@@ -33,9 +33,7 @@ click "$win" 117 175  # dither "-": Floyd-Steinberg to the two-level threshold
 sleep 0.5
 compare threshold 'MO.0.INVERT=1\nMO.0.DITHER=0\n'
 
-kill -TERM "$exe"
-wait_exit "$exe" 10 || fail "the program did not end after SIGTERM"
-[ "$exit_status" -eq 0 ] || fail "exit status $exit_status after SIGTERM"
+end_program "$exe" program
 grep -qx 'MO.0.INVERT=1' "$ini" || fail "inversion not saved: $(cat "$ini")"
 grep -qx 'MO.0.DITHER=0' "$ini" || fail "dither not saved: $(cat "$ini")"
 

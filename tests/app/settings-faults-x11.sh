@@ -20,9 +20,7 @@ run_once() {
   pids+=($exe)
   find_window win "$exe"
   sleep 0.6
-  kill -TERM "$exe" 2>/dev/null || fail "$name: the program ended by itself"
-  wait_exit "$exe" 20 || fail "$name: the program did not end"
-  [ "$exit_status" -eq 0 ] || fail "$name: exit status $exit_status"
+  end_program "$exe" "$name"
   if grep -q 'runtime error\|ERROR: AddressSanitizer' "$work/$name.log"; then fail "$name: sanitizer report"; fi
 }
 
@@ -168,8 +166,7 @@ PY
   local exe
   start_program exe kills-clean
   find_window win "$exe"
-  kill -TERM "$exe"
-  wait_exit "$exe" 10 || fail "kills: the program did not end"
+  end_program "$exe" kills
   cp "$ini" "$work/new.ini"
   cmp -s "$work/old.ini" "$work/new.ini" && fail "kills: the saved file is the old one"
 
