@@ -29,6 +29,15 @@ constexpr bool intersectRect(Rect& out, const Rect& a, const Rect& b) {
   return true;
 }
 
+// The rectangle of the given size whose top-left corner is (left, top). Corners past the
+// coordinate range stop at its end, so that a position read from a file cannot overflow.
+constexpr Rect rectAt(int32_t left, int32_t top, int32_t width, int32_t height) {
+  const auto edge = [](int32_t origin, int32_t size) {
+    return int32_t(std::clamp<int64_t>(int64_t{origin} + size, INT32_MIN, INT32_MAX));
+  };
+  return {left, top, edge(left, width), edge(top, height)};
+}
+
 constexpr Rect offsetRect(Rect r, int32_t dx, int32_t dy) { return {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy}; }
 
 }  // namespace comsrc

@@ -49,7 +49,7 @@ int32_t openLinks(AppState& app) {
     formatPortName(slot.port, name, sizeof name);
     auto link = std::make_unique<DeviceLink>(name, slot.speed, slot.cts != 0);
     link->sizeRing(kLinkRingSize);
-    link->area = {slot.posX, slot.posY, slot.posX + kPanelWidth, slot.posY + kPanelHeight};
+    link->area = comsrc::rectAt(slot.posX, slot.posY, kPanelWidth, kPanelHeight);
     slot.workStride = kPanelWidth;
     link->rotate = slot.rotate;
     link->invert = slot.invert != 0;

@@ -1,6 +1,7 @@
 #include "settings/Settings.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -48,7 +49,9 @@ int32_t takeInt(const PrefStore& store, size_t slot, const char* name, int32_t c
 double takeReal(const PrefStore& store, size_t slot, const char* name, double current) {
   char key[64];
   std::snprintf(key, sizeof key, "MO.%d.%s", static_cast<int>(slot), name);
-  return store.getReal(key, current);
+  // "nan" and "inf" parse, but no window step leads out of them again: they count as missing.
+  const double value = store.getReal(key, current);
+  return std::isfinite(value) ? value : current;
 }
 
 int32_t enterSettingsFolder(comsrc::PrefFileOpener& opener) {

@@ -50,7 +50,10 @@ void button(Form& form, const Rect& r, int32_t id, const char* text) {
 }
 
 double clampStep(double v, double step) { return std::clamp(v + step, 0.5, 1.5); }
-int32_t clampStep(int32_t v, int32_t step, int32_t low, int32_t high) { return std::clamp(v + step, low, high); }
+// In 64 bits: a position read from the file may lie at the end of the range.
+int32_t clampStep(int32_t v, int32_t step, int32_t low, int32_t high) {
+  return int32_t(std::clamp<int64_t>(int64_t{v} + step, low, high));
+}
 
 }  // namespace
 

@@ -125,7 +125,7 @@ void SettingsWindow::refreshValues(Window& w) {
   if (DeviceLink* link = linkOf(app_, current); link && static_cast<size_t>(current) < app_.deviceSlots.size()) {
     const DeviceSettings& s = app_.deviceSlots[static_cast<size_t>(current)];
     const comsrc::Rect a = link->area;
-    link->area = {s.posX, s.posY, s.posX + (a.right - a.left), s.posY + (a.bottom - a.top)};
+    link->area = comsrc::rectAt(s.posX, s.posY, a.width(), a.height());
   }
 }
 

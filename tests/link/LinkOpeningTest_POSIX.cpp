@@ -96,13 +96,16 @@ TEST_F(LinkOpening, WithoutAnOpenPortOrAnActiveSlotOpenLinksFails) {
   app.deviceSlots[1].active = 1;
   app.deviceSlots[1].port = -1;
   app.deviceSlots[1].portOk = 1;
+  app.deviceSlots[1].posX = INT32_MAX;  // positions from a hostile file: the area stops at the range's end
+  app.deviceSlots[1].posY = INT32_MIN;
   app.linksOpen = 1;
   EXPECT_EQ(openLinks(app), -1);
   EXPECT_EQ(app.linksOpen, 0);
   EXPECT_EQ(app.anyDeviceActive, 1);
   EXPECT_EQ(app.deviceSlots[1].portOk, 0);
   ASSERT_EQ(app.deviceLinks.size(), 4u);
-  EXPECT_TRUE(app.deviceLinks[1]);
+  ASSERT_TRUE(app.deviceLinks[1]);
+  EXPECT_EQ(app.deviceLinks[1]->area, (comsrc::Rect{INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN + 240}));
 
   app.deviceSlots[1].active = 0;
   EXPECT_EQ(openLinks(app), -1);

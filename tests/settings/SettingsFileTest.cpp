@@ -189,6 +189,8 @@ TEST_F(SettingsFile, HostileFileLoadsByTheRules) {
   hostile += "\x01\x02\xff\xfe=\x80\x81\n";                              // binary key and value
   hostile += "MO.1.OFFSET=-99999999999999999999\n";
   hostile += "MO.1.CONTRAST=1e999\n";
+  hostile += "MO.1.GAMMA=nan\n";
+  hostile += "MO.2.GAMMA=1e300\n";
   hostile += "no equals at all " + std::string(5000, 'x') + "\n";
   for (int i = 0; i < 300; ++i) hostile += "X" + std::to_string(i) + "=" + std::to_string(i) + "\n";
   hostile += "MO.3.PORT=4\n";
@@ -200,7 +202,10 @@ TEST_F(SettingsFile, HostileFileLoadsByTheRules) {
   EXPECT_EQ(slots[0].speed, 9600);
   EXPECT_EQ(slots[0].cts, 0);
   EXPECT_EQ(slots[1].offset, std::numeric_limits<int32_t>::min());
-  EXPECT_EQ(slots[1].contrast, HUGE_VAL);
+  // Infinities and not-a-number count as missing; a finite real is taken however large.
+  EXPECT_EQ(slots[1].contrast, 1.0);
+  EXPECT_EQ(slots[1].gamma, 1.0);
+  EXPECT_EQ(slots[2].gamma, 1e300);
   EXPECT_EQ(store.size(), 256);  // the 53 known keys came first; later new keys are dropped
   EXPECT_STREQ(store.find("\x01\x02\xff\xfe"), "\x80\x81");
   EXPECT_NE(store.find("X201"), nullptr);

@@ -124,6 +124,10 @@ TEST_F(SettingsWindowTest, SteppingRulesAndClamps) {
   EXPECT_EQ(after(idPosXDown, idPosX), "128");
   slot().posY = -40;
   EXPECT_EQ(after(idPosYUp, idPosY), "0");
+  slot().posX = INT32_MAX;  // a step past the end of the range must not wrap around
+  EXPECT_EQ(after(idPosXUp, idPosX), "128");
+  slot().posY = INT32_MIN;
+  EXPECT_EQ(after(idPosYDown, idPosY), "0");
   slot().offset = 100;
   EXPECT_EQ(after(idOffsetUp, idOffset), "64");
   slot().gamma = 3.0;
