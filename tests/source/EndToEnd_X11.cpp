@@ -1,3 +1,6 @@
+// GoogleTest before Xlib, whose macros clash with it.
+#include <gtest/gtest.h>
+// (Xlib after GoogleTest)
 #include "EndToEnd_X11.h"
 
 #include <X11/Xutil.h>
@@ -76,6 +79,18 @@ void waitUntilSent(DeviceLink& link, uint32_t empty) {
   const auto end = std::chrono::steady_clock::now() + 10s;
   while (link.freeSpace() != empty && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(2ms);
   std::this_thread::sleep_for(300ms);  // the simulator reads what the terminal holds
+}
+
+void expectTwoPanels(const Comparison& first, const Comparison& second, const std::string& simCounts, long fullLines) {
+  EXPECT_EQ(first.differing, 0);
+  EXPECT_EQ(second.differing, 0);
+  EXPECT_GT(first.bright, 400 * 240 / 10);
+  EXPECT_LT(first.bright, 400 * 240 * 9 / 10);
+  EXPECT_GT(second.bright, first.bright + 1000);
+  EXPECT_EQ(simCounts.rfind("records ", 0), 0u) << simCounts;
+  const long records = std::atol(simCounts.c_str() + 8);
+  EXPECT_GE(records, fullLines + 1) << simCounts;
+  EXPECT_LT(records, fullLines + 160) << simCounts;
 }
 
 }  // namespace vltest

@@ -28,6 +28,11 @@ struct Comparison {
 Comparison compareWithPreview(Display* d, const TempDir& dir, const std::string& panelPath, const std::string& tag,
                               int rows = 240);
 
+// What both end-to-end scenarios expect: the first panel and the lines above the change of the
+// second equal their previews; both are pictures, not blank panels, and not the same one twice;
+// the simulator counted the whole frames (fullLines lines) and then at most the changed band.
+void expectTwoPanels(const Comparison& first, const Comparison& second, const std::string& simCounts, long fullLines);
+
 // Waits until the link's ring is empty again (at most 10 s) and the simulator has read it.
 void waitUntilSent(DeviceLink& link, uint32_t empty);
 
