@@ -120,6 +120,22 @@ TEST(DevMedHDC, CapturesAreAtLeast40msApart) {
   EXPECT_EQ(rig.shared->blits, 2);
 }
 
+TEST(DevMedHDC, CapturesThatTakeTimeAreSpacedFromStartToStartSoEveryFrameCaptures) {
+  Rig rig;
+  rig.shared->clock = &rig.counter;
+  rig.shared->blitMs = 3;
+  ASSERT_EQ(rig.source->refresh(), 1);
+  for (int frame = 0; frame < 5; ++frame) {
+    rig.counter.advanceMs(37);  // 40 ms after the last capture began
+    EXPECT_EQ(rig.source->refresh(), 0);
+    EXPECT_EQ(rig.shared->blits, 2 + frame);
+  }
+  EXPECT_EQ(rig.shared->blits, 6);
+  rig.counter.advanceMs(36);
+  EXPECT_EQ(rig.source->refresh(), 0);
+  EXPECT_EQ(rig.shared->blits, 6);
+}
+
 TEST(DevMedHDC, GateSurvivesTheMillisecondWrap) {
   Rig rig;
   rig.counter.setMs((int64_t{1} << 32) - 10);
