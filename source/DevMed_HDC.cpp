@@ -39,6 +39,12 @@ int32_t DevMed_HDC::refresh() {
   }
   if (!capture) return -1;
 
+  const bool drawn = capture->drawnSinceLastBlit(screen);
+  if (current && !drawn && settled) {
+    lastCaptureMs = startMs;
+    return 0;
+  }
+
   bool first = false;
   if (!current) {
     const int32_t w = captureRect_.width(), h = captureRect_.height();
@@ -57,6 +63,7 @@ int32_t DevMed_HDC::refresh() {
 
   capture->blitFromScreen(*scratch, screen, captureRect_.left, captureRect_.top, rasterOp);
   const int32_t result = first ? firstCapture() : compareCaptures();
+  settled = !first && !drawn;
   std::swap(scratch, current);
   lastCaptureMs = startMs;
   return result;

@@ -136,6 +136,27 @@ TEST(DevMedHDC, CapturesThatTakeTimeAreSpacedFromStartToStartSoEveryFrameCapture
   EXPECT_EQ(rig.shared->blits, 6);
 }
 
+TEST(DevMedHDC, AStillScreenIsNotCapturedOnceTwoCapturesFollowedNoDrawing) {
+  Rig rig;
+  rig.shared->tracksDrawing = true;
+  ASSERT_EQ(rig.source->refresh(), 1);
+  EXPECT_EQ(rig.refreshLater(), 0);  // the second capture compares the other half of the pairs
+  EXPECT_EQ(rig.shared->blits, 2);
+  EXPECT_EQ(rig.refreshLater(), 0);
+  EXPECT_EQ(rig.refreshLater(), 0);
+  EXPECT_EQ(rig.shared->blits, 2);
+
+  // One pixel drawn where the next comparison does not look: the capture after it finds it.
+  const int32_t pair = int32_t(rig.source->parity());  // the next comparison skips this pair in row 0
+  rig.shared->at(2 * pair, 0) = 0x00FFFFFF;
+  rig.shared->drawn = true;
+  EXPECT_EQ(rig.refreshLater(), 0);
+  EXPECT_EQ(rig.refreshLater(), 1);
+  EXPECT_EQ(rig.list.added, (std::vector<Rect>{Rect{0, 0, 32, 32}}));
+  EXPECT_EQ(rig.refreshLater(), 0);
+  EXPECT_EQ(rig.shared->blits, 4);
+}
+
 TEST(DevMedHDC, GateSurvivesTheMillisecondWrap) {
   Rig rig;
   rig.counter.setMs((int64_t{1} << 32) - 10);
