@@ -36,7 +36,6 @@ for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
 export DISPLAY=":$(head -n 1 "$work/display")"
 export XDG_CONFIG_HOME="$work/config"
 mkdir -p "$XDG_CONFIG_HOME/vantela"
-hz=$(getconf CLK_TCK)
 
 sims=()
 # start_sim N: vantela-sim as COM N at 1000000 bit/s, logging its records to simN.log.
@@ -72,15 +71,17 @@ stop_program() {
   kill -TERM "$exe"
   wait "$exe" || fail "the program ended with status $?"
 }
-# cpu_ticks PID: user + system processor time of the whole process, in clock ticks.
-cpu_ticks() { sed 's/^.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'; }
+# cpu_ns PID: processor time of all the process's threads, in nanoseconds, from the
+# scheduler's own accounting (user + system time in clock ticks would sample a program that
+# wakes every 10 ms at the tick's own rate). No thread ends during a measurement here.
+cpu_ns() { cat "/proc/$1/task/"*/schedstat | awk '{ s += $1 } END { printf "%.0f", s }'; }
 # cpu_percent: the program's processor time over the next window, in per cent of one core.
 cpu_percent() {
   local before after
-  before=$(cpu_ticks "$exe")
+  before=$(cpu_ns "$exe")
   sleep "$window_seconds"
-  after=$(cpu_ticks "$exe")
-  awk -v t=$((after - before)) -v hz="$hz" -v s="$window_seconds" 'BEGIN { printf "%.2f", 100 * t / hz / s }'
+  after=$(cpu_ns "$exe")
+  awk -v a="$after" -v b="$before" -v s="$window_seconds" 'BEGIN { printf "%.2f", 100 * (a - b) / 1e9 / s }'
 }
 # profile NAME: where the program's time goes for 10 s, when perf is there.
 profile() {
