@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc)
 CTEST_FLAGS ?= -j $(JOBS)
 
 .PHONY: all deps linux asan tsan windows windows64 fuzz run demo test test-linux test-asan test-windows test-fuzz \
-        bench package package-deb package-zip test-package clean
+        bench soak package package-deb package-zip test-package clean
 
 all: linux
 
@@ -83,6 +83,14 @@ package-zip: deps
 test-package: package-deb
 	@scripts/deps debootstrap lintian
 	@scripts/test-package build/package-linux
+
+# Ten minutes of the program under AddressSanitizer (SOAK_SECONDS to shorten it); not part of test.
+soak: deps
+	cmake --preset linux-asan >/dev/null
+	cmake --build --preset linux-asan -j $(JOBS) --target vantelink vantela-sim vantela-vdisplay vantela-preview
+	cmake --preset linux >/dev/null
+	cmake --build --preset linux -j $(JOBS) --target x11-draw
+	@scripts/soak build/linux-asan build/linux
 
 clean:
 	rm -rf build

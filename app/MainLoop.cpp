@@ -1,5 +1,8 @@
 #include "app/MainLoop.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "app/AppState.h"
 #include "comsrc/QPClock.h"
 #include "link/DeviceLink.h"
@@ -10,6 +13,7 @@ constexpr uint32_t kHousekeepingTicks = 100;
 constexpr uint32_t kFrameTicks = 4;
 constexpr uint32_t kBusySleepMs = 10;
 constexpr uint32_t kIdleSleepMs = 50;
+constexpr double kTickMs = 10;
 // Without a usable frequency the counter is taken to count nanoseconds, as it does on Linux.
 constexpr double kFallbackTickLength = 1e9 / 100;
 }  // namespace
@@ -57,8 +61,20 @@ bool MainLoop::pass() {
     lastFrame = tick;
   } else if (tick - lastFrame < kFrameTicks - 1) {
     services.sleep(kBusySleepMs);
+  } else {
+    // The last tick before a frame: sleeping to its end starts the frame as punctually as
+    // polling through it would, without a core spinning a quarter of the time.
+    services.sleep(msToNextTick());
   }
   return true;
+}
+
+uint32_t MainLoop::msToNextTick() const {
+  int64_t count = 0;
+  if (!counter.now(count)) return 1;
+  const double intoTick = std::fmod(static_cast<double>(count), tickLength);
+  const double ms = std::ceil((tickLength - intoTick) * kTickMs / tickLength);
+  return static_cast<uint32_t>(std::clamp(ms, 1.0, kTickMs));
 }
 
 void MainLoop::run() {

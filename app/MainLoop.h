@@ -25,7 +25,8 @@ class LoopServices {
 
 // The non-blocking loop: one message a pass, time in ticks of 1/100 s from the counter,
 // housekeeping every 100 ticks, a frame every 4 ticks while a device, its link and the screen
-// source are all there. Missed periods are not made up.
+// source are all there. Between frames it sleeps 10 ms, and in the last tick before a frame
+// until that tick ends. Missed periods are not made up.
 class MainLoop {
  public:
   MainLoop(AppState& app, LoopServices& services, comsrc::PerfCounter& counter);
@@ -40,6 +41,8 @@ class MainLoop {
 
  private:
   void housekeeping();
+  // Whole milliseconds (1 to 10) until the next tick begins.
+  uint32_t msToNextTick() const;
 
   AppState& app;
   LoopServices& services;

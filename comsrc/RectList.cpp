@@ -36,7 +36,10 @@ void widen(Rect& bounds, const Rect& r) {
 
 RectList::RectList() = default;
 
-RectList::~RectList() { clear(); }
+RectList::~RectList() {
+  clear();
+  delete spare;
+}
 
 RectList::Chunk* RectList::newChunk() {
   static_assert(sizeof(void*) != 4 || sizeof(Chunk) == 16392, "one chunk is one 16392-byte allocation");
@@ -57,8 +60,9 @@ int32_t RectList::reserveOne() {
   }
   tail = prev;
   if (head == nullptr) {
-    Chunk* c = newChunk();
+    Chunk* c = spare ? spare : newChunk();
     if (c == nullptr) return -1;
+    spare = nullptr;
     head = tail = c;
   } else if (tail->used == kChunkEntries) {
     Chunk* c = newChunk();
@@ -284,7 +288,13 @@ int32_t RectList::collapseToBounds() {
 int32_t RectList::clear() {
   while (head != nullptr) {
     Chunk* next = head->next;
-    delete head;
+    if (spare == nullptr) {
+      head->next = nullptr;
+      head->used = 0;
+      spare = head;
+    } else {
+      delete head;
+    }
     head = next;
   }
   tail = nullptr;

@@ -43,6 +43,9 @@ class RectList {
 
   Chunk* head = nullptr;
   Chunk* tail = nullptr;
+  // One chunk kept by clear for the next store: the list is cleared every frame, and a frame
+  // should not cost an allocation.
+  Chunk* spare = nullptr;
   Rect boundsRect;
   uint32_t entryCount = 0;
   int32_t unmerged = 0;

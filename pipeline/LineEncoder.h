@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <thread>
 
 #include "comsrc/Rect.h"
 #include "pipeline/FrameState.h"
@@ -26,15 +25,13 @@ void encodeLine(uint8_t* record, const int32_t* row, int32_t l, uint8_t invert, 
 uint32_t encodeLines(uint8_t* out, const int32_t* workPixels, int32_t workStride, const LineRange& range,
                      uint8_t invert, int32_t rotate);
 
-// Waits a bounded time for the link to have room for the block (at most 2000 readings of its
-// free space, yielding between two), then offers the whole block once. The link takes all of
-// it or nothing; its result is returned (-1 when the block was dropped).
+// Offers the whole block once; the link takes all of it or nothing, and its result is returned
+// (-1 when the block was dropped). There is no waiting for room: the line drains a few hundred
+// bytes a millisecond at most, so a spin on the main thread would rarely find room for a block
+// that did not fit, and it cost a thread spinning up to 2000 yields per device in every frame
+// while the line was busy.
 template <class Link>
 int32_t queueBlock(Link& link, const uint8_t* block, uint32_t length) {
   if (length == 0) return 0;
-  for (int32_t reading = 0; reading < 2000; ++reading) {
-    if (reading > 0) std::this_thread::yield();
-    if (link.freeSpace() >= length) break;
-  }
   return link.enqueue(block, length);
 }

@@ -24,8 +24,12 @@ DevMed_HDC::~DevMed_HDC() {
 }
 
 int32_t DevMed_HDC::refresh() {
-  // A difference, not a sum: the millisecond reading wraps every 49.7 days.
-  if (clock.read() - lastCaptureMs < kCaptureSpacingMs) return 0;
+  // A difference, not a sum: the millisecond reading wraps every 49.7 days. Captures are
+  // spaced from start to start: stamped at their end, a capture called every 40 ms by the
+  // frames would find itself less than 40 ms after the last one and be skipped every other
+  // frame, doubling the time a change takes to reach the devices.
+  const uint32_t startMs = clock.read();
+  if (startMs - lastCaptureMs < kCaptureSpacingMs) return 0;
 
   ScreenContext* screen = acquirer->hdc();
   if (!screen) {
@@ -34,6 +38,12 @@ int32_t DevMed_HDC::refresh() {
     if (!screen) return -2;
   }
   if (!capture) return -1;
+
+  const bool drawn = capture->drawnSinceLastBlit(screen);
+  if (current && !drawn && settled) {
+    lastCaptureMs = startMs;
+    return 0;
+  }
 
   bool first = false;
   if (!current) {
@@ -53,8 +63,9 @@ int32_t DevMed_HDC::refresh() {
 
   capture->blitFromScreen(*scratch, screen, captureRect_.left, captureRect_.top, rasterOp);
   const int32_t result = first ? firstCapture() : compareCaptures();
+  settled = !first && !drawn;
   std::swap(scratch, current);
-  lastCaptureMs = clock.read();
+  lastCaptureMs = startMs;
   return result;
 }
 

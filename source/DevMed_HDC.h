@@ -61,4 +61,7 @@ class DevMed_HDC : public DeviceMediator {
   comsrc::Rect captureRect_;
   uint32_t rasterOp = kSrcCopy;
   uint32_t compareParity = 0;
+  // The last capture followed no drawing, so it compared the other half of the pairs of what
+  // the one before it found; until something is drawn again, capturing finds nothing new.
+  bool settled = false;
 };

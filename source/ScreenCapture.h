@@ -25,6 +25,9 @@ class ScreenCapture {
   // createCaptureBitmap.
   virtual void blitFromScreen(comsrc::DIBitmap& target, ScreenContext* screen, int32_t srcX, int32_t srcY,
                               uint32_t rasterOp) = 0;
+  // False only when the platform knows that nothing was drawn on the screen since the last
+  // blitFromScreen; true whenever it cannot tell.
+  virtual bool drawnSinceLastBlit(ScreenContext* screen) { return true; }
 };
 
 // The capture of this platform (ScreenCapture_Win32.cpp, ScreenCapture_X11.cpp).

@@ -402,10 +402,10 @@ int32_t pumpOneX11(bool takeQuit) {
     }
     return 1;
   }
-  // Copy: a message may create or destroy windows.
-  const std::vector<Window_X11*> windows = g_windows;
-  for (Window_X11* w : windows)
-    if (std::find(g_windows.begin(), g_windows.end(), w) != g_windows.end() && w->deliverPending()) return 1;
+  // A window that delivers a message may create or destroy windows, so the pass ends there;
+  // one that delivers nothing changes nothing. No copy of the list: this runs every pass.
+  for (size_t i = 0; i < g_windows.size(); ++i)
+    if (g_windows[i]->deliverPending()) return 1;
   return 0;
 }
 

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <thread>
 
@@ -82,7 +85,7 @@ TEST_F(OverTheSimulator, ThousandBlocksArriveByteForByte) {
 }
 
 TEST_F(OverTheSimulator, TheSimulatorShowsWhatItDecodedAndCountsWhatItSkipped) {
-  ASSERT_TRUE(startSim({"--speed", "0", "--png", dir.file("panel.png")}));
+  ASSERT_TRUE(startSim({"--speed", "0", "--png", dir.file("panel.png"), "--log", dir.file("records.log")}));
   SioIF port("COM5", 1000000, 0);
   ASSERT_FALSE(port.failed());
   std::vector<uint8_t> bytes{'n', 'o', 'i', 's', 'e'};
@@ -97,10 +100,33 @@ TEST_F(OverTheSimulator, TheSimulatorShowsWhatItDecodedAndCountsWhatItSkipped) {
   bottom[52] = 0x80;  // the bottom right pixel only
   bytes.insert(bytes.end(), bottom.begin(), bottom.end());
   bytes.insert(bytes.end(), {0x80, 0x80, 7});  // a record cut short
+  const auto monotonicNs = [] {
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
+  };
+  const int64_t sentAt = monotonicNs();
   ASSERT_EQ(port.write(bytes.data(), static_cast<int32_t>(bytes.size()), 0), static_cast<int32_t>(bytes.size()));
   std::this_thread::sleep_for(200ms);
   const std::string counts = sim.stop();
+  const int64_t stoppedAt = monotonicNs();
   EXPECT_EQ(counts, "records 2 bytes " + std::to_string(bytes.size()) + " skipped 8\n");
+  // The log: when each record arrived, its address and its bright pixels.
+  long long at[2] = {0, 0};
+  int address[2] = {0, 0}, lit[2] = {0, 0};
+  const std::string log = vltest::TempDir::readFile(dir.file("records.log"));
+  ASSERT_EQ(std::sscanf(log.c_str(), "%lld %d %d\n%lld %d %d\n", &at[0], &address[0], &lit[0], &at[1], &address[1],
+                        &lit[1]),
+            6)
+      << log;
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2);
+  EXPECT_EQ(address[0], 1);
+  EXPECT_EQ(address[1], 240);
+  EXPECT_EQ(lit[0], 1);
+  EXPECT_EQ(lit[1], 1);
+  EXPECT_LE(sentAt, at[0]);
+  EXPECT_LE(at[0], at[1]);
+  EXPECT_LE(at[1], stoppedAt);
   vltools::PngPicture picture;
   std::string error;
   ASSERT_TRUE(vltools::readPng(dir.file("panel.png"), picture, error)) << error;

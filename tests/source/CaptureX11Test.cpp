@@ -229,6 +229,36 @@ TEST_P(CaptureX11, MirrorReportsTheFirstImageWholeThenTheDrawnTiles) {
   EXPECT_EQ(later(), 0);
 }
 
+TEST_P(CaptureX11, ToldWhetherAnythingWasDrawnSinceTheLastCopyInAnyWindow) {
+  Painter painter(server().name());
+  ASSERT_NE(painter.d, nullptr);
+  std::unique_ptr<ScreenCapture> capture = makeScreenCapture_X11(shm());
+  ScreenContext* screen = acquirer->hdc();
+  std::unique_ptr<comsrc::DIBitmap> target = capture->createCaptureBitmap(screen, 64, 64);
+  ASSERT_NE(target, nullptr);
+  EXPECT_TRUE(capture->drawnSinceLastBlit(screen));  // nothing known yet
+  capture->blitFromScreen(*target, screen, 0, 0, DevMed_HDC::kSrcCopy);
+  EXPECT_FALSE(capture->drawnSinceLastBlit(screen));
+  painter.point(700, 500, 0x123456);  // outside the copied area too: any drawing counts
+  EXPECT_TRUE(capture->drawnSinceLastBlit(screen));
+  capture->blitFromScreen(*target, screen, 0, 0, DevMed_HDC::kSrcCopy);
+  EXPECT_FALSE(capture->drawnSinceLastBlit(screen));
+
+  // Drawing inside another client's window counts as drawing on the screen.
+  const Window child = XCreateSimpleWindow(painter.d, DefaultRootWindow(painter.d), 10, 10, 50, 50, 0, 0, 0);
+  XMapWindow(painter.d, child);
+  XSync(painter.d, False);
+  capture->drawnSinceLastBlit(screen);
+  capture->blitFromScreen(*target, screen, 0, 0, DevMed_HDC::kSrcCopy);
+  EXPECT_FALSE(capture->drawnSinceLastBlit(screen));
+  XSetForeground(painter.d, painter.gc, 0xFFFFFF);
+  XFillRectangle(painter.d, child, painter.gc, 5, 5, 10, 10);
+  XSync(painter.d, False);
+  EXPECT_TRUE(capture->drawnSinceLastBlit(screen));
+  XDestroyWindow(painter.d, child);
+  XSync(painter.d, False);
+}
+
 INSTANTIATE_TEST_SUITE_P(Transfer, CaptureX11, testing::Values(true, false),
                          [](const testing::TestParamInfo<bool>& i) { return i.param ? "XShm" : "XGetImage"; });
 

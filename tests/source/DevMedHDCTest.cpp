@@ -120,6 +120,43 @@ TEST(DevMedHDC, CapturesAreAtLeast40msApart) {
   EXPECT_EQ(rig.shared->blits, 2);
 }
 
+TEST(DevMedHDC, CapturesThatTakeTimeAreSpacedFromStartToStartSoEveryFrameCaptures) {
+  Rig rig;
+  rig.shared->clock = &rig.counter;
+  rig.shared->blitMs = 3;
+  ASSERT_EQ(rig.source->refresh(), 1);
+  for (int frame = 0; frame < 5; ++frame) {
+    rig.counter.advanceMs(37);  // 40 ms after the last capture began
+    EXPECT_EQ(rig.source->refresh(), 0);
+    EXPECT_EQ(rig.shared->blits, 2 + frame);
+  }
+  EXPECT_EQ(rig.shared->blits, 6);
+  rig.counter.advanceMs(36);
+  EXPECT_EQ(rig.source->refresh(), 0);
+  EXPECT_EQ(rig.shared->blits, 6);
+}
+
+TEST(DevMedHDC, AStillScreenIsNotCapturedOnceTwoCapturesFollowedNoDrawing) {
+  Rig rig;
+  rig.shared->tracksDrawing = true;
+  ASSERT_EQ(rig.source->refresh(), 1);
+  EXPECT_EQ(rig.refreshLater(), 0);  // the second capture compares the other half of the pairs
+  EXPECT_EQ(rig.shared->blits, 2);
+  EXPECT_EQ(rig.refreshLater(), 0);
+  EXPECT_EQ(rig.refreshLater(), 0);
+  EXPECT_EQ(rig.shared->blits, 2);
+
+  // One pixel drawn where the next comparison does not look: the capture after it finds it.
+  const int32_t pair = int32_t(rig.source->parity());  // the next comparison skips this pair in row 0
+  rig.shared->at(2 * pair, 0) = 0x00FFFFFF;
+  rig.shared->drawn = true;
+  EXPECT_EQ(rig.refreshLater(), 0);
+  EXPECT_EQ(rig.refreshLater(), 1);
+  EXPECT_EQ(rig.list.added, (std::vector<Rect>{Rect{0, 0, 32, 32}}));
+  EXPECT_EQ(rig.refreshLater(), 0);
+  EXPECT_EQ(rig.shared->blits, 4);
+}
+
 TEST(DevMedHDC, GateSurvivesTheMillisecondWrap) {
   Rig rig;
   rig.counter.setMs((int64_t{1} << 32) - 10);

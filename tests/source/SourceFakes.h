@@ -71,6 +71,10 @@ class FakeScreen : public ScreenCapture {
     int creations = 0;
     int failCreationAt = -1;  // the creation with this number (from 0) fails
     bool failCompat = false;
+    FakeCounter* clock = nullptr;  // a blit lasts blitMs on it
+    int64_t blitMs = 0;
+    bool tracksDrawing = false;  // else it cannot tell whether anything was drawn
+    bool drawn = false;          // since the last blit
     uint32_t& at(int32_t x, int32_t y) { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
   };
 
@@ -90,6 +94,8 @@ class FakeScreen : public ScreenCapture {
                       uint32_t rasterOp) override {
     ++state->blits;
     state->lastRasterOp = rasterOp;
+    if (state->clock) state->clock->advanceMs(state->blitMs);
+    state->drawn = false;
     uint8_t* p = target.lockPixels();
     if (!p) return;
     for (int32_t y = 0; y < target.getHeight(); ++y)
@@ -100,6 +106,8 @@ class FakeScreen : public ScreenCapture {
       }
     target.unlockPixels();
   }
+
+  bool drawnSinceLastBlit(ScreenContext*) override { return !state->tracksDrawing || state->drawn; }
 
   std::shared_ptr<Shared> state;
 };

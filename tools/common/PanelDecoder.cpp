@@ -8,6 +8,7 @@ void PanelDecoder::clear() {
   std::fill(panel_.begin(), panel_.end(), 0);
   held_ = 0;
   records_ = bytes_ = skipped_ = 0;
+  lastAddress_ = lastBright_ = 0;
 }
 
 bool PanelDecoder::byteFits(size_t i, uint8_t v) {
@@ -31,10 +32,14 @@ void PanelDecoder::dropFirst() {
 
 void PanelDecoder::decode() {
   uint8_t* row = panel_.data() + static_cast<size_t>(hold_[2] - 1) * kWidth;
+  int bright = 0;
   for (int k = 0; k < kDataBytes; ++k) {
     const uint8_t v = hold_[3 + k];
     for (int b = 0; b < 8; ++b) row[8 * k + b] = (v >> b) & 1;
+    bright += __builtin_popcount(v);
   }
+  lastAddress_ = hold_[2];
+  lastBright_ = bright;
   ++records_;
   held_ = 0;
 }

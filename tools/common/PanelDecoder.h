@@ -32,6 +32,9 @@ class PanelDecoder {
   uint64_t bytes() const { return bytes_; }
   uint64_t skipped() const { return skipped_; }
   size_t pending() const { return held_; }
+  // The address (1..240) of the last record decoded, and how many of its pixels are bright.
+  int lastAddress() const { return lastAddress_; }
+  int lastBright() const { return lastBright_; }
 
  private:
   // Whether held byte i may stand at offset i of a record.
@@ -46,4 +49,6 @@ class PanelDecoder {
   uint64_t records_ = 0;
   uint64_t bytes_ = 0;
   uint64_t skipped_ = 0;
+  int lastAddress_ = 0;
+  int lastBright_ = 0;
 };

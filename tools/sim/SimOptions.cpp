@@ -9,7 +9,7 @@ namespace {
 
 const char kHelp[] =
     "usage: vantela-sim (--port N | --link PATH) [--speed BPS] [--png FILE] [--wire FILE]\n"
-    "                   [--window] [--seconds S] [--away S]\n"
+    "                   [--log FILE] [--window] [--seconds S] [--away S]\n"
     "\n"
     "Plays a Vantela device on a pseudo-terminal: decodes the 57-byte line records it receives\n"
     "into a 400 x 240 panel (a set bit is bright), skipping bytes that form no record.\n"
@@ -21,6 +21,8 @@ const char kHelp[] =
     "                0 reads as fast as bytes come)\n"
     "  --png FILE    write the panel as PNG at exit and on SIGUSR1\n"
     "  --wire FILE   write every byte received, in order\n"
+    "  --log FILE    write a line per decoded record: the time its last byte crossed the line\n"
+    "                (CLOCK_MONOTONIC, nanoseconds), its address and its number of bright pixels\n"
     "  --window      show the panel live in an X11 window, doubled\n"
     "  --seconds S   stop after S seconds (default: run until SIGINT or SIGTERM)\n"
     "  --away S      on SIGUSR2 play an unplugged device: close the terminal, remove the link,\n"
@@ -69,6 +71,8 @@ int parseSimOptions(int argc, char** argv, SimOptions& out) {
       out.png = value;
     } else if (!std::strcmp(a, "--wire")) {
       out.wire = value;
+    } else if (!std::strcmp(a, "--log")) {
+      out.log = value;
     } else if (!std::strcmp(a, "--seconds")) {
       if (!number(value, 0, 1e7, v)) return fail("bad seconds", value);
       out.seconds = v;

@@ -9,6 +9,7 @@ struct SimOptions {
   int64_t speed = 500000;     // bit/s; 0 reads as fast as bytes come
   std::string png;            // panel picture, written at exit and on SIGUSR1
   std::string wire;           // every byte received, in order
+  std::string log;            // one line per decoded record: arrival time, address, bright pixels
   bool window = false;
   double seconds = 0;         // 0: until a signal ends it
   double away = 1.0;          // how long an unplugged device stays away

@@ -44,6 +44,29 @@ void writePanel(const std::string& path, const PanelDecoder& decoder) {
     std::fprintf(stderr, "vantela-sim: %s\n", error.c_str());
 }
 
+// Feeds bytes that crossed the line from lineStart on, at bytesPerSecond (0: all at once), and
+// logs each record completed, at the time its last byte arrived.
+void feedLogged(PanelDecoder& decoder, const uint8_t* data, size_t length, FILE* log, Clock::time_point lineStart,
+                double bytesPerSecond) {
+  if (!log) {
+    decoder.feed(data, length);
+    return;
+  }
+  bool logged = false;
+  for (size_t i = 0; i < length; ++i) {
+    const uint64_t before = decoder.records();
+    decoder.feed(data + i, 1);
+    if (decoder.records() == before) continue;
+    const double offset = bytesPerSecond > 0 ? static_cast<double>(i + 1) / bytesPerSecond : 0;
+    const auto at = lineStart + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(offset));
+    std::fprintf(log, "%lld %d %d\n",
+                 static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(at.time_since_epoch()).count()),
+                 decoder.lastAddress(), decoder.lastBright());
+    logged = true;
+  }
+  if (logged) std::fflush(log);
+}
+
 struct timespec toTimespec(Clock::duration d) {
   const int64_t ns = std::max<int64_t>(0, std::chrono::duration_cast<std::chrono::nanoseconds>(d).count());
   return {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
@@ -76,6 +99,11 @@ int main(int argc, char** argv) {
   FILE* wire = nullptr;
   if (!options.wire.empty() && !(wire = std::fopen(options.wire.c_str(), "wb"))) {
     std::fprintf(stderr, "vantela-sim: cannot write %s\n", options.wire.c_str());
+    return 1;
+  }
+  FILE* log = nullptr;
+  if (!options.log.empty() && !(log = std::fopen(options.log.c_str(), "w"))) {
+    std::fprintf(stderr, "vantela-sim: cannot write %s\n", options.log.c_str());
     return 1;
   }
 
@@ -146,17 +174,18 @@ int main(int argc, char** argv) {
     if (p[1].revents & POLLIN) {
       const ssize_t n = read(terminal.master(), buffer.data(), buffer.size());
       if (n > 0) {
-        decoder.feed(buffer.data(), static_cast<size_t>(n));
+        // The line runs on while bytes wait: a late wake-up behind a backlog costs no line
+        // time, while a line that had run dry starts again from now.
+        const auto credit = backlog ? std::chrono::milliseconds(1000) : std::chrono::milliseconds(2);
+        const auto lineStart = options.speed > 0 ? std::max(lineFree, Clock::now() - credit) : Clock::now();
+        feedLogged(decoder, buffer.data(), static_cast<size_t>(n), log, lineStart, options.speed > 0 ? bytesPerSecond : 0);
         if (wire) {
           std::fwrite(buffer.data(), 1, static_cast<size_t>(n), wire);
           std::fflush(wire);
         }
         if (options.speed > 0) {
-          // The line runs on while bytes wait: a late wake-up behind a backlog costs no line
-          // time, while a line that had run dry starts again from now.
           const auto busy = std::chrono::duration<double>(static_cast<double>(n) / bytesPerSecond);
-          const auto credit = backlog ? std::chrono::milliseconds(1000) : std::chrono::milliseconds(2);
-          lineFree = std::max(lineFree, Clock::now() - credit) + std::chrono::duration_cast<Clock::duration>(busy);
+          lineFree = lineStart + std::chrono::duration_cast<Clock::duration>(busy);
           int waiting = 0;
           backlog = static_cast<size_t>(n) == buffer.size() ||
                     (ioctl(terminal.master(), FIONREAD, &waiting) == 0 && waiting > 0);
@@ -172,13 +201,14 @@ int main(int argc, char** argv) {
   if (terminal.master() >= 0 && options.speed == 0) {
     ssize_t n;
     while ((n = read(terminal.master(), buffer.data(), buffer.size())) > 0) {
-      decoder.feed(buffer.data(), static_cast<size_t>(n));
+      feedLogged(decoder, buffer.data(), static_cast<size_t>(n), log, Clock::now(), 0);
       if (wire) std::fwrite(buffer.data(), 1, static_cast<size_t>(n), wire);
     }
   }
   terminal.unplug();
   decoder.finish();
   if (wire) std::fclose(wire);
+  if (log) std::fclose(log);
   writePanel(options.png, decoder);
   std::printf("records %llu bytes %llu skipped %llu\n", static_cast<unsigned long long>(decoder.records()),
               static_cast<unsigned long long>(decoder.bytes()), static_cast<unsigned long long>(decoder.skipped()));

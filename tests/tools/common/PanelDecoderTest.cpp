@@ -24,7 +24,11 @@ TEST(PanelDecoder, DrawsRecordsWithBitZeroLeftmostAndAddressOneAtTheTop) {
   r[52] = 0x80;  // rightmost pixel
   std::vector<uint8_t> bottom = record(240, 0xFF);
   d.feed(r.data(), r.size());
+  EXPECT_EQ(d.lastAddress(), 1);
+  EXPECT_EQ(d.lastBright(), 2);
   d.feed(bottom.data(), bottom.size());
+  EXPECT_EQ(d.lastAddress(), 240);
+  EXPECT_EQ(d.lastBright(), 400);
   EXPECT_EQ(d.records(), 2u);
   EXPECT_EQ(d.bytes(), 114u);
   EXPECT_EQ(d.skipped(), 0u);

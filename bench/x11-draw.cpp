@@ -1,0 +1,142 @@
+// x11-draw: draws timed changes on the root window of $DISPLAY for the program-wide figures
+// (bench/program-figures.sh, scripts/soak). See usage below.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <signal.h>
+#include <time.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const char kUsage[] =
+    "usage: x11-draw (--bands | --scroll) [--every MS] [--jitter MS] [--count N] [--seconds S]\n"
+    "                [--log FILE]\n"
+    "\n"
+    "Draws on the top left 640 x 480 of the root window of $DISPLAY, after painting it black.\n"
+    "  --bands      change i fills the 640 x 24 band i % 10 of the top 240 rows, white in even\n"
+    "               rounds of ten and black in odd ones\n"
+    "  --scroll     moves grey stripes across the whole 640 x 480 by 4 pixels each change\n"
+    "  --every MS   time between changes (default 40)\n"
+    "  --jitter MS  adds (i * 7919) % MS milliseconds before change i, so that changes fall at\n"
+    "               every phase of a periodic reader\n"
+    "  --count N    stop after N changes; --seconds S: after S seconds (default: until SIGTERM)\n"
+    "  --log FILE   a line per change: CLOCK_MONOTONIC nanoseconds just before it was drawn,\n"
+    "               then for --bands its first row, its end row and 1 when white, 0 when black\n";
+
+constexpr int kWidth = 640, kHeight = 480, kBandRows = 24, kBands = 10, kStripe = 16;
+
+volatile sig_atomic_t g_stop = 0;
+void onStop(int) { g_stop = 1; }
+
+int64_t monotonicNs() {
+  struct timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
+}
+
+void sleepUntil(int64_t ns) {
+  struct timespec t{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr) == EINTR && !g_stop) {
+  }
+}
+
+unsigned long grey(int level) { return static_cast<unsigned long>(level) * 0x010101; }
+
+// Vertical stripes of four greys, one period wider than the screen so that any offset fits.
+Pixmap makeStripes(Display* dpy, Window root, GC gc) {
+  const int depth = DefaultDepth(dpy, DefaultScreen(dpy));
+  Pixmap p = XCreatePixmap(dpy, root, kWidth + 4 * kStripe, kHeight, static_cast<unsigned>(depth));
+  static const int kGreys[4] = {0, 90, 170, 255};
+  for (int x = 0; x < kWidth + 4 * kStripe; x += kStripe) {
+    XSetForeground(dpy, gc, grey(kGreys[(x / kStripe) % 4]));
+    XFillRectangle(dpy, p, gc, x, 0, kStripe, kHeight);
+  }
+  return p;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool bands = false, scroll = false;
+  long every = 40, jitter = 0, count = 0;
+  double seconds = 0;
+  const char* logPath = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    const char* a = argv[i];
+    const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
+    if (!std::strcmp(a, "--bands")) {
+      bands = true;
+    } else if (!std::strcmp(a, "--scroll")) {
+      scroll = true;
+    } else if (v && !std::strcmp(a, "--every")) {
+      every = std::atol(argv[++i]);
+    } else if (v && !std::strcmp(a, "--jitter")) {
+      jitter = std::atol(argv[++i]);
+    } else if (v && !std::strcmp(a, "--count")) {
+      count = std::atol(argv[++i]);
+    } else if (v && !std::strcmp(a, "--seconds")) {
+      seconds = std::atof(argv[++i]);
+    } else if (v && !std::strcmp(a, "--log")) {
+      logPath = argv[++i];
+    } else {
+      std::fputs(kUsage, std::strcmp(a, "--help") ? stderr : stdout);
+      return std::strcmp(a, "--help") ? 2 : 0;
+    }
+  }
+  if (bands == scroll || every < 1 || jitter < 0) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  Display* dpy = XOpenDisplay(nullptr);
+  if (!dpy) {
+    std::fputs("x11-draw: cannot open the display\n", stderr);
+    return 1;
+  }
+  FILE* log = logPath ? std::fopen(logPath, "w") : nullptr;
+  if (logPath && !log) {
+    std::fprintf(stderr, "x11-draw: cannot write %s\n", logPath);
+    return 1;
+  }
+  signal(SIGTERM, onStop);
+  signal(SIGINT, onStop);
+
+  const Window root = DefaultRootWindow(dpy);
+  GC gc = XCreateGC(dpy, root, 0, nullptr);
+  XSetSubwindowMode(dpy, gc, ClipByChildren);
+  const Pixmap stripes = scroll ? makeStripes(dpy, root, gc) : 0;
+  XSetForeground(dpy, gc, grey(0));
+  XFillRectangle(dpy, root, gc, 0, 0, kWidth, kHeight);
+  XSync(dpy, False);
+
+  const int64_t start = monotonicNs();
+  const int64_t end = seconds > 0 ? start + static_cast<int64_t>(seconds * 1e9) : 0;
+  int64_t next = start + every * 1000000;
+  for (long i = 0; !g_stop && (count == 0 || i < count); ++i) {
+    next += (jitter ? (i * 7919) % jitter : 0) * 1000000;
+    if (end && next > end) break;
+    sleepUntil(next);
+    if (g_stop) break;
+    const int64_t at = monotonicNs();
+    if (bands) {
+      const int top = static_cast<int>(i % kBands) * kBandRows;
+      const int white = (i / kBands) % 2 == 0;
+      XSetForeground(dpy, gc, grey(white ? 255 : 0));
+      XFillRectangle(dpy, root, gc, 0, top, kWidth, kBandRows);
+      if (log) std::fprintf(log, "%lld %d %d %d\n", static_cast<long long>(at), top, top + kBandRows, white);
+    } else {
+      XCopyArea(dpy, stripes, root, gc, static_cast<int>((i * 4) % (4 * kStripe)), 0, kWidth, kHeight, 0, 0);
+      if (log) std::fprintf(log, "%lld\n", static_cast<long long>(at));
+    }
+    XSync(dpy, False);
+    next += every * 1000000;
+  }
+  if (log) std::fclose(log);
+  if (stripes) XFreePixmap(dpy, stripes);
+  XFreeGC(dpy, gc);
+  XCloseDisplay(dpy);
+  return 0;
+}
