@@ -2,8 +2,8 @@
 # Everything started through these helpers is stopped and the work folder removed at exit.
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
-# Under AddressSanitizer: the fonts' caches are not leaks (see lsan.supp).
-export LSAN_OPTIONS="suppressions=$here/lsan.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+# Under AddressSanitizer: the fonts' caches are not leaks (see scripts/lsan.supp).
+export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 
 # Skips (exit 77) unless the tools the scripts drive are installed.
 e2e_require() {
