@@ -46,14 +46,9 @@ TEST_P(EndToEndX11, SimulatorPanelMatchesThePreviewOfAScreenshot) {
   drawPicture(painter);
 
   vltest::TempDir dir;
-  ASSERT_TRUE(vltest::TempDir::writeFile(dir.file("settings.ini"), "MO.0.DITHER=" + std::to_string(dither) + "\n"));
-  std::filesystem::create_directories(dir.file("ports"));
-  std::filesystem::create_directories(dir.file("dev"));
-  setPortLocations({dir.file("ports"), dir.file("dev")});
   vltest::SimProcess sim;
-  const std::string com5 = dir.file("ports") + "/com5";
-  const std::string panel = dir.file("panel.png");
-  ASSERT_TRUE(sim.start({"--link", com5, "--speed", "0", "--png", panel}, com5, dir.file("sim.out")));
+  const std::string panel = vltest::startSimulatorAsCom5(dir, sim, dither);
+  ASSERT_FALSE(panel.empty()) << "vantela-sim did not start";
 
   Comparison first, second;
   {

@@ -7,10 +7,13 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 #include <vector>
 
 #include "link/DeviceLink.h"
+#include "link/PortPath_POSIX.h"
+#include "link/SimProcess_POSIX.h"
 #include "support/TempDir.h"
 #include "tools/common/PngFile.h"
 
@@ -79,6 +82,17 @@ void waitUntilSent(DeviceLink& link, uint32_t empty) {
   const auto end = std::chrono::steady_clock::now() + 10s;
   while (link.freeSpace() != empty && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(2ms);
   std::this_thread::sleep_for(300ms);  // the simulator reads what the terminal holds
+}
+
+std::string startSimulatorAsCom5(const TempDir& dir, SimProcess& sim, int dither) {
+  if (!TempDir::writeFile(dir.file("settings.ini"), "MO.0.DITHER=" + std::to_string(dither) + "\n")) return {};
+  std::filesystem::create_directories(dir.file("ports"));
+  std::filesystem::create_directories(dir.file("dev"));
+  setPortLocations({dir.file("ports"), dir.file("dev")});
+  const std::string com5 = dir.file("ports") + "/com5";
+  const std::string panel = dir.file("panel.png");
+  if (!sim.start({"--link", com5, "--speed", "0", "--png", panel}, com5, dir.file("sim.out"))) return {};
+  return panel;
 }
 
 void expectTwoPanels(const Comparison& first, const Comparison& second, const std::string& simCounts, long fullLines) {

@@ -9,7 +9,13 @@ class DeviceLink;
 
 namespace vltest {
 
+class SimProcess;
 class TempDir;
+
+// Both scenarios' device: a settings file with that dithering mode, the ports folders of dir in
+// use, and vantela-sim linked as COM5, writing its panel to the returned path (empty when the
+// simulator did not start).
+std::string startSimulatorAsCom5(const TempDir& dir, SimProcess& sim, int dither);
 
 // Shapes, stripes and ramps over an 800 × 600 screen (clipped to a smaller one), so that every
 // dithering decision has something to decide.
