@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/AppState.h"
 #include "comsrc/QPClock.h"
 #include "link/DeviceLink.h"
+#include "link/Devices.h"
 #include "multio/Stream.h"
+#include "source/ScreenSources.h"
 
 namespace {
 constexpr uint32_t kHousekeepingTicks = 100;
@@ -18,8 +19,8 @@ constexpr double kTickMs = 10;
 constexpr double kFallbackTickLength = 1e9 / 100;
 }  // namespace
 
-MainLoop::MainLoop(AppState& app, LoopServices& services, comsrc::PerfCounter& counter)
-    : app(app), services(services), counter(counter), tickLength(kFallbackTickLength) {
+MainLoop::MainLoop(Devices& devices, ScreenSources& sources, LoopServices& services, comsrc::PerfCounter& counter)
+    : devices(devices), sources(sources), services(services), counter(counter), tickLength(kFallbackTickLength) {
   int64_t frequency = 0;
   if (counter.frequency(frequency) && frequency > 0) tickLength = static_cast<double>(frequency) / 100;
 }
@@ -31,16 +32,16 @@ uint32_t MainLoop::now() const {
 }
 
 void MainLoop::housekeeping() {
-  if (!app.sourceReady) {
+  if (!sources.sourceReady) {
     services.discoverDisplays();
-    if (app.sourceReady) services.openLinks();
-  } else if (app.captureMode == 1) {
-    if (services.checkDriver() < 0) app.sourceReady = 0;
+    if (sources.sourceReady) services.openLinks();
+  } else if (sources.mirrorsExternalMonitor()) {
+    if (services.checkDriver() < 0) sources.sourceReady = 0;
   }
-  if (app.linksOpen) {
-    for (const auto& link : app.deviceLinks) {
+  if (devices.linksOpen) {
+    for (const auto& link : devices.deviceLinks) {
       multio::Stream* serial = link ? link->serial() : nullptr;
-      if (serial && serial->failed()) app.linksOpen = 0;
+      if (serial && serial->failed()) devices.linksOpen = 0;
     }
   } else if (services.openLinks() == 0) {
     services.rebuildSource();
@@ -54,7 +55,7 @@ bool MainLoop::pass() {
     housekeeping();
     lastHousekeeping = tick;
   }
-  if (!(app.anyDeviceActive && app.linksOpen && app.sourceReady)) {
+  if (!(devices.anyDeviceActive && devices.linksOpen && sources.sourceReady)) {
     services.sleep(kIdleSleepMs);
   } else if (tick >= lastFrame + kFrameTicks) {
     services.produceFrame();

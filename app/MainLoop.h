@@ -5,7 +5,8 @@
 namespace comsrc {
 class PerfCounter;
 }
-struct AppState;
+struct Devices;
+struct ScreenSources;
 
 // What a pass of the main loop calls out to. The program hands it the real routines
 // (app/ProgramServices); the loop's rules are tested with fakes.
@@ -29,7 +30,7 @@ class LoopServices {
 // until that tick ends. Missed periods are not made up.
 class MainLoop {
  public:
-  MainLoop(AppState& app, LoopServices& services, comsrc::PerfCounter& counter);
+  MainLoop(Devices& devices, ScreenSources& sources, LoopServices& services, comsrc::PerfCounter& counter);
 
   // One pass; false once the quit message has arrived.
   bool pass();
@@ -44,7 +45,8 @@ class MainLoop {
   // Whole milliseconds (1 to 10) until the next tick begins.
   uint32_t msToNextTick() const;
 
-  AppState& app;
+  Devices& devices;
+  ScreenSources& sources;
   LoopServices& services;
   comsrc::PerfCounter& counter;
   double tickLength;

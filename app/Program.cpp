@@ -11,13 +11,11 @@
 #include "pipeline/ProduceFrame.h"
 #include "settings/PrefStore.h"
 #include "settings/Settings.h"
-#include "source/DevMed_VTDRV.h"
 #include "source/DisplayDiscovery.h"
 #include "ui/SettingsWindow.h"
 
 namespace {
 std::atomic<int> g_quitRequested{0};
-constexpr const char* kCaption = "Vantelink for LS027B4DH01";
 }  // namespace
 
 void requestQuit() { g_quitRequested.store(1, std::memory_order_relaxed); }
@@ -31,44 +29,42 @@ int32_t ProgramServices::pumpMessage() {
 
 void ProgramServices::sleep(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-int32_t ProgramServices::discoverDisplays() { return ::discoverDisplays(app); }
+int32_t ProgramServices::discoverDisplays() { return ::discoverDisplays(app.sources); }
 
-int32_t ProgramServices::openLinks() { return ::openLinks(app); }
+int32_t ProgramServices::openLinks() { return ::openLinks(app.devices); }
 
 int32_t ProgramServices::findPort(int32_t start, int32_t step) { return ::findPort(start, step); }
 
-int32_t ProgramServices::rebuildSource() { return ::rebuildSource(app); }
+int32_t ProgramServices::rebuildSource() { return ::rebuildSource(app.sources); }
 
-int32_t ProgramServices::checkDriver() {
-  auto* source = dynamic_cast<DevMed_VTDRV*>(app.driverSource.get());
-  return source ? source->check() : -1;
-}
+int32_t ProgramServices::checkDriver() { return ::checkDriver(app.sources); }
 
-void ProgramServices::produceFrame() { ::produceFrame(app); }
+void ProgramServices::produceFrame() { ::produceFrame(app.frame, app.sources, app.devices); }
 
 Program::Program() = default;
 
 Program::~Program() = default;
 
 void Program::start() {
-  loadSettings(*app.prefStore, app.deviceSlots, app.captureMode);
-  if (app.deviceSlots[0].port < 1) app.deviceSlots[0].port = ::findPort(0, +1);
-  ::discoverDisplays(app);
+  DeviceSlots& slots = app.devices.deviceSlots;
+  loadSettings(app.prefStore, slots, app.sources.captureMode);
+  if (slots[0].port < 1) slots[0].port = ::findPort(0, +1);
+  ::discoverDisplays(app.sources);
 }
 
 bool Program::openWindow(const ui::WindowSpec& windowSpec) {
-  handler = std::make_unique<ui::SettingsWindow>(app, services);
+  handler = std::make_unique<ui::SettingsWindow>(app.devices, app.sources, services);
   if (std::getenv("VANTELINK_DEBUG")) handler->setTrace(stderr);
   window = ui::createWindow(windowSpec, *handler);
   if (!window) return false;
   services.window = window.get();
   window->show();
-  window->setTitle(kCaption);
+  window->setTitle(ui::kSettingsCaption);
   return true;
 }
 
 void Program::run() {
-  MainLoop loop(app, services, comsrc::systemPerfCounter());
+  MainLoop loop(app.devices, app.sources, services, comsrc::systemPerfCounter());
   loop.run();
 }
 

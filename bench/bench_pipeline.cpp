@@ -72,25 +72,26 @@ class StillSource : public DeviceMediator {
 // An application with `devices` connected devices that drain into a bottomless stream.
 std::unique_ptr<AppState> makeApp(int32_t mode, int32_t devices, comsrc::Rect change) {
   auto app = std::make_unique<AppState>();
-  app->changeList = std::make_unique<comsrc::RectList>();
-  app->mainDisplay = std::make_unique<HDCAcquirer>();
-  *app->mainDisplay->rect() = comsrc::Rect{0, 0, 1920, 1080};
-  app->gdiSource = std::make_unique<StillSource>(*app->changeList, benchPicture(640, 480), change);
-  app->deviceLinks.resize(kDeviceSlotCount);
+  ScreenSources& sources = app->sources;
+  sources.changeList = std::make_unique<comsrc::RectList>();
+  sources.mainDisplay = std::make_unique<HDCAcquirer>();
+  *sources.mainDisplay->rect() = comsrc::Rect{0, 0, 1920, 1080};
+  sources.gdiSource = std::make_unique<StillSource>(*sources.changeList, benchPicture(640, 480), change);
+  app->devices.deviceLinks.resize(kDeviceSlotCount);
   for (int32_t i = 0; i < devices; ++i) {
-    DeviceSettings& slot = app->deviceSlots[size_t(i)];
+    DeviceSettings& slot = app->devices.deviceSlots[size_t(i)];
     slot.active = 1;
-    slot.portOk = 1;
     slot.dither = mode;
-    slot.workStride = kPanelWidth;
     slot.posX = 240 * i;
     slot.posY = 240 * i;
+    app->devices.deviceWork[size_t(i)].portOk = 1;
+    app->devices.deviceWork[size_t(i)].workStride = kPanelWidth;
     auto link = std::make_unique<DeviceLink>(std::make_unique<multio::Stream>());
     link->sizeRing(16384);
-    link->area = comsrc::Rect{slot.posX, slot.posY, slot.posX + kPanelWidth, slot.posY + kPanelHeight};
-    app->deviceLinks[size_t(i)] = std::move(link);
+    app->devices.deviceLinks[size_t(i)] = std::move(link);
+    app->devices.applySettings(size_t(i));
   }
-  app->anyDeviceActive = app->linksOpen = app->sourceReady = 1;
+  app->devices.anyDeviceActive = app->devices.linksOpen = sources.sourceReady = 1;
   return app;
 }
 
@@ -114,7 +115,7 @@ void reportShareOfPeriod(benchmark::State& state, double totalSeconds) {
 // thread's own work, not its wait for a writer thread to be scheduled.
 void drainLinks(benchmark::State& state, AppState& app) {
   state.PauseTiming();
-  for (auto& link : app.deviceLinks)
+  for (auto& link : app.devices.deviceLinks)
     while (link && link->freeSpace() < 16383) std::this_thread::yield();
   state.ResumeTiming();
 }
@@ -123,7 +124,7 @@ void BM_FrameWholeAreaChanged(benchmark::State& state) {
   auto app = makeApp(int32_t(state.range(0)), int32_t(state.range(1)), comsrc::Rect{0, 0, 640, 480});
   double total = 0;
   for (auto _ : state) {
-    timedFrame(total, [&] { produceFrame(*app); });
+    timedFrame(total, [&] { produceFrame(app->frame, app->sources, app->devices); });
     drainLinks(state, *app);
   }
   reportShareOfPeriod(state, total);
@@ -138,7 +139,7 @@ BENCHMARK(BM_FrameWholeAreaChanged)
 void BM_FrameNothingChanged(benchmark::State& state) {
   auto app = makeApp(0, 2, comsrc::Rect{});
   double total = 0;
-  for (auto _ : state) timedFrame(total, [&] { produceFrame(*app); });
+  for (auto _ : state) timedFrame(total, [&] { produceFrame(app->frame, app->sources, app->devices); });
   reportShareOfPeriod(state, total);
 }
 BENCHMARK(BM_FrameNothingChanged)->Unit(benchmark::kNanosecond)->UseRealTime();

@@ -3,8 +3,8 @@
 #include <chrono>
 #include <thread>
 
-#include "app/AppState.h"
 #include "link/DeviceLink.h"
+#include "link/Devices.h"
 #include "link/PortName.h"
 #include "link/SioIF.h"
 
@@ -32,31 +32,31 @@ int32_t findPort(int32_t start, int32_t step) {
   }
 }
 
-int32_t openLinks(AppState& app) {
-  app.linksOpen = 0;
-  app.anyDeviceActive = 0;
+int32_t openLinks(Devices& devices) {
+  devices.linksOpen = 0;
+  devices.anyDeviceActive = 0;
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  for (auto& link : app.deviceLinks)
-    if (link) link->shutdown();
-  app.deviceLinks.clear();
-  for (DeviceSettings& slot : app.deviceSlots) {
+  devices.closeLinks();
+  for (size_t i = 0; i < devices.deviceSlots.size(); ++i) {
+    const DeviceSettings& slot = devices.deviceSlots[i];
     if (!slot.active) {
-      app.deviceLinks.emplace_back();
+      devices.deviceLinks.emplace_back();
       continue;
     }
-    app.anyDeviceActive = 1;
+    devices.anyDeviceActive = 1;
     char name[128];
     formatPortName(slot.port, name, sizeof name);
     auto link = std::make_unique<DeviceLink>(name, slot.speed, slot.cts != 0);
     link->sizeRing(kLinkRingSize);
-    link->area = comsrc::rectAt(slot.posX, slot.posY, kPanelWidth, kPanelHeight);
-    slot.workStride = kPanelWidth;
-    link->rotate = slot.rotate;
-    link->invert = slot.invert != 0;
+    applyDeviceSettings(slot, *link);
     multio::Stream* serial = link->serial();
-    slot.portOk = serial && !serial->failed() ? 1 : 0;
-    if (slot.portOk) app.linksOpen = 1;
-    app.deviceLinks.push_back(std::move(link));
+    const int32_t portOk = serial && !serial->failed() ? 1 : 0;
+    if (i < devices.deviceWork.size()) {
+      devices.deviceWork[i].portOk = portOk;
+      devices.deviceWork[i].workStride = kPanelWidth;
+    }
+    if (portOk) devices.linksOpen = 1;
+    devices.deviceLinks.push_back(std::move(link));
   }
-  return app.linksOpen ? 0 : -1;
+  return devices.linksOpen ? 0 : -1;
 }

@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <vector>
 
-inline constexpr int32_t kMaxCaptureWidth = 640;
-inline constexpr int32_t kMaxCaptureHeight = 480;
+#include "source/CaptureArea.h"
+
+inline constexpr int32_t kMaxCaptureWidth = kCaptureArea.width();
+inline constexpr int32_t kMaxCaptureHeight = kCaptureArea.height();
 inline constexpr int32_t kLineRecordSize = 57;
 
 // What the frame routine keeps from one frame to the next and reuses, so that a frame

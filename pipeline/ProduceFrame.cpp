@@ -2,16 +2,17 @@
 
 #include <algorithm>
 
-#include "app/AppState.h"
 #include "comsrc/DIBitmap.h"
 #include "comsrc/RectList.h"
 #include "link/DeviceLink.h"
+#include "link/Devices.h"
 #include "pipeline/Capture.h"
 #include "pipeline/Dither.h"
 #include "pipeline/FrameState.h"
 #include "pipeline/LineEncoder.h"
 #include "source/DeviceMediator.h"
 #include "source/HDCAcquirer.h"
+#include "source/ScreenSources.h"
 
 namespace {
 
@@ -28,16 +29,15 @@ comsrc::Rect clippedArea(const comsrc::Rect& area, int32_t captureWidth, int32_t
 }
 
 // Rows that overlapped or ran past the buffer would garble the panel or overrun memory.
-bool workPixelsHoldAPanel(const DeviceSettings& slot) {
-  return slot.workStride >= kPanelWidth &&
-         int64_t{slot.workStride} * (kPanelHeight - 1) + kPanelWidth <= int64_t(slot.workPixels.size());
+bool workPixelsHoldAPanel(const DeviceWork& work) {
+  return work.workStride >= kPanelWidth &&
+         int64_t{work.workStride} * (kPanelHeight - 1) + kPanelWidth <= int64_t(work.workPixels.size());
 }
 
-void sendDevice(AppState& app, DeviceLink& link, DeviceSettings& slot) {
-  FrameState& frame = *app.frame;
-  comsrc::RectList& changes = *app.changeList;
+void sendDevice(FrameState& frame, comsrc::RectList& changes, DeviceLink& link, const DeviceSettings& slot,
+                DeviceWork& device) {
   const uint32_t n = changes.count();
-  const WorkArea work{slot.workPixels.data(), slot.workStride,
+  const WorkArea work{device.workPixels.data(), device.workStride,
                       clippedArea(link.area, frame.captureWidth, frame.captureHeight)};
   const LumaImage image{frame.lumaBuffer.data(), frame.captureWidth};
   const ToneCurve tone = ToneCurve::of(slot);
@@ -58,24 +58,23 @@ void sendDevice(AppState& app, DeviceLink& link, DeviceSettings& slot) {
 
 }  // namespace
 
-void produceFrame(AppState& app) {
-  FrameState& frame = *app.frame;
+void produceFrame(FrameState& frame, ScreenSources& sources, Devices& devices) {
   if (!frame.tablesBuilt) buildLumaTables(frame);
-  if (!app.linksOpen || !app.sourceReady || app.deviceLinks.empty() || !app.changeList) return;
+  if (!devices.linksOpen || !sources.sourceReady || devices.deviceLinks.empty() || !sources.changeList) return;
 
-  DeviceMediator* source = app.captureMode == 1 ? app.driverSource.get() : app.gdiSource.get();
-  HDCAcquirer* display = app.captureMode == 1 ? app.driverDisplay.get() : app.mainDisplay.get();
-  if (!source || source->refresh() < 0) app.sourceReady = 0;
+  DeviceMediator* source = sources.activeSource();
+  HDCAcquirer* display = sources.activeDisplay();
+  if (!source || source->refresh() < 0) sources.sourceReady = 0;
 
-  comsrc::RectList& changes = *app.changeList;
-  const size_t slotCount = app.deviceSlots.size();
-  for (size_t i = 0; i < app.deviceLinks.size() && i < slotCount; ++i) {
-    const int32_t dither = app.deviceSlots[i].dither;
-    if (app.deviceLinks[i] && dither >= 2 && dither <= 4) changes.add(app.deviceLinks[i]->area);
+  comsrc::RectList& changes = *sources.changeList;
+  const size_t slotCount = std::min(devices.deviceSlots.size(), devices.deviceWork.size());
+  for (size_t i = 0; i < devices.deviceLinks.size() && i < slotCount; ++i) {
+    const int32_t dither = devices.deviceSlots[i].dither;
+    if (devices.deviceLinks[i] && dither >= 2 && dither <= 4) changes.add(devices.deviceLinks[i]->area);
   }
 
   const uint32_t n = changes.count();
-  const int32_t shrink = slotCount > 0 ? app.deviceSlots[0].shrink : 0;
+  const int32_t shrink = slotCount > 0 ? devices.deviceSlots[0].shrink : 0;
   captureSize(display ? *display->rect() : comsrc::Rect{}, shrink, frame.captureWidth, frame.captureHeight);
   if (n == 0) return;
   ++frame.frameCounter;
@@ -90,10 +89,11 @@ void produceFrame(AppState& app) {
     convertToLuma(frame, pixels, bitmap->getStride(), frame.captureWidth, frame.captureHeight);
     bitmap->unlockPixels();
 
-    for (size_t i = 0; i < app.deviceLinks.size() && i < slotCount; ++i) {
-      DeviceLink* link = app.deviceLinks[i].get();
-      DeviceSettings& slot = app.deviceSlots[i];
-      if (link && slot.active && slot.portOk && workPixelsHoldAPanel(slot)) sendDevice(app, *link, slot);
+    for (size_t i = 0; i < devices.deviceLinks.size() && i < slotCount; ++i) {
+      DeviceLink* link = devices.deviceLinks[i].get();
+      const DeviceSettings& slot = devices.deviceSlots[i];
+      DeviceWork& work = devices.deviceWork[i];
+      if (link && slot.active && work.portOk && workPixelsHoldAPanel(work)) sendDevice(frame, changes, *link, slot, work);
     }
   }
   changes.clear();

@@ -7,11 +7,9 @@ inline constexpr int32_t kPanelWidth = 400;
 inline constexpr int32_t kPanelHeight = 240;
 inline constexpr int32_t kDeviceSlotCount = 4;
 
-// Everything the user sets for one device, plus the runtime fields the link opener and the
-// frame pipeline keep beside it (portOk, workPixels, workStride are never saved).
+// Everything the user sets for one device, as the settings file keeps it.
 struct DeviceSettings {
   int32_t active = 0;
-  int32_t portOk = 0;
   int32_t port = 0;
   int32_t speed = 500000;
   int32_t cts = 0;
@@ -24,8 +22,6 @@ struct DeviceSettings {
   int32_t invert = 0;
   int32_t posX = 0;
   int32_t posY = 0;
-  std::vector<int32_t> workPixels = std::vector<int32_t>(kPanelWidth * kPanelHeight, 0);
-  int32_t workStride = 0;
 };
 
 using DeviceSlots = std::vector<DeviceSettings>;

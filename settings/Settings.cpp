@@ -28,30 +28,55 @@ struct RealText {
   char text[400];
 };
 
-void putInt(PrefStore& store, size_t slot, const char* name, int32_t value) {
+// The device keys, in the order the file lists them. A key holds a whole number, a real, or a
+// flag (any number read, 0 or 1 written).
+struct SlotKey {
+  enum Kind { whole, real, flag };
+  const char* name;
+  Kind kind;
+  int32_t DeviceSettings::*number = nullptr;
+  double DeviceSettings::*fraction = nullptr;
+};
+
+constexpr SlotKey kSlotKeys[] = {
+    {"ACTIVE", SlotKey::whole, &DeviceSettings::active},
+    {"PORT", SlotKey::whole, &DeviceSettings::port},
+    {"SPEED", SlotKey::whole, &DeviceSettings::speed},
+    {"DITHER", SlotKey::whole, &DeviceSettings::dither},
+    {"CONTRAST", SlotKey::real, nullptr, &DeviceSettings::contrast},
+    {"OFFSET", SlotKey::whole, &DeviceSettings::offset},
+    {"GAMMA", SlotKey::real, nullptr, &DeviceSettings::gamma},
+    {"INVERT", SlotKey::flag, &DeviceSettings::invert},
+    {"ROTATE", SlotKey::whole, &DeviceSettings::rotate},
+    {"SHRINK", SlotKey::whole, &DeviceSettings::shrink},
+    {"CTS", SlotKey::whole, &DeviceSettings::cts},
+    {"POS.X", SlotKey::whole, &DeviceSettings::posX},
+    {"POS.Y", SlotKey::whole, &DeviceSettings::posY},
+};
+
+constexpr char kModeKey[] = "G.MODE";
+
+void putKey(PrefStore& store, size_t slot, const SlotKey& key, const DeviceSettings& s) {
   char line[kLineBuffer];
-  std::snprintf(line, sizeof line, "MO.%d.%s = %d", static_cast<int>(slot), name, static_cast<int>(value));
+  if (key.kind == SlotKey::real) {
+    std::snprintf(line, sizeof line, "MO.%d.%s = %s", static_cast<int>(slot), key.name, RealText(s.*key.fraction).text);
+  } else {
+    const int32_t value = key.kind == SlotKey::flag ? (s.*key.number != 0 ? 1 : 0) : s.*key.number;
+    std::snprintf(line, sizeof line, "MO.%d.%s = %d", static_cast<int>(slot), key.name, static_cast<int>(value));
+  }
   store.setLine(line);
 }
 
-void putReal(PrefStore& store, size_t slot, const char* name, double value) {
-  char line[kLineBuffer];
-  std::snprintf(line, sizeof line, "MO.%d.%s = %s", static_cast<int>(slot), name, RealText(value).text);
-  store.setLine(line);
-}
-
-int32_t takeInt(const PrefStore& store, size_t slot, const char* name, int32_t current) {
-  char key[64];
-  std::snprintf(key, sizeof key, "MO.%d.%s", static_cast<int>(slot), name);
-  return store.getInt(key, current);
-}
-
-double takeReal(const PrefStore& store, size_t slot, const char* name, double current) {
-  char key[64];
-  std::snprintf(key, sizeof key, "MO.%d.%s", static_cast<int>(slot), name);
+void takeKey(const PrefStore& store, size_t slot, const SlotKey& key, DeviceSettings& s) {
+  char name[64];
+  std::snprintf(name, sizeof name, "MO.%d.%s", static_cast<int>(slot), key.name);
+  if (key.kind != SlotKey::real) {
+    s.*key.number = store.getInt(name, s.*key.number);
+    return;
+  }
   // "nan" and "inf" parse, but no window step leads out of them again: they count as missing.
-  const double value = store.getReal(key, current);
-  return std::isfinite(value) ? value : current;
+  const double value = store.getReal(name, s.*key.fraction);
+  if (std::isfinite(value)) s.*key.fraction = value;
 }
 
 int32_t enterSettingsFolder(comsrc::PrefFileOpener& opener) {
@@ -92,50 +117,22 @@ int32_t writeFile(comsrc::PrefFileOpener& opener, const PrefStore& store) {
 
 }  // namespace
 
-void putSettings(PrefStore& store, const DeviceSlots& slots, int32_t captureMode) {
+void putSettings(PrefStore& store, const DeviceSlots& slots, CaptureMode captureMode) {
   char line[kLineBuffer];
-  std::snprintf(line, sizeof line, "G.MODE = %d", static_cast<int>(captureMode));
+  std::snprintf(line, sizeof line, "%s = %d", kModeKey, static_cast<int>(storedCaptureMode(captureMode)));
   store.setLine(line);
-  for (size_t i = 0; i < slotCount(slots); ++i) {
-    const DeviceSettings& s = slots[i];
-    putInt(store, i, "ACTIVE", s.active);
-    putInt(store, i, "PORT", s.port);
-    putInt(store, i, "SPEED", s.speed);
-    putInt(store, i, "DITHER", s.dither);
-    putReal(store, i, "CONTRAST", s.contrast);
-    putInt(store, i, "OFFSET", s.offset);
-    putReal(store, i, "GAMMA", s.gamma);
-    putInt(store, i, "INVERT", s.invert != 0 ? 1 : 0);
-    putInt(store, i, "ROTATE", s.rotate);
-    putInt(store, i, "SHRINK", s.shrink);
-    putInt(store, i, "CTS", s.cts);
-    putInt(store, i, "POS.X", s.posX);
-    putInt(store, i, "POS.Y", s.posY);
-  }
+  for (size_t i = 0; i < slotCount(slots); ++i)
+    for (const SlotKey& key : kSlotKeys) putKey(store, i, key, slots[i]);
 }
 
-void takeSettings(const PrefStore& store, DeviceSlots& slots, int32_t& captureMode) {
-  for (size_t i = 0; i < slotCount(slots); ++i) {
-    DeviceSettings& s = slots[i];
-    s.active = takeInt(store, i, "ACTIVE", s.active);
-    s.port = takeInt(store, i, "PORT", s.port);
-    s.speed = takeInt(store, i, "SPEED", s.speed);
-    s.dither = takeInt(store, i, "DITHER", s.dither);
-    s.contrast = takeReal(store, i, "CONTRAST", s.contrast);
-    s.offset = takeInt(store, i, "OFFSET", s.offset);
-    s.gamma = takeReal(store, i, "GAMMA", s.gamma);
-    s.invert = takeInt(store, i, "INVERT", s.invert);
-    s.rotate = takeInt(store, i, "ROTATE", s.rotate);
-    s.shrink = takeInt(store, i, "SHRINK", s.shrink);
-    s.cts = takeInt(store, i, "CTS", s.cts);
-    s.posX = takeInt(store, i, "POS.X", s.posX);
-    s.posY = takeInt(store, i, "POS.Y", s.posY);
-  }
-  const int32_t mode = store.getInt("G.MODE", captureMode);
-  captureMode = (mode == 0 || mode == 1) ? mode : 0;
+void takeSettings(const PrefStore& store, DeviceSlots& slots, CaptureMode& captureMode) {
+  for (size_t i = 0; i < slotCount(slots); ++i)
+    for (const SlotKey& key : kSlotKeys) takeKey(store, i, key, slots[i]);
+  const int32_t mode = store.getInt(kModeKey, storedCaptureMode(captureMode));
+  captureMode = captureModeOf(mode);
 }
 
-int32_t loadSettings(comsrc::PrefFileOpener& opener, PrefStore& store, DeviceSlots& slots, int32_t& captureMode) {
+int32_t loadSettings(comsrc::PrefFileOpener& opener, PrefStore& store, DeviceSlots& slots, CaptureMode& captureMode) {
   const int32_t entered = enterSettingsFolder(opener);
   if (entered != kSettingsOk) return entered;
   // The table first takes the current values, so a key the file lacks keeps its value.
@@ -146,20 +143,20 @@ int32_t loadSettings(comsrc::PrefFileOpener& opener, PrefStore& store, DeviceSlo
 }
 
 int32_t saveSettings(comsrc::PrefFileOpener& opener, PrefStore& store, const DeviceSlots& slots,
-                     int32_t captureMode) {
+                     CaptureMode captureMode) {
   const int32_t entered = enterSettingsFolder(opener);
   if (entered != kSettingsOk) return entered;
   putSettings(store, slots, captureMode);
   return writeFile(opener, store);
 }
 
-int32_t loadSettings(PrefStore& store, DeviceSlots& slots, int32_t& captureMode) {
+int32_t loadSettings(PrefStore& store, DeviceSlots& slots, CaptureMode& captureMode) {
   std::unique_ptr<comsrc::PrefFileOpener> opener = comsrc::makePrefFileOpener();
   if (!opener) return kSettingsNoBase;
   return loadSettings(*opener, store, slots, captureMode);
 }
 
-int32_t saveSettings(PrefStore& store, const DeviceSlots& slots, int32_t captureMode) {
+int32_t saveSettings(PrefStore& store, const DeviceSlots& slots, CaptureMode captureMode) {
   std::unique_ptr<comsrc::PrefFileOpener> opener = comsrc::makePrefFileOpener();
   if (!opener) return kSettingsNoBase;
   return saveSettings(*opener, store, slots, captureMode);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "settings/CaptureMode.h"
 #include "settings/DeviceSettings.h"
 
 namespace comsrc {
@@ -23,16 +24,16 @@ inline constexpr const char* kSettingsTempFile = "vantelink.ini.tmp";
 
 // Reads the settings file into captureMode and the slots. A missing or unreadable file, and
 // every key it lacks, leave the values as they are.
-int32_t loadSettings(PrefStore& store, DeviceSlots& slots, int32_t& captureMode);
+int32_t loadSettings(PrefStore& store, DeviceSlots& slots, CaptureMode& captureMode);
 // Writes captureMode, the slots and every other key the store holds. The file is replaced
 // only once the new one is complete on disk.
-int32_t saveSettings(PrefStore& store, const DeviceSlots& slots, int32_t captureMode);
+int32_t saveSettings(PrefStore& store, const DeviceSlots& slots, CaptureMode captureMode);
 
 // The same with a given preference opener, whose base is then located and entered.
-int32_t loadSettings(comsrc::PrefFileOpener& opener, PrefStore& store, DeviceSlots& slots, int32_t& captureMode);
-int32_t saveSettings(comsrc::PrefFileOpener& opener, PrefStore& store, const DeviceSlots& slots, int32_t captureMode);
+int32_t loadSettings(comsrc::PrefFileOpener& opener, PrefStore& store, DeviceSlots& slots, CaptureMode& captureMode);
+int32_t saveSettings(comsrc::PrefFileOpener& opener, PrefStore& store, const DeviceSlots& slots, CaptureMode captureMode);
 
 // The halves of both: the current values into the store (known keys first, in file order),
 // and the values back out of it (G.MODE other than 0 or 1 becomes 0).
-void putSettings(PrefStore& store, const DeviceSlots& slots, int32_t captureMode);
-void takeSettings(const PrefStore& store, DeviceSlots& slots, int32_t& captureMode);
+void putSettings(PrefStore& store, const DeviceSlots& slots, CaptureMode captureMode);
+void takeSettings(const PrefStore& store, DeviceSlots& slots, CaptureMode& captureMode);

@@ -3,43 +3,43 @@
 #include <cstring>
 #include <new>
 
-#include "app/AppState.h"
 #include "comsrc/RectList.h"
+#include "source/CaptureArea.h"
 #include "source/DevMed_HDC.h"
 #include "source/DevMed_VTDRV.h"
 #include "source/EscapeChannel.h"
 #include "source/HDCAcquirer.h"
+#include "source/ScreenSources.h"
 
 namespace {
 
 // The driver's adapter is the one whose description begins with this.
 constexpr char kDriverDeviceName[] = "Vantela";
-const comsrc::Rect kGdiCaptureRect{0, 0, 640, 480};
 
 bool isDriverAdapter(const DisplayAdapter& a) {
   return a.description.compare(0, sizeof kDriverDeviceName - 1, kDriverDeviceName) == 0;
 }
 
+void forgetDriver(ScreenSources& s) {
+  s.driverDisplayFound = 0;
+  s.driverDisplayAttached = 0;
+}
+
 }  // namespace
 
-int32_t discoverDisplays(AppState& app, DisplayPlatform& platform) {
-  app.driverSource.reset();
-  app.gdiSource.reset();
-  app.driverDisplay.reset();
-  app.mainDisplay.reset();
-  app.changeList.reset();
-  app.sourceReady = 0;
-  app.driverDisplayAttached = 0;
-  app.driverDisplayFound = 0;
+int32_t discoverDisplays(ScreenSources& s, DisplayPlatform& platform) {
+  s.release();
+  s.sourceReady = 0;
+  forgetDriver(s);
 
-  app.changeList.reset(new (std::nothrow) comsrc::RectList());
-  app.mainDisplay = platform.makeAcquirer(nullptr);
+  s.changeList.reset(new (std::nothrow) comsrc::RectList());
+  s.mainDisplay = platform.makeAcquirer(nullptr);
   // Without these no source can exist; nothing becomes ready.
-  if (!app.changeList || !app.mainDisplay) return -1;
-  app.mainDisplay->open();
-  *app.mainDisplay->rect() = comsrc::Rect{0, 0, platform.virtualScreenWidth(), platform.virtualScreenHeight()};
-  app.gdiSource.reset(new (std::nothrow) DevMed_HDC(*app.mainDisplay, *app.changeList, kGdiCaptureRect));
-  if (!app.gdiSource) return -1;
+  if (!s.changeList || !s.mainDisplay) return -1;
+  s.mainDisplay->open();
+  *s.mainDisplay->rect() = comsrc::Rect{0, 0, platform.virtualScreenWidth(), platform.virtualScreenHeight()};
+  s.gdiSource.reset(new (std::nothrow) DevMed_HDC(*s.mainDisplay, *s.changeList, kCaptureArea));
+  if (!s.gdiSource) return -1;
 
   DisplayAdapter adapter;
   bool matched = false;
@@ -52,56 +52,74 @@ int32_t discoverDisplays(AppState& app, DisplayPlatform& platform) {
   }
 
   if (matched) {
-    app.driverDisplayFound = 1;
-    app.driverDisplay = platform.makeAcquirer(adapter.description.c_str());
-    if (!app.driverDisplay) return -1;
-    app.driverDisplay->open();
-    if (!app.driverDisplay->hdc()) return -1;
+    s.driverDisplayFound = 1;
+    s.driverDisplay = platform.makeAcquirer(adapter.description.c_str());
+    if (!s.driverDisplay) return -1;
+    s.driverDisplay->open();
+    if (!s.driverDisplay->hdc()) return -1;
 
     DisplayMode mode;
     if (platform.currentMode(adapter, mode)) {
       const comsrc::Rect desktop{mode.x, mode.y, mode.x + mode.width, mode.y + mode.height};
-      *app.driverDisplay->rect() = desktop;
-      app.driverSource.reset(new (std::nothrow) DevMed_VTDRV(*app.driverDisplay, *app.changeList, desktop,
-                                                             platform.makeEscapeChannel(*app.driverDisplay)));
-      if (app.driverSource) app.driverDisplayAttached = 1;
+      *s.driverDisplay->rect() = desktop;
+      auto* source = new (std::nothrow)
+          DevMed_VTDRV(*s.driverDisplay, *s.changeList, desktop, platform.makeEscapeChannel(*s.driverDisplay));
+      s.driverSource.reset(source);
+      // A display that looks like the driver's but does not answer as it is no driver to
+      // mirror: it shows as missing, and discovery keeps looking once a second.
+      if (source && source->check() == 0) {
+        s.driverDisplayAttached = 1;
+      } else {
+        s.driverSource.reset();
+        forgetDriver(s);
+      }
     }
   }
 
-  app.sourceReady = app.captureMode == 0 || (app.driverDisplayFound == 1 && app.driverDisplayAttached == 1);
+  s.sourceReady = !s.mirrorsExternalMonitor() || (s.driverDisplayFound == 1 && s.driverDisplayAttached == 1);
   return 0;
 }
 
-int32_t rebuildSource(AppState& app, DisplayPlatform& platform) {
-  if (app.sourceReady == 0) return -1;
-  if (!app.changeList) return -1;
+int32_t rebuildSource(ScreenSources& s, DisplayPlatform& platform) {
+  if (s.sourceReady == 0) return -1;
+  if (!s.changeList) return -1;
 
-  if (app.captureMode == 1) {
-    auto* old = dynamic_cast<DevMed_VTDRV*>(app.driverSource.get());
-    if (!app.driverDisplay || !old) return -1;
-    app.driverDisplay->open();
+  if (s.mirrorsExternalMonitor()) {
+    auto* old = dynamic_cast<DevMed_VTDRV*>(s.driverSource.get());
+    if (!s.driverDisplay || !old) return -1;
+    s.driverDisplay->open();
     const comsrc::Rect frame = *old->sourceRect();
-    app.driverSource.reset();
+    s.driverSource.reset();
     auto* made = new (std::nothrow)
-        DevMed_VTDRV(*app.driverDisplay, *app.changeList, frame, platform.makeEscapeChannel(*app.driverDisplay));
-    app.driverSource.reset(made);
+        DevMed_VTDRV(*s.driverDisplay, *s.changeList, frame, platform.makeEscapeChannel(*s.driverDisplay));
+    s.driverSource.reset(made);
     if (!made) {
-      app.sourceReady = 0;
+      s.sourceReady = 0;
       return -1;
     }
     made->check();
     return 0;
   }
 
-  auto* old = dynamic_cast<DevMed_HDC*>(app.gdiSource.get());
-  if (!app.mainDisplay || !old) return -1;
-  app.mainDisplay->open();
+  auto* old = dynamic_cast<DevMed_HDC*>(s.gdiSource.get());
+  if (!s.mainDisplay || !old) return -1;
+  s.mainDisplay->open();
   const comsrc::Rect area = *old->captureRect();
-  app.gdiSource.reset();
-  app.gdiSource.reset(new (std::nothrow) DevMed_HDC(*app.mainDisplay, *app.changeList, area));
-  if (!app.gdiSource) {
-    app.sourceReady = 0;
+  s.gdiSource.reset();
+  s.gdiSource.reset(new (std::nothrow) DevMed_HDC(*s.mainDisplay, *s.changeList, area));
+  if (!s.gdiSource) {
+    s.sourceReady = 0;
     return -1;
   }
   return 0;
+}
+
+int32_t checkDriver(ScreenSources& s) {
+  auto* source = dynamic_cast<DevMed_VTDRV*>(s.driverSource.get());
+  const int32_t result = source ? source->check() : -1;
+  if (result < 0) {
+    forgetDriver(s);
+    if (s.mirrorsExternalMonitor()) s.sourceReady = 0;
+  }
+  return result;
 }

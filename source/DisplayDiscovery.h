@@ -4,13 +4,18 @@
 
 #include "source/DisplayPlatform.h"
 
-struct AppState;
+struct ScreenSources;
 
 // Throws away the change list, both displays and both sources and builds them anew; sets
-// driverDisplayFound, driverDisplayAttached and sourceReady. 0, or -1 when the driver's display
-// was found but its context could not be made.
-int32_t discoverDisplays(AppState& app, DisplayPlatform& platform = systemDisplayPlatform());
+// driverDisplayFound, driverDisplayAttached and sourceReady. A driver display that does not
+// answer as the driver counts as not found. 0, or -1 when the driver's display was found but
+// its context could not be made.
+int32_t discoverDisplays(ScreenSources& sources, DisplayPlatform& platform = systemDisplayPlatform());
 
 // Re-creates the source of the current mode with the rectangle of the one it replaces.
 // 0, or -1 when sourceReady is 0 or what it needs is absent.
-int32_t rebuildSource(AppState& app, DisplayPlatform& platform = systemDisplayPlatform());
+int32_t rebuildSource(ScreenSources& sources, DisplayPlatform& platform = systemDisplayPlatform());
+
+// The driver's identity check; when it fails the driver counts as gone (found, attached and, in
+// the external-monitor mode, sourceReady cleared). The check's result, -1 without a driver source.
+int32_t checkDriver(ScreenSources& sources);

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <iterator>
 
-#include "app/AppState.h"
 #include "comsrc/RectList.h"
 #include "link/DeviceLink.h"
+#include "link/Devices.h"
+#include "source/CaptureArea.h"
+#include "source/ScreenSources.h"
 #include "ui/MenuModel.h"
 #include "ui/Shell.h"
 #include "ui/resource.h"
@@ -17,9 +19,6 @@ namespace {
 constexpr int32_t kSpeeds[] = {9600,   19200,  38400,  57600,  76800,  115200, 153600,
                                204800, 250000, 307200, 409600, 500000, 1000000};
 constexpr int32_t kSpeedCount = static_cast<int32_t>(std::size(kSpeeds));
-
-// The whole area a source can capture: every device is redrawn from it.
-constexpr Rect kWholeCapture{0, 0, 640, 480};
 
 struct Row {
   int32_t top;
@@ -59,8 +58,8 @@ int32_t clampStep(int32_t v, int32_t step, int32_t low, int32_t high) {
 
 void SettingsActions::openWebPage() { openAddress(webPageAddress()); }
 
-SettingsWindow::SettingsWindow(AppState& app, SettingsActions& actions)
-    : app_(app), actions_(actions), selectedDevice_(app.currentDevice) {}
+SettingsWindow::SettingsWindow(Devices& devices, ScreenSources& sources, SettingsActions& actions)
+    : devices_(devices), sources_(sources), actions_(actions) {}
 
 void SettingsWindow::build() {
   Form& f = form_;
@@ -105,15 +104,14 @@ void SettingsWindow::reopen(Window& w, bool& changed) {
   changed = true;
 }
 
+// A picture setting changed: the device's link takes it, and every device is drawn anew.
 void SettingsWindow::markDirty(bool& changed) {
-  if (app_.changeList) app_.changeList->append(kWholeCapture);
+  devices_.applySettings(static_cast<size_t>(currentDevice_));
+  if (sources_.changeList) sources_.changeList->append(kCaptureArea);
   changed = true;
 }
 
 void SettingsWindow::click(Window& w, int32_t id, DeviceSettings& s, bool& changed) {
-  DeviceLink* link = static_cast<size_t>(app_.currentDevice) < app_.deviceLinks.size()
-                         ? app_.deviceLinks[static_cast<size_t>(app_.currentDevice)].get()
-                         : nullptr;
   switch (id) {
     case idDevice1:
     case idDevice2:
@@ -128,7 +126,7 @@ void SettingsWindow::click(Window& w, int32_t id, DeviceSettings& s, bool& chang
     }
     case idModeDown:
     case idModeUp:
-      app_.captureMode = app_.captureMode == 0 ? 1 : 0;
+      sources_.captureMode = sources_.mirrorsExternalMonitor() ? CaptureMode::mainScreen : CaptureMode::externalMonitor;
       changed = true;
       actions_.discoverDisplays();
       return;
@@ -150,7 +148,8 @@ void SettingsWindow::click(Window& w, int32_t id, DeviceSettings& s, bool& chang
       s.dither = s.dither < 1 ? 2 : s.dither - 1;
       break;
     case idDitherUp:
-      s.dither = s.dither + 1 >= 3 ? 0 : s.dither + 1;
+      // In 64 bits: the file may hold any number here.
+      s.dither = int64_t{s.dither} + 1 >= 3 ? 0 : s.dither + 1;
       break;
     case idContrastDown:
     case idContrastUp:
@@ -166,11 +165,9 @@ void SettingsWindow::click(Window& w, int32_t id, DeviceSettings& s, bool& chang
       break;
     case idRotateToggle:
       s.rotate = s.rotate ? 0 : 2;
-      if (link) link->rotate = s.rotate;
       break;
     case idInvertToggle:
       s.invert ^= 1;
-      if (link) link->invert = s.invert != 0;
       break;
     case idPosXDown:
     case idPosXUp:
@@ -188,12 +185,12 @@ void SettingsWindow::click(Window& w, int32_t id, DeviceSettings& s, bool& chang
 
 intptr_t SettingsWindow::message(Window& w, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
   bool changed = false;
-  if (selectedDevice_ != app_.currentDevice) {
-    app_.currentDevice = selectedDevice_;
+  if (selectedDevice_ != currentDevice_) {
+    currentDevice_ = selectedDevice_;
     changed = true;
   }
-  DeviceSettings* s = static_cast<size_t>(app_.currentDevice) < app_.deviceSlots.size()
-                          ? &app_.deviceSlots[static_cast<size_t>(app_.currentDevice)]
+  DeviceSettings* s = static_cast<size_t>(currentDevice_) < devices_.deviceSlots.size()
+                          ? &devices_.deviceSlots[static_cast<size_t>(currentDevice_)]
                           : nullptr;
   if (Base* clicked = form_.trackMouse(w, msg, lParam); clicked && s) click(w, clicked->id, *s, changed);
 
@@ -232,7 +229,7 @@ intptr_t SettingsWindow::message(Window& w, uint32_t msg, uintptr_t wParam, intp
       }
       break;
     case msgTimer:
-      if (app_.changeList) app_.changeList->append(kWholeCapture);
+      if (sources_.changeList) sources_.changeList->append(kCaptureArea);
       break;
     default:
       result = w.defaultProc(msg, wParam, lParam);

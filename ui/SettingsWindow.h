@@ -7,8 +7,9 @@
 #include "ui/SettingsActions.h"
 #include "ui/Window.h"
 
-struct AppState;
 struct DeviceSettings;
+struct Devices;
+struct ScreenSources;
 
 namespace ui {
 
@@ -64,7 +65,7 @@ inline constexpr const char* kSettingsCaption = "Vantelink for LS027B4DH01";
 // settings of the device being edited, and keeps the status texts current.
 class SettingsWindow : public WindowHandler {
  public:
-  SettingsWindow(AppState& app, SettingsActions& actions);
+  SettingsWindow(Devices& devices, ScreenSources& sources, SettingsActions& actions);
   intptr_t message(Window& w, uint32_t msg, uintptr_t wParam, intptr_t lParam) override;
 
   // Rewrites every value widget from the settings and the status flags and repaints it.
@@ -72,6 +73,8 @@ class SettingsWindow : public WindowHandler {
 
   const Form& form() const { return form_; }
   int32_t selectedDevice() const { return selectedDevice_; }
+  // The slot (0 or 1) being edited; a click on a device button takes effect with the next message.
+  int32_t currentDevice() const { return currentDevice_; }
 
   // The speed list's neighbour of speed: down for step < 0, up otherwise.
   static int32_t stepSpeed(int32_t speed, int32_t step);
@@ -87,10 +90,12 @@ class SettingsWindow : public WindowHandler {
   void markDirty(bool& changed);
   void setText(Painter* p, int32_t id, const char* text);
 
-  AppState& app_;
+  Devices& devices_;
+  ScreenSources& sources_;
   SettingsActions& actions_;
   Form form_;
-  int32_t selectedDevice_;
+  int32_t currentDevice_ = 0;
+  int32_t selectedDevice_ = 0;
   bool showInitialising_ = true;
   std::FILE* trace_ = nullptr;
 };

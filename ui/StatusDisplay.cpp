@@ -1,28 +1,29 @@
 #include <cstdio>
 
-#include "app/AppState.h"
 #include "link/DeviceLink.h"
+#include "link/Devices.h"
+#include "source/ScreenSources.h"
 #include "ui/SettingsWindow.h"
 
 namespace ui {
 
 namespace {
 
-const char* statusText(const AppState& app) {
-  if (!app.anyDeviceActive) return "停止中";
-  if (app.captureMode == 0) {
-    if (!app.sourceReady) return "*画面のプロパティを確認してください*";
+const char* statusText(const Devices& devices, const ScreenSources& sources) {
+  if (!devices.anyDeviceActive) return "停止中";
+  if (!sources.mirrorsExternalMonitor()) {
+    if (!sources.sourceReady) return "*画面のプロパティを確認してください*";
   } else {
-    if (!app.driverDisplayFound) return "*ドライバをインストールしてください*";
-    if (!app.driverDisplayAttached) return "*画面のプロパティを確認してください*";
+    if (!sources.driverDisplayFound) return "*ドライバをインストールしてください*";
+    if (!sources.driverDisplayAttached) return "*画面のプロパティを確認してください*";
   }
-  if (!app.linksOpen) return "*USB接続を確認してください*";
+  if (!devices.linksOpen) return "*USB接続を確認してください*";
   return "動作中";
 }
 
-const char* driverText(const AppState& app) {
-  if (!app.driverDisplayFound) return "*見つかりません*";
-  if (!app.driverDisplayAttached) return "停止中";
+const char* driverText(const ScreenSources& sources) {
+  if (!sources.driverDisplayFound) return "*見つかりません*";
+  if (!sources.driverDisplayAttached) return "停止中";
   return "動作中";
 }
 
@@ -39,14 +40,9 @@ const char* ditherText(int32_t dither) {
   }
 }
 
-DeviceLink* linkOf(const AppState& app, int32_t slot) {
-  return slot >= 0 && static_cast<size_t>(slot) < app.deviceLinks.size() ? app.deviceLinks[static_cast<size_t>(slot)].get()
-                                                                          : nullptr;
-}
-
 // A link whose stream is gone counts as failed: nothing reaches its device.
-bool linkFailed(const AppState& app, int32_t slot) {
-  DeviceLink* link = linkOf(app, slot);
+bool linkFailed(const Devices& devices, size_t slot) {
+  DeviceLink* link = devices.link(slot);
   if (!link) return false;
   multio::Stream* serial = link->serial();
   return !serial || serial->failed();
@@ -70,19 +66,20 @@ void SettingsWindow::refreshValues(Window& w) {
   Painter* p = dc.get();
   char buf[256];
 
-  setText(p, idStatus, statusText(app_));
+  setText(p, idStatus, statusText(devices_, sources_));
   if (showInitialising_) {
     std::unique_ptr<Painter> second = w.painter();
     setText(second.get(), idStatus, "初期化中...");
     showInitialising_ = false;
   }
-  setText(p, idDriver, driverText(app_));
-  setText(p, idMode, app_.captureMode == 0 ? "メイン画面ミラー" : "外部モニタ");
+  setText(p, idDriver, driverText(sources_));
+  setText(p, idMode, sources_.mirrorsExternalMonitor() ? "外部モニタ" : "メイン画面ミラー");
 
-  const int32_t current = app_.currentDevice;
-  if (current >= 0 && static_cast<size_t>(current) < app_.deviceSlots.size()) {
-    const DeviceSettings& s = app_.deviceSlots[static_cast<size_t>(current)];
-    const char* suffix = s.active ? (s.portOk ? "OK" : "*エラー*") : "";
+  const int32_t current = currentDevice_;
+  const size_t slot = static_cast<size_t>(current);
+  if (current >= 0 && slot < devices_.deviceSlots.size() && slot < devices_.deviceWork.size()) {
+    const DeviceSettings& s = devices_.deviceSlots[slot];
+    const char* suffix = s.active ? (devices_.deviceWork[slot].portOk ? "OK" : "*エラー*") : "";
     if (s.port >= 1) {
       std::snprintf(buf, sizeof buf, "COM%d %s", s.port, suffix);
       setText(p, idPort, buf);
@@ -119,14 +116,8 @@ void SettingsWindow::refreshValues(Window& w) {
     if (device1) device1->paint(*p);
     if (device2) device2->paint(*p);
   }
-  setText(p, idDevice1, linkFailed(app_, 0) ? "Vantela1 *エラー*" : "Vantela1 設定");
-  setText(p, idDevice2, linkFailed(app_, 1) ? "Vantela2 *エラー*" : "Vantela2 設定");
-
-  if (DeviceLink* link = linkOf(app_, current); link && static_cast<size_t>(current) < app_.deviceSlots.size()) {
-    const DeviceSettings& s = app_.deviceSlots[static_cast<size_t>(current)];
-    const comsrc::Rect a = link->area;
-    link->area = comsrc::rectAt(s.posX, s.posY, a.width(), a.height());
-  }
+  setText(p, idDevice1, linkFailed(devices_, 0) ? "Vantela1 *エラー*" : "Vantela1 設定");
+  setText(p, idDevice2, linkFailed(devices_, 1) ? "Vantela2 *エラー*" : "Vantela2 設定");
 }
 
 }  // namespace ui

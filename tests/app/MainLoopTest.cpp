@@ -28,14 +28,14 @@ class FakeServices : public LoopServices {
   }
   int32_t discoverDisplays() override {
     log.push_back("discover");
-    app.sourceReady = sourceComesBack;
+    app.sources.sourceReady = sourceComesBack;
     return 0;
   }
   int32_t openLinks() override {
     log.push_back("open");
-    app.anyDeviceActive = devicesActive;
-    app.linksOpen = devicesActive && portsOpen;
-    return app.linksOpen ? 0 : -1;
+    app.devices.anyDeviceActive = devicesActive;
+    app.devices.linksOpen = devicesActive && portsOpen;
+    return app.devices.linksOpen ? 0 : -1;
   }
   int32_t rebuildSource() override {
     log.push_back("rebuild");
@@ -94,7 +94,7 @@ struct LoopFixture : ::testing::Test {
   AppState app;
   vltest::FakeCounter clock;
   FakeServices services{app, clock};
-  MainLoop loop{app, services, clock};
+  MainLoop loop{app.devices, app.sources, services, clock};
 };
 
 TEST_F(LoopFixture, FirstPassKeepsHouseAndFramesThenEvery40MsSleepingToTheFourthTick) {
@@ -172,13 +172,13 @@ TEST_F(LoopFixture, IdleStatesSleep50AndHousekeepingRestoresWhatIsMissing) {
 
 TEST_F(LoopFixture, AnUnpluggedDeviceStopsFramesWithinASecondAndIsReopenedTheSecondAfter) {
   bool gone = false;
-  app.deviceLinks.push_back(std::make_unique<DeviceLink>(std::make_unique<UnpluggableStream>(gone)));
+  app.devices.deviceLinks.push_back(std::make_unique<DeviceLink>(std::make_unique<UnpluggableStream>(gone)));
   runFor(500);
   gone = true;
   services.portsOpen = 0;
   services.log.clear();
   runFor(1000);
-  EXPECT_EQ(app.linksOpen, 0);
+  EXPECT_EQ(app.devices.linksOpen, 0);
   EXPECT_EQ(services.count("open"), 0u);
   const size_t framesWhileNoticing = services.count("frame");
   EXPECT_LE(framesWhileNoticing, 25u);
@@ -186,18 +186,18 @@ TEST_F(LoopFixture, AnUnpluggedDeviceStopsFramesWithinASecondAndIsReopenedTheSec
   runFor(1000);
   EXPECT_EQ(services.count("open"), 1u);
   EXPECT_EQ(services.count("frame"), 0u);
-  app.deviceLinks.clear();
+  app.devices.deviceLinks.clear();
 }
 
 TEST_F(LoopFixture, ExternalMonitorLostRediscoversEverySecondUntilBack) {
-  app.captureMode = 1;
+  app.sources.captureMode = CaptureMode::externalMonitor;
   runFor(1500);
   EXPECT_EQ(services.count("check"), 1u);
   services.driverAnswers = 0;
   services.sourceComesBack = 0;
   services.log.clear();
   runFor(1000);
-  EXPECT_EQ(app.sourceReady, 0);
+  EXPECT_EQ(app.sources.sourceReady, 0);
   const size_t frames = services.count("frame");
   services.log.clear();
   runFor(3000);

@@ -27,20 +27,20 @@ TEST(ProgramExit, SavesTheSettingsDeliversWhatIsQueuedAndFreesEverything) {
   vltest::TempDir dir;
   vltest::ScopedEnv base(vltest::prefBaseVariable(), dir.path().c_str());
   AppState app;
-  app.deviceSlots[1].contrast = 1.25;
-  app.captureMode = 1;
+  app.devices.deviceSlots[1].contrast = 1.25;
+  app.sources.captureMode = CaptureMode::externalMonitor;
   std::atomic<int32_t> written{0};
-  app.deviceLinks.emplace_back();
-  app.deviceLinks.push_back(std::make_unique<DeviceLink>(std::make_unique<CountingStream>(written)));
+  app.devices.deviceLinks.emplace_back();
+  app.devices.deviceLinks.push_back(std::make_unique<DeviceLink>(std::make_unique<CountingStream>(written)));
   const uint8_t record[57] = {0xAA};
-  ASSERT_EQ(app.deviceLinks[1]->enqueue(record, sizeof record), 0);
-  app.changeList = std::make_unique<comsrc::RectList>();
-  app.mainDisplay = std::make_unique<HDCAcquirer>();
+  ASSERT_EQ(app.devices.deviceLinks[1]->enqueue(record, sizeof record), 0);
+  app.sources.changeList = std::make_unique<comsrc::RectList>();
+  app.sources.mainDisplay = std::make_unique<HDCAcquirer>();
 
   EXPECT_EQ(finishProgram(app), 0);
   EXPECT_EQ(written.load(), 57);
-  EXPECT_TRUE(app.deviceLinks.empty());
-  EXPECT_FALSE(app.changeList || app.mainDisplay || app.gdiSource || app.driverSource || app.driverDisplay);
+  EXPECT_TRUE(app.devices.deviceLinks.empty());
+  EXPECT_FALSE(app.sources.changeList || app.sources.mainDisplay || app.sources.gdiSource || app.sources.driverSource || app.sources.driverDisplay);
   const std::string saved =
       vltest::TempDir::readFile((std::filesystem::path(dir.path()) / "vantela" / "vantelink.ini").string());
   EXPECT_NE(saved.find("G.MODE=1\n"), std::string::npos) << saved;

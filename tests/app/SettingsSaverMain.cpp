@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
   const long count = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 0;
   PrefStore store;
   DeviceSlots slots = makeDefaultSlots();
-  int32_t mode = 0;
+  CaptureMode mode = CaptureMode::mainScreen;
   if (loadSettings(store, slots, mode) != kSettingsOk) return 1;
   for (long i = 0; count == 0 || i < count; ++i) {
     slots[0].contrast = i % 2 ? 1.25 : 0.75;

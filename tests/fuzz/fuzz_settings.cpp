@@ -114,11 +114,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static DeviceSlots slots = makeDefaultSlots();
   resetToDefaults(slots);
   PrefStore store;
-  int32_t mode = 0;
+  CaptureMode mode = CaptureMode::mainScreen;
   putSettings(store, slots, mode);
   readIn(store, data, size, 1 << 20);
   takeSettings(store, slots, mode);
-  check(mode == 0 || mode == 1);
+  check(storedCaptureMode(mode) == 0 || storedCaptureMode(mode) == 1);
   check(store.size() <= PrefStore::kCapacity);
   for (int32_t i = 0; i < store.size(); ++i) {
     store.getInt(store.keyAt(i), 0);

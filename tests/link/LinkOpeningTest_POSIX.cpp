@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "app/AppState.h"
 #include "link/DeviceLink.h"
+#include "link/Devices.h"
 #include "link/LinkOpening.h"
 #include "link/PortPath_POSIX.h"
 #include "support/TempDir.h"
@@ -57,7 +57,7 @@ TEST_F(LinkOpening, FindPortReturnsTheStartPortLastAndMinusOneWhenNothingOpens) 
 TEST_F(LinkOpening, OpenLinksBuildsOneLinkPerActiveSlot) {
   vltest::TestPty com4;
   plug(com4, 4);
-  AppState app;
+  Devices app;
   app.deviceSlots[0].active = 1;
   app.deviceSlots[0].port = 4;
   app.deviceSlots[0].posX = 10;
@@ -66,7 +66,7 @@ TEST_F(LinkOpening, OpenLinksBuildsOneLinkPerActiveSlot) {
   app.deviceSlots[0].invert = 5;
   app.deviceSlots[2].active = 1;
   app.deviceSlots[2].port = 9;  // no such port
-  app.deviceSlots[2].portOk = 1;
+  app.deviceWork[2].portOk = 1;
   EXPECT_EQ(openLinks(app), 0);
   EXPECT_EQ(app.linksOpen, 1);
   EXPECT_EQ(app.anyDeviceActive, 1);
@@ -75,10 +75,10 @@ TEST_F(LinkOpening, OpenLinksBuildsOneLinkPerActiveSlot) {
   EXPECT_FALSE(app.deviceLinks[1]);
   ASSERT_TRUE(app.deviceLinks[2]);
   EXPECT_FALSE(app.deviceLinks[3]);
-  EXPECT_EQ(app.deviceSlots[0].portOk, 1);
-  EXPECT_EQ(app.deviceSlots[2].portOk, 0);
-  EXPECT_EQ(app.deviceSlots[0].workStride, 400);
-  EXPECT_EQ(app.deviceSlots[2].workStride, 400);
+  EXPECT_EQ(app.deviceWork[0].portOk, 1);
+  EXPECT_EQ(app.deviceWork[2].portOk, 0);
+  EXPECT_EQ(app.deviceWork[0].workStride, 400);
+  EXPECT_EQ(app.deviceWork[2].workStride, 400);
   const DeviceLink& link = *app.deviceLinks[0];
   EXPECT_EQ(link.area, (comsrc::Rect{10, 20, 410, 260}));
   EXPECT_EQ(link.rotate, 2);
@@ -88,21 +88,21 @@ TEST_F(LinkOpening, OpenLinksBuildsOneLinkPerActiveSlot) {
 
   // The links hold their ports; a second opening releases them first and opens them again.
   EXPECT_EQ(openLinks(app), 0);
-  EXPECT_EQ(app.deviceSlots[0].portOk, 1);
+  EXPECT_EQ(app.deviceWork[0].portOk, 1);
 }
 
 TEST_F(LinkOpening, WithoutAnOpenPortOrAnActiveSlotOpenLinksFails) {
-  AppState app;
+  Devices app;
   app.deviceSlots[1].active = 1;
   app.deviceSlots[1].port = -1;
-  app.deviceSlots[1].portOk = 1;
+  app.deviceWork[1].portOk = 1;
   app.deviceSlots[1].posX = INT32_MAX;  // positions from a hostile file: the area stops at the range's end
   app.deviceSlots[1].posY = INT32_MIN;
   app.linksOpen = 1;
   EXPECT_EQ(openLinks(app), -1);
   EXPECT_EQ(app.linksOpen, 0);
   EXPECT_EQ(app.anyDeviceActive, 1);
-  EXPECT_EQ(app.deviceSlots[1].portOk, 0);
+  EXPECT_EQ(app.deviceWork[1].portOk, 0);
   ASSERT_EQ(app.deviceLinks.size(), 4u);
   ASSERT_TRUE(app.deviceLinks[1]);
   EXPECT_EQ(app.deviceLinks[1]->area, (comsrc::Rect{INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN + 240}));

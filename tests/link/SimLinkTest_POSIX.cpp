@@ -143,11 +143,11 @@ TEST_F(OverTheSimulator, TheSimulatorShowsWhatItDecodedAndCountsWhatItSkipped) {
 TEST_F(OverTheSimulator, PullingTheDeviceAwayFailsTheLinkAndOpenLinksFindsItAgainWhenBack) {
   ASSERT_TRUE(startSim({"--speed", "0", "--away", "1.5"}));
   AppState app;
-  app.deviceSlots[0].active = 1;
-  app.deviceSlots[0].port = 5;
-  ASSERT_EQ(openLinks(app), 0);
-  ASSERT_EQ(app.deviceSlots[0].portOk, 1);
-  DeviceLink* link = app.deviceLinks[0].get();
+  app.devices.deviceSlots[0].active = 1;
+  app.devices.deviceSlots[0].port = 5;
+  ASSERT_EQ(openLinks(app.devices), 0);
+  ASSERT_EQ(app.devices.deviceWork[0].portOk, 1);
+  DeviceLink* link = app.devices.deviceLinks[0].get();
   const std::vector<uint8_t> block = record(1, 1);
   ASSERT_GE(link->enqueue(block.data(), 57), 0);
   sim.signal(SIGUSR2);
@@ -159,14 +159,14 @@ TEST_F(OverTheSimulator, PullingTheDeviceAwayFailsTheLinkAndOpenLinksFindsItAgai
   }
   ASSERT_TRUE(link->serial()->failed());
 
-  EXPECT_EQ(openLinks(app), -1);
-  EXPECT_EQ(app.deviceSlots[0].portOk, 0);
-  EXPECT_EQ(app.linksOpen, 0);
+  EXPECT_EQ(openLinks(app.devices), -1);
+  EXPECT_EQ(app.devices.deviceWork[0].portOk, 0);
+  EXPECT_EQ(app.devices.linksOpen, 0);
 
   ASSERT_TRUE(sim.waitForLink(true, 5s));
-  EXPECT_EQ(openLinks(app), 0);
-  EXPECT_EQ(app.deviceSlots[0].portOk, 1);
-  link = app.deviceLinks[0].get();
+  EXPECT_EQ(openLinks(app.devices), 0);
+  EXPECT_EQ(app.devices.deviceWork[0].portOk, 1);
+  link = app.devices.deviceLinks[0].get();
   ASSERT_GE(link->enqueue(block.data(), 57), 0);
   const auto sent = std::chrono::steady_clock::now() + 5s;
   while (link->freeSpace() != 16383u && std::chrono::steady_clock::now() < sent) std::this_thread::sleep_for(1ms);

@@ -77,43 +77,43 @@ struct Rig {
   std::shared_ptr<RecordingStream::Bytes> wire[kDeviceSlotCount];
 
   Rig(int32_t displayW, int32_t displayH, int32_t imageW, int32_t imageH) {
-    app.changeList = std::make_unique<comsrc::RectList>();
-    app.mainDisplay = std::make_unique<HDCAcquirer>();
-    *app.mainDisplay->rect() = comsrc::Rect{0, 0, displayW, displayH};
-    auto s = std::make_unique<FakeSource>(*app.changeList, imageW, imageH);
+    app.sources.changeList = std::make_unique<comsrc::RectList>();
+    app.sources.mainDisplay = std::make_unique<HDCAcquirer>();
+    *app.sources.mainDisplay->rect() = comsrc::Rect{0, 0, displayW, displayH};
+    auto s = std::make_unique<FakeSource>(*app.sources.changeList, imageW, imageH);
     source = s.get();
-    app.gdiSource = std::move(s);
-    app.deviceLinks.resize(kDeviceSlotCount);
-    app.linksOpen = app.sourceReady = app.anyDeviceActive = 1;
+    app.sources.gdiSource = std::move(s);
+    app.devices.deviceLinks.resize(kDeviceSlotCount);
+    app.devices.linksOpen = app.sources.sourceReady = app.devices.anyDeviceActive = 1;
   }
 
   // A connected device in slot i, as link opening leaves it.
   DeviceLink& connect(size_t i, int32_t dither, int32_t posX = 0, int32_t posY = 0, uint32_t ring = kRing) {
-    DeviceSettings& slot = app.deviceSlots[i];
+    DeviceSettings& slot = app.devices.deviceSlots[i];
     slot.active = 1;
-    slot.portOk = 1;
     slot.dither = dither;
-    slot.workStride = 400;
+    app.devices.deviceWork[i].portOk = 1;
+    app.devices.deviceWork[i].workStride = 400;
     wire[i] = std::make_shared<RecordingStream::Bytes>();
     auto link = std::make_unique<DeviceLink>(std::make_unique<RecordingStream>(wire[i]));
     link->sizeRing(ring);
     link->area = comsrc::Rect{posX, posY, posX + 400, posY + 240};
-    app.deviceLinks[i] = std::move(link);
-    return *app.deviceLinks[i];
+    app.devices.deviceLinks[i] = std::move(link);
+    return *app.devices.deviceLinks[i];
   }
 
   // Frames and then waits until every link has handed its bytes to its device.
   void frame(int32_t count = 1) {
     for (int32_t f = 0; f < count; ++f) {
-      produceFrame(app);
+      produceFrame(app.frame, app.sources, app.devices);
       drain();
     }
   }
   void drain() {
-    for (size_t i = 0; i < app.deviceLinks.size(); ++i) {
-      if (!app.deviceLinks[i]) continue;
+    for (size_t i = 0; i < app.devices.deviceLinks.size(); ++i) {
+      if (!app.devices.deviceLinks[i]) continue;
       const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-      while (app.deviceLinks[i]->freeSpace() < ringOf(i) - 1 && std::chrono::steady_clock::now() < deadline)
+      while (app.devices.deviceLinks[i]->freeSpace() < ringOf(i) - 1 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   }
@@ -123,7 +123,7 @@ struct Rig {
     std::lock_guard<std::mutex> hold(wire[i]->lock);
     return wire[i]->data;
   }
-  FrameState& state() { return *app.frame; }
+  FrameState& state() { return app.frame; }
 
   uint32_t rings[kDeviceSlotCount] = {kRing, kRing, kRing, kRing};
 };
@@ -138,16 +138,16 @@ TEST(ProduceFrame, NothingHappensUntilLinksAndSourceAreUp) {
   Rig rig(640, 480, 640, 480);
   rig.connect(0, 0);
   rig.source->pending = {{0, 0, 640, 480}};
-  rig.app.linksOpen = 0;
+  rig.app.devices.linksOpen = 0;
   rig.frame();
   EXPECT_EQ(rig.state().tablesBuilt, 1);
   EXPECT_EQ(rig.state().lumaG[2], 258);
   EXPECT_EQ(rig.source->refreshes, 0);
-  rig.app.linksOpen = 1;
-  rig.app.sourceReady = 0;
+  rig.app.devices.linksOpen = 1;
+  rig.app.sources.sourceReady = 0;
   rig.frame();
   EXPECT_EQ(rig.source->refreshes, 0);
-  rig.app.sourceReady = 1;
+  rig.app.sources.sourceReady = 1;
   rig.frame();
   EXPECT_EQ(rig.source->refreshes, 1);
   EXPECT_EQ(rig.sent(0).size(), 240u * 57);
@@ -170,7 +170,7 @@ TEST(ProduceFrame, WholePictureGoesToTheDeviceAsLineRecords) {
   rig.source->pending = {{0, 0, 640, 480}};
   rig.frame();
   EXPECT_EQ(rig.state().frameCounter, 1u);
-  EXPECT_EQ(rig.app.changeList->count(), 0u);
+  EXPECT_EQ(rig.app.sources.changeList->count(), 0u);
   const std::vector<uint8_t> bytes = rig.sent(0);
   ASSERT_EQ(bytes.size(), 240u * 57);
   for (int32_t l = 0; l < 240; ++l) {
@@ -182,7 +182,7 @@ TEST(ProduceFrame, WholePictureGoesToTheDeviceAsLineRecords) {
 
 TEST(ProduceFrame, ShrinkOfTheFirstSlotBoundsTheCaptureForEveryDevice) {
   Rig rig(1920, 1080, 640, 480);
-  rig.app.deviceSlots[0].shrink = 2;
+  rig.app.devices.deviceSlots[0].shrink = 2;
   rig.connect(1, 0);  // slot 1 has shrink 0 but is bound by slot 0's
   rig.source->fill(255, 255, 255);
   rig.source->pending = {{0, 0, 640, 480}};
@@ -215,7 +215,7 @@ TEST(ProduceFrame, HalftoneDevicesAreRedrawnEveryFrame) {
   // An inactive slot's link still marks its area, and dither 3 refreshes like halftone.
   Rig other(640, 480, 640, 480);
   other.connect(1, 3, 240, 240);
-  other.app.deviceSlots[1].active = 0;
+  other.app.devices.deviceSlots[1].active = 0;
   other.frame(2);
   EXPECT_EQ(other.state().frameCounter, 2u);
   EXPECT_TRUE(other.sent(1).empty());
@@ -225,12 +225,12 @@ TEST(ProduceFrame, AFailedRefreshClearsSourceReadyButTheFrameGoesOn) {
   Rig rig(640, 480, 640, 480);
   rig.connect(0, 0);
   rig.source->result = -2;
-  rig.app.changeList->add({0, 0, 16, 16});
+  rig.app.sources.changeList->add({0, 0, 16, 16});
   rig.frame();
-  EXPECT_EQ(rig.app.sourceReady, 0);
+  EXPECT_EQ(rig.app.sources.sourceReady, 0);
   EXPECT_EQ(rig.state().frameCounter, 1u);
   EXPECT_EQ(rig.sent(0).size(), 16u * 57);
-  EXPECT_EQ(rig.app.changeList->count(), 0u);
+  EXPECT_EQ(rig.app.sources.changeList->count(), 0u);
 }
 
 TEST(ProduceFrame, PixelsThatCannotBeLockedDropTheFramesChanges) {
@@ -241,7 +241,7 @@ TEST(ProduceFrame, PixelsThatCannotBeLockedDropTheFramesChanges) {
   rig.frame();
   EXPECT_EQ(rig.state().frameCounter, 1u);
   EXPECT_TRUE(rig.sent(0).empty());
-  EXPECT_EQ(rig.app.changeList->count(), 0u);
+  EXPECT_EQ(rig.app.sources.changeList->count(), 0u);
   EXPECT_EQ(rig.source->image.unlockPixels(), 0);  // the frame left the other loan alone
 
   Rig blank(640, 480, 0, 0);  // a source without an image yet
@@ -249,7 +249,7 @@ TEST(ProduceFrame, PixelsThatCannotBeLockedDropTheFramesChanges) {
   blank.source->pending = {{0, 0, 640, 480}};
   blank.frame();
   EXPECT_TRUE(blank.sent(0).empty());
-  EXPECT_EQ(blank.app.changeList->count(), 0u);
+  EXPECT_EQ(blank.app.sources.changeList->count(), 0u);
 }
 
 TEST(ProduceFrame, ChangesOutsideTheAreaStillWidenTheLinesSent) {
@@ -267,7 +267,7 @@ TEST(ProduceFrame, ChangesOutsideTheAreaStillWidenTheLinesSent) {
 TEST(ProduceFrame, AnAreaPartlyOutsideTheCaptureIsClipped) {
   Rig rig(500, 300, 500, 300);
   DeviceLink& link = rig.connect(0, 0, 300, 200);  // 200 × 100 of it inside the capture
-  DeviceSettings& slot = rig.app.deviceSlots[0];
+  DeviceWork& slot = rig.app.devices.deviceWork[0];
   std::fill(slot.workPixels.begin(), slot.workPixels.end(), 65280);
   rig.source->fill(0, 0, 0);
   rig.source->pending = {{0, 0, 500, 300}};
@@ -307,7 +307,7 @@ TEST(ProduceFrame, EachDeviceGetsItsOwnAreaAndABlockThatDoesNotFitIsDropped) {
   rig.connect(1, 0, 240, 240, 1000);  // a ring too small for its block
   rig.rings[1] = 1000;
   rig.connect(2, 0, 240, 0);
-  rig.app.deviceSlots[2].portOk = 0;  // its port did not open
+  rig.app.devices.deviceWork[2].portOk = 0;  // its port did not open
   rig.source->pending = {{0, 0, 640, 480}};
   rig.frame();
   const std::vector<uint8_t> first = rig.sent(0);
@@ -322,7 +322,7 @@ TEST(ProduceFrame, WorkingPixelsThatCannotHoldAPanelAreLeftAlone) {
   for (int32_t stride : {0, 399, 401}) {
     Rig rig(640, 480, 640, 480);
     rig.connect(0, 1);
-    DeviceSettings& slot = rig.app.deviceSlots[0];
+    DeviceWork& slot = rig.app.devices.deviceWork[0];
     slot.workStride = stride;
     std::fill(slot.workPixels.begin(), slot.workPixels.end(), 7);
     rig.source->pending = {{0, 0, 640, 480}};

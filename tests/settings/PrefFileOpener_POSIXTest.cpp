@@ -53,7 +53,7 @@ TEST(PrefFileOpener_POSIX, NoHomeAndNoConfigHomeIsNoBase) {
   EXPECT_EQ(opener.locateBase(), -128);
   PrefStore store;
   DeviceSlots slots = makeDefaultSlots();
-  int32_t mode = 0;
+  CaptureMode mode = CaptureMode::mainScreen;
   EXPECT_EQ(loadSettings(store, slots, mode), -1);
   EXPECT_EQ(saveSettings(store, slots, mode), -1);
 }
@@ -83,7 +83,7 @@ TEST(PrefFileOpener_POSIX, RegularFileOrMissingParentBlocksTheFolder) {
   EXPECT_EQ(blocked.enterFolder("vantela"), -16);
   PrefStore store;
   DeviceSlots slots = makeDefaultSlots();
-  int32_t mode = 0;
+  CaptureMode mode = CaptureMode::mainScreen;
   EXPECT_EQ(loadSettings(store, slots, mode), -2);
 }
 
@@ -128,7 +128,7 @@ TEST(PrefFileOpener_POSIX, SettingsLandInConfigHomeVantela) {
   vltest::ScopedEnv home("HOME", dir.path().c_str());
   PrefStore store;
   DeviceSlots slots = makeDefaultSlots();
-  int32_t mode = 0;
+  CaptureMode mode = CaptureMode::mainScreen;
   ASSERT_EQ(saveSettings(store, slots, mode), 0);
   EXPECT_EQ(vltest::TempDir::readFile(dir.path() + "/.config/vantela/vantelink.ini").rfind("G.MODE=0\n", 0), 0u);
 }
@@ -154,7 +154,7 @@ TEST(SettingsLocale_POSIX, RealsIgnoreADecimalCommaLocale) {
   PrefStore store;
   DeviceSlots slots = makeDefaultSlots();
   slots[0].contrast = 0.55;
-  putSettings(store, slots, 0);
+  putSettings(store, slots, CaptureMode::mainScreen);
   std::setlocale(LC_NUMERIC, previous.c_str());
 
   EXPECT_EQ(libraryReading, 1.0);  // the locale really is in force

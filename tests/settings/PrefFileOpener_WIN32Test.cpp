@@ -50,11 +50,11 @@ TEST(PrefFileOpener_WIN32, WithoutAppDataTheBaseIsApplicationDataInTheWindowsDir
   slots[1].port = 12;
   ASSERT_EQ(saveSettings(store, slots, 1), 0);
   DeviceSlots loaded = makeDefaultSlots();
-  int32_t mode = 0;
+  CaptureMode mode = CaptureMode::mainScreen;
   PrefStore again;
   ASSERT_EQ(loadSettings(again, loaded, mode), 0);
   EXPECT_EQ(loaded[1].port, 12);
-  EXPECT_EQ(mode, 1);
+  EXPECT_EQ(mode, CaptureMode::externalMonitor);
   fs::remove_all(expected + "\\vantela");
 }
 
@@ -76,7 +76,7 @@ TEST(PrefFileOpener_WIN32, RegularFileNamedVantelaStopsLoadAndSave) {
   EXPECT_STREQ(opener.getBase(), dir.path().c_str());
   PrefStore store;
   DeviceSlots slots = makeDefaultSlots();
-  int32_t mode = 0;
+  CaptureMode mode = CaptureMode::mainScreen;
   EXPECT_EQ(loadSettings(store, slots, mode), -2);
   EXPECT_EQ(saveSettings(store, slots, mode), -2);
   EXPECT_EQ(vltest::TempDir::readFile(dir.file("vantela")), "x");

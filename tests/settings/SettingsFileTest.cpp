@@ -45,7 +45,7 @@ class SettingsFile : public ::testing::Test {
   vltest::ScopedEnv base;
   PrefStore store;
   DeviceSlots slots = makeDefaultSlots();
-  int32_t captureMode = 0;
+  CaptureMode captureMode = CaptureMode::mainScreen;
 };
 
 constexpr const char* kDefaultSlot0 =
@@ -59,7 +59,7 @@ TEST_F(SettingsFile, NoFileKeepsTheDefaultsAndCreatesTheFolder) {
   EXPECT_EQ(load(), 0);
   EXPECT_TRUE(fs::is_directory(folder()));
   EXPECT_FALSE(vltest::TempDir::exists(iniPath()));
-  EXPECT_EQ(captureMode, 0);
+  EXPECT_EQ(captureMode, CaptureMode::mainScreen);
   for (const DeviceSettings& s : slots) {
     EXPECT_EQ(s.speed, 500000);
     EXPECT_EQ(s.dither, 1);
@@ -96,7 +96,7 @@ TEST_F(SettingsFile, ReadingRulesFromTheFile) {
       "MO.3.SPEED=fast\n");
   slots[0].cts = 1;
   EXPECT_EQ(load(), 0);
-  EXPECT_EQ(captureMode, 0);
+  EXPECT_EQ(captureMode, CaptureMode::mainScreen);
   EXPECT_EQ(slots[0].speed, 500000);
   EXPECT_EQ(slots[0].port, 8);
   EXPECT_EQ(slots[1].gamma, 1.25);
@@ -120,7 +120,7 @@ TEST_F(SettingsFile, ReadingRulesFromTheFile) {
 TEST_F(SettingsFile, ModeOneLoadsAsOne) {
   writeIni("G.MODE=1\n");
   EXPECT_EQ(load(), 0);
-  EXPECT_EQ(captureMode, 1);
+  EXPECT_EQ(captureMode, CaptureMode::externalMonitor);
 }
 
 TEST_F(SettingsFile, RoundTripGivesTheSameValuesAndTheSameBytes) {
@@ -141,12 +141,12 @@ TEST_F(SettingsFile, RoundTripGivesTheSameValuesAndTheSameBytes) {
     s.posX = 16 * i;
     s.posY = 64 - 16 * i;
   }
-  captureMode = 1;
+  captureMode = CaptureMode::externalMonitor;
   writeIni("zeta.key = first\nALPHA=second value\n");
   {
     PrefStore first;
     DeviceSlots ignored = makeDefaultSlots();
-    int32_t mode = 0;
+    CaptureMode mode = CaptureMode::mainScreen;
     ASSERT_EQ(loadSettings(first, ignored, mode), 0);
     ASSERT_EQ(saveSettings(first, slots, captureMode), 0);
   }
@@ -156,9 +156,9 @@ TEST_F(SettingsFile, RoundTripGivesTheSameValuesAndTheSameBytes) {
 
   PrefStore again;
   DeviceSlots loaded = makeDefaultSlots();
-  int32_t mode = 0;
+  CaptureMode mode = CaptureMode::mainScreen;
   ASSERT_EQ(loadSettings(again, loaded, mode), 0);
-  EXPECT_EQ(mode, 1);
+  EXPECT_EQ(mode, CaptureMode::externalMonitor);
   for (int i = 0; i < 4; ++i) {
     SCOPED_TRACE(i);
     const DeviceSettings& a = slots[i];
@@ -222,7 +222,7 @@ TEST_F(SettingsFile, HostileFileLoadsByTheRules) {
   EXPECT_EQ(countLines(first), 256);
   PrefStore again;
   DeviceSlots loaded = makeDefaultSlots();
-  int32_t mode = 0;
+  CaptureMode mode = CaptureMode::mainScreen;
   EXPECT_EQ(loadSettings(again, loaded, mode), 0);
   EXPECT_EQ(loaded[0].port, std::numeric_limits<int32_t>::max());
   EXPECT_EQ(saveSettings(again, loaded, mode), 0);

@@ -96,33 +96,33 @@ TEST(DisplayDiscovery, FlagsAndObjectsInBothModes) {
       if (setup == kNoAcquirer) platform.unallocatable = "Vantela Virtual Display";
 
       AppState app;
-      app.captureMode = mode;
+      app.sources.captureMode = captureModeOf(mode);
       // Leftovers of an earlier discovery are replaced.
-      app.changeList = std::make_unique<comsrc::RectList>();
-      app.changeList->add(Rect{0, 0, 16, 16});
-      app.sourceReady = 1;
-      app.driverDisplayFound = 1;
+      app.sources.changeList = std::make_unique<comsrc::RectList>();
+      app.sources.changeList->add(Rect{0, 0, 16, 16});
+      app.sources.sourceReady = 1;
+      app.sources.driverDisplayFound = 1;
 
-      EXPECT_EQ(discoverDisplays(app, platform), expect.result);
-      EXPECT_EQ(app.driverDisplayFound, expect.found);
-      EXPECT_EQ(app.driverDisplayAttached, expect.attached);
-      EXPECT_EQ(app.sourceReady, expect.ready[mode]);
+      EXPECT_EQ(discoverDisplays(app.sources, platform), expect.result);
+      EXPECT_EQ(app.sources.driverDisplayFound, expect.found);
+      EXPECT_EQ(app.sources.driverDisplayAttached, expect.attached);
+      EXPECT_EQ(app.sources.sourceReady, expect.ready[mode]);
 
-      ASSERT_NE(app.changeList, nullptr);
-      EXPECT_EQ(app.changeList->count(), 0u);
-      ASSERT_NE(app.mainDisplay, nullptr);
-      EXPECT_EQ(named(app.mainDisplay)->name(), "(desktop)");
-      EXPECT_EQ(named(app.mainDisplay)->opens, 1);
-      EXPECT_EQ(*app.mainDisplay->rect(), (Rect{0, 0, 1920, 1080}));
-      auto* gdi = dynamic_cast<DevMed_HDC*>(app.gdiSource.get());
+      ASSERT_NE(app.sources.changeList, nullptr);
+      EXPECT_EQ(app.sources.changeList->count(), 0u);
+      ASSERT_NE(app.sources.mainDisplay, nullptr);
+      EXPECT_EQ(named(app.sources.mainDisplay)->name(), "(desktop)");
+      EXPECT_EQ(named(app.sources.mainDisplay)->opens, 1);
+      EXPECT_EQ(*app.sources.mainDisplay->rect(), (Rect{0, 0, 1920, 1080}));
+      auto* gdi = dynamic_cast<DevMed_HDC*>(app.sources.gdiSource.get());
       ASSERT_NE(gdi, nullptr);
       EXPECT_EQ(*gdi->captureRect(), (Rect{0, 0, 640, 480}));
-      EXPECT_EQ(app.driverDisplay != nullptr, setup != kNoDriver && setup != kNoAcquirer);
-      EXPECT_EQ(app.driverSource != nullptr, setup == kAttached);
-      if (app.driverSource) {
-        EXPECT_EQ(app.driverSource->kind(), 257);
+      EXPECT_EQ(app.sources.driverDisplay != nullptr, setup != kNoDriver && setup != kNoAcquirer);
+      EXPECT_EQ(app.sources.driverSource != nullptr, setup == kAttached);
+      if (app.sources.driverSource) {
+        EXPECT_EQ(app.sources.driverSource->kind(), 257);
         ASSERT_EQ(platform.channelDisplays.size(), 1u);
-        EXPECT_EQ(platform.channelDisplays[0], app.driverDisplay.get());
+        EXPECT_EQ(platform.channelDisplays[0], app.sources.driverDisplay.get());
       }
       // Enumeration stops at the driver's adapter, or at the first index with none.
       EXPECT_EQ(platform.adapterQueries, 2);
@@ -141,18 +141,18 @@ TEST(DisplayDiscovery, FirstAdapterBeginningWithTheNameIsTaken) {
   platform.modes["\\\\.\\DISPLAY4"] = DisplayMode{0, 0, 1024, 768};
 
   AppState app;
-  app.captureMode = 1;
-  EXPECT_EQ(discoverDisplays(app, platform), 0);
+  app.sources.captureMode = CaptureMode::externalMonitor;
+  EXPECT_EQ(discoverDisplays(app.sources, platform), 0);
   EXPECT_EQ(platform.traced, (std::vector<std::string>{"Basic Display", "My Vantela Display", "Vantela Display A"}));
   // The context is made for the description, the mode read for the device name.
-  EXPECT_EQ(named(app.driverDisplay)->name(), "Vantela Display A");
-  EXPECT_EQ(named(app.driverDisplay)->opens, 1);
+  EXPECT_EQ(named(app.sources.driverDisplay)->name(), "Vantela Display A");
+  EXPECT_EQ(named(app.sources.driverDisplay)->opens, 1);
   EXPECT_EQ(platform.modeAsked, (std::vector<std::string>{"\\\\.\\DISPLAY3"}));
-  EXPECT_EQ(*app.driverDisplay->rect(), (Rect{100, 50, 900, 650}));
-  auto* driver = dynamic_cast<DevMed_VTDRV*>(app.driverSource.get());
+  EXPECT_EQ(*app.sources.driverDisplay->rect(), (Rect{100, 50, 900, 650}));
+  auto* driver = dynamic_cast<DevMed_VTDRV*>(app.sources.driverSource.get());
   ASSERT_NE(driver, nullptr);
   EXPECT_EQ(*driver->sourceRect(), (Rect{0, 0, 800, 600}));
-  EXPECT_EQ(app.sourceReady, 1);
+  EXPECT_EQ(app.sources.sourceReady, 1);
 }
 
 TEST(DisplayDiscovery, RebuildKeepsTheRectangleOfTheSourceItReplaces) {
@@ -161,42 +161,42 @@ TEST(DisplayDiscovery, RebuildKeepsTheRectangleOfTheSourceItReplaces) {
   platform.modes["\\\\.\\DISPLAY2"] = DisplayMode{-800, 0, 800, 600};
 
   AppState app;
-  EXPECT_EQ(rebuildSource(app, platform), -1);  // nothing discovered yet
-  ASSERT_EQ(discoverDisplays(app, platform), 0);
+  EXPECT_EQ(rebuildSource(app.sources, platform), -1);  // nothing discovered yet
+  ASSERT_EQ(discoverDisplays(app.sources, platform), 0);
 
   // Not ready: nothing is touched.
-  app.sourceReady = 0;
-  DeviceMediator* before = app.gdiSource.get();
-  EXPECT_EQ(rebuildSource(app, platform), -1);
-  EXPECT_EQ(app.gdiSource.get(), before);
-  app.sourceReady = 1;
+  app.sources.sourceReady = 0;
+  DeviceMediator* before = app.sources.gdiSource.get();
+  EXPECT_EQ(rebuildSource(app.sources, platform), -1);
+  EXPECT_EQ(app.sources.gdiSource.get(), before);
+  app.sources.sourceReady = 1;
 
   // Mode 0: the main display is opened again and the capture rectangle carried over.
-  *static_cast<DevMed_HDC*>(app.gdiSource.get())->captureRect() = Rect{10, 20, 330, 260};
-  app.changeList->add(Rect{0, 0, 32, 32});
-  EXPECT_EQ(rebuildSource(app, platform), 0);
-  auto* gdi = dynamic_cast<DevMed_HDC*>(app.gdiSource.get());
+  *static_cast<DevMed_HDC*>(app.sources.gdiSource.get())->captureRect() = Rect{10, 20, 330, 260};
+  app.sources.changeList->add(Rect{0, 0, 32, 32});
+  EXPECT_EQ(rebuildSource(app.sources, platform), 0);
+  auto* gdi = dynamic_cast<DevMed_HDC*>(app.sources.gdiSource.get());
   ASSERT_NE(gdi, nullptr);
   EXPECT_EQ(*gdi->captureRect(), (Rect{10, 20, 330, 260}));
-  EXPECT_EQ(named(app.mainDisplay)->opens, 2);
-  EXPECT_EQ(app.changeList->count(), 1u);
+  EXPECT_EQ(named(app.sources.mainDisplay)->opens, 2);
+  EXPECT_EQ(app.sources.changeList->count(), 1u);
 
   // Mode 1: the driver display is opened again, the frame size carried over and the new source
   // checked at once through a channel of its own.
-  app.captureMode = 1;
+  app.sources.captureMode = CaptureMode::externalMonitor;
   const size_t channels = platform.channelDisplays.size();
-  EXPECT_EQ(rebuildSource(app, platform), 0);
-  auto* driver = dynamic_cast<DevMed_VTDRV*>(app.driverSource.get());
+  EXPECT_EQ(rebuildSource(app.sources, platform), 0);
+  auto* driver = dynamic_cast<DevMed_VTDRV*>(app.sources.driverSource.get());
   ASSERT_NE(driver, nullptr);
   EXPECT_EQ(*driver->sourceRect(), (Rect{0, 0, 800, 600}));
-  EXPECT_EQ(named(app.driverDisplay)->opens, 2);
+  EXPECT_EQ(named(app.sources.driverDisplay)->opens, 2);
   EXPECT_EQ(platform.channelDisplays.size(), channels + 1);
   EXPECT_EQ(platform.driver->count(vtdrv::kEscIdentify), 1);
 
   // What a rebuild needs must be there.
-  app.driverSource.reset();
-  EXPECT_EQ(rebuildSource(app, platform), -1);
-  app.captureMode = 0;
-  app.mainDisplay.reset();
-  EXPECT_EQ(rebuildSource(app, platform), -1);
+  app.sources.driverSource.reset();
+  EXPECT_EQ(rebuildSource(app.sources, platform), -1);
+  app.sources.captureMode = CaptureMode::mainScreen;
+  app.sources.mainDisplay.reset();
+  EXPECT_EQ(rebuildSource(app.sources, platform), -1);
 }

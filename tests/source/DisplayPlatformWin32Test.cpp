@@ -45,17 +45,17 @@ TEST(DisplayPlatformWin32, DiscoveryWithoutTheDriver) {
   for (int32_t mode = 0; mode < 2; ++mode) {
     SCOPED_TRACE(mode);
     AppState app;
-    app.captureMode = mode;
-    EXPECT_EQ(discoverDisplays(app), 0);
-    EXPECT_EQ(app.driverDisplayFound, 0);
-    EXPECT_EQ(app.driverDisplayAttached, 0);
-    EXPECT_EQ(app.sourceReady, mode == 0 ? 1 : 0);
-    ASSERT_NE(app.mainDisplay, nullptr);
-    EXPECT_NE(app.mainDisplay->hdc(), nullptr);
-    EXPECT_EQ(*app.mainDisplay->rect(), (comsrc::Rect{0, 0, GetSystemMetrics(SM_CXVIRTUALSCREEN),
+    app.sources.captureMode = captureModeOf(mode);
+    EXPECT_EQ(discoverDisplays(app.sources), 0);
+    EXPECT_EQ(app.sources.driverDisplayFound, 0);
+    EXPECT_EQ(app.sources.driverDisplayAttached, 0);
+    EXPECT_EQ(app.sources.sourceReady, mode == 0 ? 1 : 0);
+    ASSERT_NE(app.sources.mainDisplay, nullptr);
+    EXPECT_NE(app.sources.mainDisplay->hdc(), nullptr);
+    EXPECT_EQ(*app.sources.mainDisplay->rect(), (comsrc::Rect{0, 0, GetSystemMetrics(SM_CXVIRTUALSCREEN),
                                                       GetSystemMetrics(SM_CYVIRTUALSCREEN)}));
-    EXPECT_EQ(app.driverSource, nullptr);
-    EXPECT_EQ(rebuildSource(app), mode == 0 ? 0 : -1);
+    EXPECT_EQ(app.sources.driverSource, nullptr);
+    EXPECT_EQ(rebuildSource(app.sources), mode == 0 ? 0 : -1);
   }
 }
 

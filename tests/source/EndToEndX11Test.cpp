@@ -53,23 +53,23 @@ TEST_P(EndToEndX11, SimulatorPanelMatchesThePreviewOfAScreenshot) {
   Comparison first, second;
   {
     AppState app;
-    app.deviceSlots[0].active = 1;
-    app.deviceSlots[0].port = 5;
-    app.deviceSlots[0].dither = dither;
-    ASSERT_EQ(openLinks(app), 0);
-    app.changeList = std::make_unique<comsrc::RectList>();
-    app.mainDisplay = std::make_unique<HDCAcquirer>(server.name().c_str());
-    ASSERT_EQ(app.mainDisplay->open(), 0);
-    *app.mainDisplay->rect() = comsrc::Rect{0, 0, 800, 600};
-    app.gdiSource = std::make_unique<DevMed_HDC>(*app.mainDisplay, *app.changeList, comsrc::Rect{0, 0, 640, 480});
-    app.sourceReady = 1;
-    DeviceLink& link = *app.deviceLinks[0];
+    app.devices.deviceSlots[0].active = 1;
+    app.devices.deviceSlots[0].port = 5;
+    app.devices.deviceSlots[0].dither = dither;
+    ASSERT_EQ(openLinks(app.devices), 0);
+    app.sources.changeList = std::make_unique<comsrc::RectList>();
+    app.sources.mainDisplay = std::make_unique<HDCAcquirer>(server.name().c_str());
+    ASSERT_EQ(app.sources.mainDisplay->open(), 0);
+    *app.sources.mainDisplay->rect() = comsrc::Rect{0, 0, 800, 600};
+    app.sources.gdiSource = std::make_unique<DevMed_HDC>(*app.sources.mainDisplay, *app.sources.changeList, comsrc::Rect{0, 0, 640, 480});
+    app.sources.sourceReady = 1;
+    DeviceLink& link = *app.devices.deviceLinks[0];
     const uint32_t empty = link.freeSpace();
 
     // The first capture: the whole picture.
-    produceFrame(app);
-    EXPECT_EQ(app.sourceReady, 1);
-    ASSERT_NE(app.gdiSource->bitmap(), nullptr);
+    produceFrame(app.frame, app.sources, app.devices);
+    EXPECT_EQ(app.sources.sourceReady, 1);
+    ASSERT_NE(app.sources.gdiSource->bitmap(), nullptr);
     waitUntilSent(link, empty);
     sim.signal(SIGUSR1);
     std::this_thread::sleep_for(300ms);
@@ -81,10 +81,10 @@ TEST_P(EndToEndX11, SimulatorPanelMatchesThePreviewOfAScreenshot) {
     XSync(painter, False);
     for (int frame = 0; frame < 3; ++frame) {
       std::this_thread::sleep_for(45ms);
-      produceFrame(app);
+      produceFrame(app.frame, app.sources, app.devices);
     }
     waitUntilSent(link, empty);
-    for (auto& l : app.deviceLinks)
+    for (auto& l : app.devices.deviceLinks)
       if (l) l->shutdown();
   }
   const std::string counts = sim.stop();

@@ -77,9 +77,9 @@ bool changeListCovers(comsrc::RectList& list, const Rect& want) {
 // asynchronously); the last refresh's result.
 int32_t refreshUntilReported(AppState& app) {
   int32_t result = 0;
-  for (int i = 0; i < 100 && app.changeList->count() == 0; ++i) {
-    result = app.driverSource->refresh();
-    if (app.changeList->count() == 0) std::this_thread::sleep_for(10ms);
+  for (int i = 0; i < 100 && app.sources.changeList->count() == 0; ++i) {
+    result = app.sources.driverSource->refresh();
+    if (app.sources.changeList->count() == 0) std::this_thread::sleep_for(10ms);
   }
   return result;
 }
@@ -114,14 +114,14 @@ TEST_F(VDisplaySource, DiscoveryFindsTheStandInAndItsSourceFollowsWhatIsDrawnUnt
   EXPECT_EQ(platform.virtualScreenWidth(), 800);
 
   AppState app;
-  app.captureMode = 1;
-  ASSERT_EQ(discoverDisplays(app), 0);
-  EXPECT_EQ(app.driverDisplayFound, 1);
-  EXPECT_EQ(app.driverDisplayAttached, 1);
-  EXPECT_EQ(app.sourceReady, 1);
-  ASSERT_NE(app.driverDisplay, nullptr);
-  EXPECT_EQ(*app.driverDisplay->rect(), (Rect{800, 16, 1120, 256}));
-  auto* source = dynamic_cast<DevMed_VTDRV*>(app.driverSource.get());
+  app.sources.captureMode = CaptureMode::externalMonitor;
+  ASSERT_EQ(discoverDisplays(app.sources), 0);
+  EXPECT_EQ(app.sources.driverDisplayFound, 1);
+  EXPECT_EQ(app.sources.driverDisplayAttached, 1);
+  EXPECT_EQ(app.sources.sourceReady, 1);
+  ASSERT_NE(app.sources.driverDisplay, nullptr);
+  EXPECT_EQ(*app.sources.driverDisplay->rect(), (Rect{800, 16, 1120, 256}));
+  auto* source = dynamic_cast<DevMed_VTDRV*>(app.sources.driverSource.get());
   ASSERT_NE(source, nullptr);
   EXPECT_EQ(*source->sourceRect(), (Rect{0, 0, 320, 240}));
   EXPECT_EQ(source->check(), 0);
@@ -131,23 +131,23 @@ TEST_F(VDisplaySource, DiscoveryFindsTheStandInAndItsSourceFollowsWhatIsDrawnUnt
   EXPECT_EQ(source->refresh(), 1);
   ASSERT_NE(source->bitmap(), nullptr);
   EXPECT_EQ(differingPixels(painter, *source->bitmap()), 0);
-  app.changeList->clear();
+  app.sources.changeList->clear();
   const Rect a{20, 30, 70, 90}, b{200, 100, 301, 171};
   fill(painter, a, 0xFF2010);
   fill(painter, b, 0x10E0F0);
   EXPECT_EQ(refreshUntilReported(app), 1);
-  EXPECT_TRUE(changeListCovers(*app.changeList, a));
-  EXPECT_TRUE(changeListCovers(*app.changeList, b));
-  EXPECT_FALSE(changeListCovers(*app.changeList, Rect{100, 200, 110, 210})) << "only what was drawn";
+  EXPECT_TRUE(changeListCovers(*app.sources.changeList, a));
+  EXPECT_TRUE(changeListCovers(*app.sources.changeList, b));
+  EXPECT_FALSE(changeListCovers(*app.sources.changeList, Rect{100, 200, 110, 210})) << "only what was drawn";
   EXPECT_EQ(differingPixels(painter, *source->bitmap()), 0);
   XCloseDisplay(painter);
 
   // Killed outright: its socket stays behind but answers nobody, so it is no adapter.
   stand.stop(SIGKILL);
   EXPECT_EQ(source->check(), -1);
-  ASSERT_EQ(discoverDisplays(app), 0);
-  EXPECT_EQ(app.driverDisplayFound, 0);
-  EXPECT_EQ(app.sourceReady, 0);
+  ASSERT_EQ(discoverDisplays(app.sources), 0);
+  EXPECT_EQ(app.sources.driverDisplayFound, 0);
+  EXPECT_EQ(app.sources.sourceReady, 0);
 
   // Started again, it is found and attached as before, and the frame buffer the killed one
   // left behind is removed.
@@ -160,18 +160,18 @@ TEST_F(VDisplaySource, DiscoveryFindsTheStandInAndItsSourceFollowsWhatIsDrawnUnt
   EXPECT_EQ(frameFolders(), 1);
   ASSERT_TRUE(stand.start({"--size", "320x240", "--position", "800,16"}));
   EXPECT_EQ(frameFolders(), 1);
-  ASSERT_EQ(discoverDisplays(app), 0);
-  EXPECT_EQ(app.driverDisplayFound, 1);
-  EXPECT_EQ(app.driverDisplayAttached, 1);
-  EXPECT_EQ(app.sourceReady, 1);
-  ASSERT_NE(app.driverSource, nullptr);
+  ASSERT_EQ(discoverDisplays(app.sources), 0);
+  EXPECT_EQ(app.sources.driverDisplayFound, 1);
+  EXPECT_EQ(app.sources.driverDisplayAttached, 1);
+  EXPECT_EQ(app.sources.sourceReady, 1);
+  ASSERT_NE(app.sources.driverSource, nullptr);
   painter = XOpenDisplay(stand.display().c_str());
   ASSERT_NE(painter, nullptr);
   fill(painter, Rect{0, 0, 320, 240}, 0x808080);
-  EXPECT_EQ(app.driverSource->refresh(), 1);
-  ASSERT_NE(app.driverSource->bitmap(), nullptr);
-  EXPECT_EQ(differingPixels(painter, *static_cast<comsrc::DIBitmap*>(app.driverSource->bitmap())), 0);
-  EXPECT_EQ(rebuildSource(app), 0);
+  EXPECT_EQ(app.sources.driverSource->refresh(), 1);
+  ASSERT_NE(app.sources.driverSource->bitmap(), nullptr);
+  EXPECT_EQ(differingPixels(painter, *static_cast<comsrc::DIBitmap*>(app.sources.driverSource->bitmap())), 0);
+  EXPECT_EQ(rebuildSource(app.sources), 0);
   XCloseDisplay(painter);
 }
 
@@ -193,24 +193,24 @@ TEST_P(VDisplayEndToEnd, SimulatorPanelMatchesThePreviewOfTheExternalMonitor) {
   vltest::Comparison first, second;
   {
     AppState app;
-    app.captureMode = 1;
-    app.deviceSlots[0].active = 1;
-    app.deviceSlots[0].port = 5;
-    app.deviceSlots[0].dither = dither;
-    ASSERT_EQ(openLinks(app), 0);
-    ASSERT_EQ(discoverDisplays(app), 0);
-    ASSERT_EQ(app.sourceReady, 1);
-    DeviceLink& link = *app.deviceLinks[0];
+    app.sources.captureMode = CaptureMode::externalMonitor;
+    app.devices.deviceSlots[0].active = 1;
+    app.devices.deviceSlots[0].port = 5;
+    app.devices.deviceSlots[0].dither = dither;
+    ASSERT_EQ(openLinks(app.devices), 0);
+    ASSERT_EQ(discoverDisplays(app.sources), 0);
+    ASSERT_EQ(app.sources.sourceReady, 1);
+    DeviceLink& link = *app.devices.deviceLinks[0];
     const uint32_t empty = link.freeSpace();
 
     // The program shows the still display; then a picture is drawn on it.
-    produceFrame(app);
+    produceFrame(app.frame, app.sources, app.devices);
     vltest::drawPicture(painter);
     for (int frame = 0; frame < 5; ++frame) {
       std::this_thread::sleep_for(45ms);
-      produceFrame(app);
+      produceFrame(app.frame, app.sources, app.devices);
     }
-    EXPECT_EQ(app.sourceReady, 1);
+    EXPECT_EQ(app.sources.sourceReady, 1);
     vltest::waitUntilSent(link, empty);
     sim.signal(SIGUSR1);
     std::this_thread::sleep_for(300ms);
@@ -220,10 +220,10 @@ TEST_P(VDisplayEndToEnd, SimulatorPanelMatchesThePreviewOfTheExternalMonitor) {
     fill(painter, Rect{90, 100, 240, 170}, 0xF0F0F0);
     for (int frame = 0; frame < 5; ++frame) {
       std::this_thread::sleep_for(45ms);
-      produceFrame(app);
+      produceFrame(app.frame, app.sources, app.devices);
     }
     vltest::waitUntilSent(link, empty);
-    for (auto& l : app.deviceLinks)
+    for (auto& l : app.devices.deviceLinks)
       if (l) l->shutdown();
   }
   const std::string counts = sim.stop();

@@ -10,20 +10,20 @@
 namespace vltest {
 
 int32_t HostActions::discoverDisplays() {
-  app_.changeList = std::make_unique<comsrc::RectList>();
-  app_.driverDisplayFound = 0;
-  app_.driverDisplayAttached = 0;
-  app_.sourceReady = app_.captureMode == 0 ? 1 : 0;
+  app_.sources.changeList = std::make_unique<comsrc::RectList>();
+  app_.sources.driverDisplayFound = 0;
+  app_.sources.driverDisplayAttached = 0;
+  app_.sources.sourceReady = app_.sources.mirrorsExternalMonitor() ? 0 : 1;
   return 0;
 }
 
-int32_t HostActions::rebuildSource() { return app_.sourceReady ? 0 : -1; }
-int32_t HostActions::openLinks() { return ::openLinks(app_); }
+int32_t HostActions::rebuildSource() { return app_.sources.sourceReady ? 0 : -1; }
+int32_t HostActions::openLinks() { return ::openLinks(app_.devices); }
 int32_t HostActions::findPort(int32_t start, int32_t step) { return ::findPort(start, step); }
 
 bool SettingsHost::start() {
-  loadSettings(*app.prefStore, app.deviceSlots, app.captureMode);
-  if (app.deviceSlots[0].port < 1) app.deviceSlots[0].port = actions.findPort(0, 1);
+  loadSettings(app.prefStore, app.devices.deviceSlots, app.sources.captureMode);
+  if (app.devices.deviceSlots[0].port < 1) app.devices.deviceSlots[0].port = actions.findPort(0, 1);
   actions.discoverDisplays();
   window = ui::createWindow(ui::WindowSpec{}, *this);
   if (!window) return false;
@@ -35,10 +35,8 @@ bool SettingsHost::start() {
 
 int32_t SettingsHost::finish() {
   window.reset();
-  const int32_t saved = saveSettings(*app.prefStore, app.deviceSlots, app.captureMode);
-  for (auto& link : app.deviceLinks)
-    if (link) link->shutdown();
-  app.deviceLinks.clear();
+  const int32_t saved = saveSettings(app.prefStore, app.devices.deviceSlots, app.sources.captureMode);
+  app.devices.closeLinks();
   return saved;
 }
 
@@ -53,7 +51,7 @@ std::string SettingsHost::state() const {
     if (const auto* box = dynamic_cast<const ui::Checkbox*>(label); box && box->checked) out += " [x]";
     out += "\n";
   }
-  return out + "current=" + std::to_string(app.currentDevice) + "\nreleases=" + std::to_string(releases_) + "\n";
+  return out + "current=" + std::to_string(settings.currentDevice()) + "\nreleases=" + std::to_string(releases_) + "\n";
 }
 
 intptr_t SettingsHost::message(ui::Window& w, uint32_t msg, uintptr_t wParam, intptr_t lParam) {

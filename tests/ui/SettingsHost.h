@@ -42,7 +42,7 @@ class SettingsHost : public ui::WindowHandler {
 
   AppState app;
   HostActions actions{app};
-  ui::SettingsWindow settings{app, actions};
+  ui::SettingsWindow settings{app.devices, app.sources, actions};
   std::unique_ptr<ui::Window> window;
 
  private:

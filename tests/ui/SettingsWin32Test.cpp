@@ -26,7 +26,7 @@ struct SettingsWin32 : testing::Test {
     PrefStore store;
     DeviceSlots slots = makeDefaultSlots();
     slots[0].port = 63;  // a port no test machine has
-    ASSERT_EQ(saveSettings(store, slots, 0), kSettingsOk);
+    ASSERT_EQ(saveSettings(store, slots, CaptureMode::mainScreen), kSettingsOk);
     ASSERT_TRUE(host.start());
     hwnd = FindWindowW(L"VANTELINK", nullptr);
     ASSERT_NE(hwnd, nullptr);
@@ -120,10 +120,10 @@ TEST_F(SettingsWin32, ClicksAndKeysChangeTheSettingsTheLayoutMatchesX11AndTheFil
   }
 
   click(idDevice2);
-  ASSERT_TRUE(pumpUntil([&] { return host.app.currentDevice == 1; }));
+  ASSERT_TRUE(pumpUntil([&] { return host.settings.currentDevice() == 1; }));
   expectText(idSpeed, "500.000 kbps");
   key('1');
-  ASSERT_TRUE(pumpUntil([&] { return host.app.currentDevice == 0; }));
+  ASSERT_TRUE(pumpUntil([&] { return host.settings.currentDevice() == 0; }));
   expectText(idSpeed, "409.600 kbps");
   click(idModeUp);
   expectText(idStatus, "*ドライバをインストールしてください*");
@@ -135,9 +135,9 @@ TEST_F(SettingsWin32, ClicksAndKeysChangeTheSettingsTheLayoutMatchesX11AndTheFil
   ASSERT_EQ(host.finish(), kSettingsOk);
   PrefStore store;
   DeviceSlots slots = makeDefaultSlots();
-  int32_t mode = -1;
+  CaptureMode mode = CaptureMode::externalMonitor;
   ASSERT_EQ(loadSettings(store, slots, mode), kSettingsOk);
-  EXPECT_EQ(mode, 0);
+  EXPECT_EQ(mode, CaptureMode::mainScreen);
   EXPECT_EQ(slots[0].active, 1);
   EXPECT_EQ(slots[0].port, 63);
   EXPECT_EQ(slots[0].speed, 409600);

@@ -48,7 +48,7 @@ struct SettingsWindowTest : testing::Test {
     actions.window = &fw;
     win.message(fw, msgCreate, 0, 0);
   }
-  DeviceSettings& slot() { return app.deviceSlots[static_cast<size_t>(app.currentDevice)]; }
+  DeviceSettings& slot() { return app.devices.deviceSlots[static_cast<size_t>(win.currentDevice())]; }
   std::string text(int32_t id) { return static_cast<const Label*>(win.form().findById(id))->text; }
   bool checked(int32_t id) { return static_cast<const Checkbox*>(win.form().findById(id))->checked; }
   Rect rect(int32_t id) { return win.form().findById(id)->rect; }
@@ -64,7 +64,7 @@ struct SettingsWindowTest : testing::Test {
 
   AppState app;
   FakeActions actions;
-  SettingsWindow win{app, actions};
+  SettingsWindow win{app.devices, app.sources, actions};
   vltest::FakeWindow fw;
 };
 
@@ -164,8 +164,8 @@ TEST_F(SettingsWindowTest, StatusDriverAndModeTextsInBothModes) {
       {1, 1, 1, 1, 1, 1, "動作中", "動作中"},
   };
   for (const Case& c : cases) {
-    app.captureMode = c.mode, app.anyDeviceActive = c.active, app.sourceReady = c.ready, app.linksOpen = c.open;
-    app.driverDisplayFound = c.found, app.driverDisplayAttached = c.attached;
+    app.sources.captureMode = captureModeOf(c.mode), app.devices.anyDeviceActive = c.active, app.sources.sourceReady = c.ready, app.devices.linksOpen = c.open;
+    app.sources.driverDisplayFound = c.found, app.sources.driverDisplayAttached = c.attached;
     refresh();
     EXPECT_EQ(text(idStatus), c.status) << "mode " << c.mode;
     EXPECT_EQ(text(idDriver), c.driver);
@@ -176,11 +176,11 @@ TEST_F(SettingsWindowTest, StatusDriverAndModeTextsInBothModes) {
   slot().port = 5;
   refresh();
   EXPECT_EQ(text(idPort), "COM5 ");
-  slot().active = 1, slot().portOk = 1;
+  slot().active = 1, app.devices.deviceWork[0].portOk = 1;
   refresh();
   EXPECT_EQ(text(idPort), "COM5 OK");
   EXPECT_TRUE(checked(idActive));
-  slot().portOk = 0;
+  app.devices.deviceWork[0].portOk = 0;
   refresh();
   EXPECT_EQ(text(idPort), "COM5 *エラー*");
   for (int32_t port : {0, -1}) {
@@ -196,20 +196,20 @@ TEST_F(SettingsWindowTest, StatusDriverAndModeTextsInBothModes) {
 }
 
 TEST_F(SettingsWindowTest, LinksShowTheirFailureAndTakeRotationInversionAndPositionAtOnce) {
-  app.changeList = std::make_unique<comsrc::RectList>();
-  app.deviceLinks.push_back(std::make_unique<DeviceLink>(std::make_unique<SwitchableStream>(false)));
-  app.deviceLinks.push_back(std::make_unique<DeviceLink>(std::make_unique<SwitchableStream>(true)));
-  DeviceLink& link = *app.deviceLinks[0];
+  app.sources.changeList = std::make_unique<comsrc::RectList>();
+  app.devices.deviceLinks.push_back(std::make_unique<DeviceLink>(std::make_unique<SwitchableStream>(false)));
+  app.devices.deviceLinks.push_back(std::make_unique<DeviceLink>(std::make_unique<SwitchableStream>(true)));
+  DeviceLink& link = *app.devices.deviceLinks[0];
   link.area = {0, 0, 400, 240};
   refresh();
   EXPECT_EQ(text(idDevice1), "Vantela1 設定");
   EXPECT_EQ(text(idDevice2), "Vantela2 *エラー*");
   EXPECT_TRUE(checked(idDevice1));
   EXPECT_FALSE(checked(idDevice2));
-  EXPECT_EQ(app.changeList->count(), 1u);  // the timer's full resend
-  EXPECT_EQ(*app.changeList->at(0), (Rect{0, 0, 640, 480}));
+  EXPECT_EQ(app.sources.changeList->count(), 1u);  // the timer's full resend
+  EXPECT_EQ(*app.sources.changeList->at(0), (Rect{0, 0, 640, 480}));
 
-  app.changeList->clear();
+  app.sources.changeList->clear();
   click(idRotateToggle);
   EXPECT_EQ(link.rotate, 2);
   click(idInvertToggle);
@@ -217,52 +217,52 @@ TEST_F(SettingsWindowTest, LinksShowTheirFailureAndTakeRotationInversionAndPosit
   click(idPosXUp);
   click(idPosYUp);
   EXPECT_EQ(link.area, (Rect{16, 16, 416, 256}));
-  EXPECT_EQ(app.changeList->count(), 4u);
+  EXPECT_EQ(app.sources.changeList->count(), 4u);
   EXPECT_TRUE(actions.calls.empty()) << "picture settings reopen nothing";
-  app.changeList->clear();
+  app.sources.changeList->clear();
   click(idRotateToggle);
   EXPECT_EQ(link.rotate, 0);
 
   // Without a change list the timer still refreshes.
-  app.changeList.reset();
-  app.linksOpen = 1, app.sourceReady = 1;
+  app.sources.changeList.reset();
+  app.devices.linksOpen = 1, app.sources.sourceReady = 1;
   refresh();
   EXPECT_EQ(text(idStatus), "動作中");
-  for (auto& l : app.deviceLinks) l->shutdown();
+  for (auto& l : app.devices.deviceLinks) l->shutdown();
 }
 
 TEST_F(SettingsWindowTest, DeviceSwitchByClickAndKeysKeyThreeOnlyRepaints) {
-  app.deviceSlots[1].speed = 9600;
+  app.devices.deviceSlots[1].speed = 9600;
   click(idDevice2);
   EXPECT_EQ(fw.invalidated.size(), 1u);
-  EXPECT_EQ(app.currentDevice, 0) << "the switch reaches the program with the next message";
+  EXPECT_EQ(win.currentDevice(), 0) << "the switch reaches the program with the next message";
   win.message(fw, msgPaint, 0, 0);
-  EXPECT_EQ(app.currentDevice, 1);
+  EXPECT_EQ(win.currentDevice(), 1);
   EXPECT_EQ(text(idSpeed), "9.600 kbps");
   EXPECT_TRUE(checked(idDevice2));
   EXPECT_EQ(actions.calls, std::vector<std::string>{"discover"});
 
   win.message(fw, msgKeyDown, '1', 0);
   win.message(fw, msgPaint, 0, 0);
-  EXPECT_EQ(app.currentDevice, 0);
+  EXPECT_EQ(win.currentDevice(), 0);
   EXPECT_EQ(text(idSpeed), "500.000 kbps");
   win.message(fw, msgKeyDown, '2', 0);
   win.message(fw, msgPaint, 0, 0);
-  EXPECT_EQ(app.currentDevice, 1);
+  EXPECT_EQ(win.currentDevice(), 1);
 
-  const auto before = app.deviceSlots;
+  const auto before = app.devices.deviceSlots;
   const size_t ops = fw.ops.size(), invalidated = fw.invalidated.size();
   win.message(fw, msgKeyDown, '3', 0);
   EXPECT_EQ(fw.invalidated.size(), invalidated + 1);
   EXPECT_EQ(fw.ops.size(), ops) << "nothing refreshed";
-  EXPECT_EQ(app.currentDevice, 1);
-  EXPECT_EQ(app.deviceSlots[1].speed, before[1].speed);
+  EXPECT_EQ(win.currentDevice(), 1);
+  EXPECT_EQ(app.devices.deviceSlots[1].speed, before[1].speed);
 
   // "-" pressed, "+" released: no click, nothing changes.
   press(idSpeedDown, idSpeedUp);
   press(idOffsetDown, idOffsetUp);
-  EXPECT_EQ(app.deviceSlots[1].speed, 9600);
-  EXPECT_EQ(app.deviceSlots[1].offset, 0);
+  EXPECT_EQ(app.devices.deviceSlots[1].speed, 9600);
+  EXPECT_EQ(app.devices.deviceSlots[1].offset, 0);
   EXPECT_EQ(actions.calls.size(), 3u);  // the three paints' discoveries
 }
 
@@ -291,7 +291,7 @@ TEST_F(SettingsWindowTest, ReopenPaintsInitialisingThenRebuildsOnlyWhenAPortOpen
 
   actions.calls.clear();
   click(idModeDown);
-  EXPECT_EQ(app.captureMode, 1);
+  EXPECT_EQ(app.sources.captureMode, CaptureMode::externalMonitor);
   EXPECT_EQ(actions.calls, std::vector<std::string>{"discover"});
 }
 

@@ -42,7 +42,7 @@ struct SettingsDrive : testing::Test {
     std::filesystem::create_directories(dir.file("dev"));
     statePath = dir.file("state");
     // The form the host builds, for the widgets' places.
-    reference = std::make_unique<SettingsWindow>(referenceApp, noActions);
+    reference = std::make_unique<SettingsWindow>(referenceApp.devices, referenceApp.sources, noActions);
     reference->message(blind, msgCreate, 0, 0);
   }
   void TearDown() override {
@@ -143,7 +143,7 @@ TEST_F(SettingsDrive, EveryRowDeviceSwitchAndModeAgainstTheSimulatorThenTheFileK
   const std::string artefacts = std::string(b ? b : ".") + "/artefacts";
   std::filesystem::create_directories(artefacts);
   EXPECT_TRUE(vltest::writePng(artefacts + "/settings-x11.png", shot));
-  referenceApp.deviceSlots[0].active = 1;  // the reference form in the state of the shot
+  referenceApp.devices.deviceSlots[0].active = 1;  // the reference form in the state of the shot
   reference->refreshValues(blind);
   for (const std::string& line : vltest::checkGallery(reference->form(), shot)) ADD_FAILURE() << line;
   vltest::Image other;
@@ -196,10 +196,10 @@ TEST_F(SettingsDrive, EveryRowDeviceSwitchAndModeAgainstTheSimulatorThenTheFileK
   ASSERT_TRUE(exitedCleanly());
   PrefStore store;
   DeviceSlots slots = makeDefaultSlots();
-  int32_t mode = -1;
+  CaptureMode mode = CaptureMode::externalMonitor;
   ASSERT_EQ(loadSettings(store, slots, mode), kSettingsOk);
   const DeviceSettings& s = slots[0];
-  EXPECT_EQ(mode, 0);
+  EXPECT_EQ(mode, CaptureMode::mainScreen);
   EXPECT_EQ(s.active, 1);
   EXPECT_EQ(s.port, 1);
   EXPECT_EQ(s.speed, 409600);
@@ -220,7 +220,7 @@ TEST_F(SettingsDrive, WithoutTheDeviceTheWindowAsksForTheUsbConnection) {
     PrefStore store;
     DeviceSlots slots = makeDefaultSlots();
     slots[0].active = 1, slots[0].port = 1;
-    ASSERT_EQ(saveSettings(store, slots, 0), kSettingsOk);
+    ASSERT_EQ(saveSettings(store, slots, CaptureMode::mainScreen), kSettingsOk);
   }
   startHost();
   expectShows({"1=*USB接続を確認してください*", "3=COM1 *エラー*", "17=Vantela1 *エラー* [x]", "18=Vantela2 設定"});

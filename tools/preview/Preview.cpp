@@ -5,11 +5,13 @@
 #include <memory>
 #include <thread>
 
-#include "app/AppState.h"
 #include "comsrc/RectList.h"
 #include "link/DeviceLink.h"
+#include "link/Devices.h"
+#include "pipeline/FrameState.h"
 #include "pipeline/ProduceFrame.h"
 #include "source/HDCAcquirer.h"
+#include "source/ScreenSources.h"
 #include "tools/common/PanelDecoder.h"
 #include "tools/common/PngFile.h"
 #include "tools/preview/PictureSource.h"
@@ -48,11 +50,6 @@ struct FileCloser {
   void operator()(FILE* f) const { std::fclose(f); }
 };
 
-int32_t saturatingAdd(int32_t a, int32_t b) {
-  const int64_t s = int64_t{a} + b;
-  return s > INT32_MAX ? INT32_MAX : (s < INT32_MIN ? INT32_MIN : int32_t(s));
-}
-
 // The preview stands for a device that keeps up with every frame: the next frame starts
 // once the link has handed everything to the device.
 void waitUntilSent(DeviceLink& link) {
@@ -67,27 +64,28 @@ int runPreview(const PreviewOptions& options, std::string& error) {
   vltools::PngPicture picture;
   if (!vltools::readPng(options.inputPath, picture, error)) return kExitBadInput;
 
-  AppState app;
+  Devices devices;
+  ScreenSources sources;
   if (!options.settingsPath.empty() &&
-      !loadSettingsFile(options.settingsPath, app.deviceSlots, app.captureMode, error)) {
+      !loadSettingsFile(options.settingsPath, devices.deviceSlots, sources.captureMode, error)) {
     return kExitBadInput;
   }
 
-  app.changeList = std::make_unique<comsrc::RectList>();
+  sources.changeList = std::make_unique<comsrc::RectList>();
   auto display = std::make_unique<HDCAcquirer>();
   *display->rect() = comsrc::Rect{0, 0, picture.width, picture.height};
-  auto source = std::make_unique<PictureSource>(*app.changeList);
+  auto source = std::make_unique<PictureSource>(*sources.changeList);
   if (!source->load(picture)) {
     error = options.inputPath + ": picture too large";
     return kExitBadInput;
   }
   // The picture is the screen in either capture mode.
-  if (app.captureMode == 1) {
-    app.driverDisplay = std::move(display);
-    app.driverSource = std::move(source);
+  if (sources.mirrorsExternalMonitor()) {
+    sources.driverDisplay = std::move(display);
+    sources.driverSource = std::move(source);
   } else {
-    app.mainDisplay = std::move(display);
-    app.gdiSource = std::move(source);
+    sources.mainDisplay = std::move(display);
+    sources.gdiSource = std::move(source);
   }
 
   std::unique_ptr<FILE, FileCloser> wireFile;
@@ -102,25 +100,23 @@ int runPreview(const PreviewOptions& options, std::string& error) {
   }
 
   // As link opening sets up an active slot whose port opened.
-  DeviceSettings& slot = app.deviceSlots[size_t(options.slot)];
-  slot.active = 1;
-  slot.portOk = 1;
-  slot.workStride = kPanelWidth;
+  const size_t slot = size_t(options.slot);
+  devices.deviceSlots[slot].active = 1;
+  devices.deviceWork[slot].portOk = 1;
+  devices.deviceWork[slot].workStride = kPanelWidth;
   auto link = std::make_unique<DeviceLink>(std::make_unique<DeviceStream>(device));
   link->sizeRing(kRingSize);
-  link->area = comsrc::Rect{slot.posX, slot.posY, saturatingAdd(slot.posX, kPanelWidth),
-                            saturatingAdd(slot.posY, kPanelHeight)};
-  link->invert = slot.invert != 0 ? 1 : 0;
-  link->rotate = slot.rotate;
   DeviceLink& deviceLink = *link;
-  app.deviceLinks.resize(kDeviceSlotCount);
-  app.deviceLinks[size_t(options.slot)] = std::move(link);
-  app.anyDeviceActive = 1;
-  app.linksOpen = 1;
-  app.sourceReady = 1;
+  devices.deviceLinks.resize(kDeviceSlotCount);
+  devices.deviceLinks[slot] = std::move(link);
+  devices.applySettings(slot);
+  devices.anyDeviceActive = 1;
+  devices.linksOpen = 1;
+  sources.sourceReady = 1;
 
+  FrameState frameState;
   for (int32_t frame = 0; frame < options.frames; ++frame) {
-    produceFrame(app);
+    produceFrame(frameState, sources, devices);
     waitUntilSent(deviceLink);
   }
   deviceLink.shutdown();

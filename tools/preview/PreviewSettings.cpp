@@ -7,7 +7,7 @@
 #include "settings/PrefStore.h"
 #include "settings/Settings.h"
 
-bool loadSettingsFile(const std::string& path, DeviceSlots& slots, int32_t& captureMode, std::string& error) {
+bool loadSettingsFile(const std::string& path, DeviceSlots& slots, CaptureMode& captureMode, std::string& error) {
   std::unique_ptr<multio::StreamOpener> opener = multio::makeFileStreamOpener();
   std::unique_ptr<multio::Stream> file;
   if (!opener || opener->open(path.c_str(), multio::kOpenRead, file) != 0 || !file) {

@@ -1,0 +1,18 @@
+#include "link/Devices.h"
+
+void applyDeviceSettings(const DeviceSettings& settings, DeviceLink& link) {
+  link.area = comsrc::rectAt(settings.posX, settings.posY, kPanelWidth, kPanelHeight);
+  link.invert = settings.invert != 0 ? 1 : 0;
+  link.rotate = settings.rotate;
+}
+
+void Devices::applySettings(size_t slot) {
+  DeviceLink* l = link(slot);
+  if (l && slot < deviceSlots.size()) applyDeviceSettings(deviceSlots[slot], *l);
+}
+
+void Devices::closeLinks() {
+  for (auto& l : deviceLinks)
+    if (l) l->shutdown();
+  deviceLinks.clear();
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "link/DeviceLink.h"
+#include "settings/DeviceSettings.h"
+
+// What a slot needs at run time beside its settings: whether its port opened, and the device's
+// dithered picture, which outlives the slot's links so that a reopened link resumes from it.
+struct DeviceWork {
+  int32_t portOk = 0;
+  std::vector<int32_t> workPixels = std::vector<int32_t>(kPanelWidth * kPanelHeight, 0);
+  int32_t workStride = 0;
+};
+
+// The devices: the four slots with their settings, their runtime parts and their links
+// (parallel to the slots; empty for an inactive slot).
+struct Devices {
+  DeviceSlots deviceSlots = makeDefaultSlots();
+  std::vector<DeviceWork> deviceWork = std::vector<DeviceWork>(kDeviceSlotCount);
+  std::vector<std::unique_ptr<DeviceLink>> deviceLinks;
+  int32_t anyDeviceActive = 1;
+  int32_t linksOpen = 0;
+
+  DeviceLink* link(size_t slot) const { return slot < deviceLinks.size() ? deviceLinks[slot].get() : nullptr; }
+  // The slot's area, inversion and rotation, from its settings into its link (if it has one).
+  void applySettings(size_t slot);
+  // Shuts every link down and forgets them.
+  void closeLinks();
+};
+
+// The one derivation of a device's output from its settings: the 400 × 240 area at its
+// position, its inversion and its rotation.
+void applyDeviceSettings(const DeviceSettings& settings, DeviceLink& link);

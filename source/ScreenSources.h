@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "comsrc/RectList.h"
+#include "settings/CaptureMode.h"
+#include "source/DeviceMediator.h"
+#include "source/HDCAcquirer.h"
+
+// The screens the panels can mirror: both displays with their sources, the change list the
+// sources report into, the capture mode that picks one, and what discovery found.
+struct ScreenSources {
+  ScreenSources();
+  ~ScreenSources();
+  ScreenSources(const ScreenSources&) = delete;
+  ScreenSources& operator=(const ScreenSources&) = delete;
+
+  CaptureMode captureMode = CaptureMode::mainScreen;
+  int32_t sourceReady = 0;
+  int32_t driverDisplayFound = 0;
+  int32_t driverDisplayAttached = 0;
+  std::unique_ptr<HDCAcquirer> mainDisplay;
+  std::unique_ptr<HDCAcquirer> driverDisplay;
+  std::unique_ptr<DeviceMediator> gdiSource;
+  std::unique_ptr<DeviceMediator> driverSource;
+  std::unique_ptr<comsrc::RectList> changeList;
+
+  // The source and display of the current capture mode (null when absent).
+  DeviceMediator* activeSource() const;
+  HDCAcquirer* activeDisplay() const;
+  bool mirrorsExternalMonitor() const { return captureMode == CaptureMode::externalMonitor; }
+  // Frees the sources before the displays and the change list they use.
+  void release();
+};
