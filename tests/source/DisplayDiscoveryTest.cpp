@@ -7,6 +7,7 @@
 #include "SourceFakes.h"
 #include "VtdrvFakes.h"
 #include "app/AppState.h"
+#include "source/ScreenSources.h"
 #include "comsrc/RectList.h"
 #include "source/DevMed_HDC.h"
 #include "source/DevMed_VTDRV.h"
@@ -57,6 +58,7 @@ class FakePlatform : public DisplayPlatform {
   std::unique_ptr<EscapeChannel> makeEscapeChannel(HDCAcquirer& display) override {
     channelDisplays.push_back(&display);
     driver = std::make_shared<FakeDriver>(8, 8);
+    if (!identifyReply.empty()) driver->identifyReply = identifyReply;
     return std::make_unique<FakeEscapeChannel>(driver);
   }
 
@@ -64,7 +66,7 @@ class FakePlatform : public DisplayPlatform {
 
   std::vector<DisplayAdapter> adapters;
   std::map<std::string, DisplayMode> modes;
-  std::string unopenable, unallocatable;
+  std::string unopenable, unallocatable, identifyReply;
   std::vector<std::string> traced, acquirersMade, modeAsked;
   std::vector<HDCAcquirer*> channelDisplays;
   std::shared_ptr<FakeDriver> driver;  // behind the newest channel
@@ -199,4 +201,25 @@ TEST(DisplayDiscovery, RebuildKeepsTheRectangleOfTheSourceItReplaces) {
   app.sources.captureMode = CaptureMode::mainScreen;
   app.sources.mainDisplay.reset();
   EXPECT_EQ(rebuildSource(app.sources, platform), -1);
+}
+
+TEST(DisplayDiscovery, ADriverDisplayThatDoesNotAnswerAsTheDriverShowsAsMissing) {
+  FakePlatform platform;
+  platform.addAdapter("\\\\.\\DISPLAY2", "Vantela Display");
+  platform.modes["\\\\.\\DISPLAY2"] = DisplayMode{0, 0, 640, 480};
+  platform.identifyReply = "SOMETHING ELSE";
+  ScreenSources sources;
+  sources.captureMode = CaptureMode::externalMonitor;
+  EXPECT_EQ(discoverDisplays(sources, platform), 0);
+  EXPECT_EQ(sources.driverDisplayFound | sources.driverDisplayAttached | sources.sourceReady, 0);
+  EXPECT_EQ(sources.driverSource, nullptr);
+
+  platform.identifyReply.clear();
+  ASSERT_EQ(discoverDisplays(sources, platform), 0);
+  EXPECT_EQ(sources.driverDisplayFound & sources.driverDisplayAttached & sources.sourceReady, 1);
+  EXPECT_EQ(checkDriver(sources), 0);
+  // The driver stops answering while mirrored: the flags say so at once.
+  platform.driver->identifyReply = "SOMETHING ELSE";
+  EXPECT_LT(checkDriver(sources), 0);
+  EXPECT_EQ(sources.driverDisplayFound | sources.driverDisplayAttached | sources.sourceReady, 0);
 }

@@ -135,6 +135,10 @@ TEST_F(SettingsWindowTest, SteppingRulesAndClamps) {
   slot().dither = 3;
   refresh();
   EXPECT_EQ(text(idDither), "???");
+  slot().dither = INT32_MAX;  // "+" must not step past the end of the range
+  EXPECT_EQ(after(idDitherUp, idDither), "白黒2値");
+  slot().dither = INT32_MIN;
+  EXPECT_EQ(after(idDitherDown, idDither), "4色ハーフトーン");
 
   EXPECT_EQ(after(idCtsToggle, idCts), "ON (無線用)");
   EXPECT_EQ(after(idCtsToggle, idCts), "off (有線用)");
