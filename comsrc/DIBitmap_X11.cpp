@@ -11,7 +11,7 @@
 #include <new>
 
 #include "comsrc/DrawingContext_DIBitmap.h"
-#include "source/ScreenContext_X11.h"
+#include "comsrc/ScreenContext_X11.h"
 
 namespace comsrc {
 

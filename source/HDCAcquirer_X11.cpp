@@ -4,7 +4,7 @@
 #include <new>
 
 #include "source/HDCAcquirer.h"
-#include "source/ScreenContext_X11.h"
+#include "comsrc/ScreenContext_X11.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "comsrc/DIBitmap_X11.h"
-#include "source/ScreenContext_X11.h"
+#include "comsrc/ScreenContext_X11.h"
 
 namespace {
 

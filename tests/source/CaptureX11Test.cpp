@@ -17,7 +17,7 @@
 #include "source/DevMed_HDC.h"
 #include "source/HDCAcquirer.h"
 #include "source/ScreenCapture_X11.h"
-#include "source/ScreenContext_X11.h"
+#include "comsrc/ScreenContext_X11.h"
 
 using comsrc::Rect;
 
