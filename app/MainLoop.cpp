@@ -12,17 +12,34 @@
 namespace {
 constexpr uint32_t kHousekeepingTicks = 100;
 constexpr uint32_t kFrameTicks = 4;
-constexpr uint32_t kBusySleepMs = 10;
-constexpr uint32_t kIdleSleepMs = 50;
+constexpr uint32_t kIdleWaitMs = 50;
 constexpr double kTickMs = 10;
 // Without a usable frequency the counter is taken to count nanoseconds, as it does on Linux.
 constexpr double kFallbackTickLength = 1e9 / 100;
 }  // namespace
 
+StatusFlags statusFlags(const Devices& devices, const ScreenSources& sources) {
+  StatusFlags f;
+  f.anyDeviceActive = devices.anyDeviceActive;
+  f.linksOpen = devices.linksOpen;
+  f.sourceReady = sources.sourceReady;
+  f.driverFound = sources.driverDisplayFound;
+  f.driverAttached = sources.driverDisplayAttached;
+  for (size_t i = 0; i < devices.deviceWork.size() && i < 32; ++i)
+    if (devices.deviceWork[i].portOk) f.portsOk |= 1u << i;
+  for (size_t i = 0; i < devices.deviceLinks.size() && i < 32; ++i) {
+    const DeviceLink* link = devices.deviceLinks[i].get();
+    multio::Stream* serial = link ? link->serial() : nullptr;
+    if (link && (!serial || serial->failed())) f.linksFailed |= 1u << i;
+  }
+  return f;
+}
+
 MainLoop::MainLoop(Devices& devices, ScreenSources& sources, LoopServices& services, comsrc::PerfCounter& counter)
     : devices(devices), sources(sources), services(services), counter(counter), tickLength(kFallbackTickLength) {
   int64_t frequency = 0;
   if (counter.frequency(frequency) && frequency > 0) tickLength = static_cast<double>(frequency) / 100;
+  shownStatus = statusFlags(devices, sources);
 }
 
 uint32_t MainLoop::now() const {
@@ -46,6 +63,12 @@ void MainLoop::housekeeping() {
   } else if (services.openLinks() == 0) {
     services.rebuildSource();
   }
+  // What housekeeping noticed (or a frame before it) shows now, not at the window's next timer.
+  const StatusFlags flags = statusFlags(devices, sources);
+  if (!(flags == shownStatus)) {
+    shownStatus = flags;
+    services.showStatus();
+  }
 }
 
 bool MainLoop::pass() {
@@ -55,27 +78,36 @@ bool MainLoop::pass() {
     housekeeping();
     lastHousekeeping = tick;
   }
+  const uint32_t nextHousekeeping = lastHousekeeping + kHousekeepingTicks;
   if (!(devices.anyDeviceActive && devices.linksOpen && sources.sourceReady)) {
-    services.sleep(kIdleSleepMs);
-  } else if (tick >= lastFrame + kFrameTicks) {
-    services.produceFrame();
-    lastFrame = tick;
-  } else if (tick - lastFrame < kFrameTicks - 1) {
-    services.sleep(kBusySleepMs);
-  } else {
-    // The last tick before a frame: sleeping to its end starts the frame as punctually as
-    // polling through it would, without a core spinning a quarter of the time.
-    services.sleep(msToNextTick());
+    services.waitForEvents(std::min(kIdleWaitMs, msUntilTick(nextHousekeeping)));
+    return true;
   }
+  if (tick < lastFrame + kFrameTicks) {
+    services.waitForEvents(msUntilTick(std::min(lastFrame + kFrameTicks, nextHousekeeping)));
+    return true;
+  }
+  if (services.changePending() == 0) {
+    // Nothing drawn: wait for the next drawing (it wakes the wait) or the next housekeeping.
+    services.waitForEvents(msUntilTick(nextHousekeeping));
+    return true;
+  }
+  services.produceFrame();
+  lastFrame = tick;
   return true;
 }
 
-uint32_t MainLoop::msToNextTick() const {
+uint32_t MainLoop::msUntilTick(uint32_t tick) const {
   int64_t count = 0;
   if (!counter.now(count)) return 1;
-  const double intoTick = std::fmod(static_cast<double>(count), tickLength);
-  const double ms = std::ceil((tickLength - intoTick) * kTickMs / tickLength);
-  return static_cast<uint32_t>(std::clamp(ms, 1.0, kTickMs));
+  const double ticks = static_cast<double>(count) / tickLength;
+  // In whole ticks from the current one, wrapping as the tick numbers do; one already begun
+  // (or passed) is due at once.
+  const uint32_t ahead = tick - static_cast<uint32_t>(static_cast<uint64_t>(ticks));
+  if (ahead == 0 || ahead > kHousekeepingTicks) return 1;
+  // Less a hair, so that a rounding error in the division does not cost a whole millisecond.
+  const double ms = std::ceil((ahead - (ticks - std::floor(ticks))) * kTickMs - 1e-6);
+  return static_cast<uint32_t>(std::clamp(ms, 1.0, kHousekeepingTicks * kTickMs));
 }
 
 void MainLoop::run() {

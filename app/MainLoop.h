@@ -15,19 +15,35 @@ class LoopServices {
   virtual ~LoopServices() = default;
   // At most one window message: 1 handled, 0 none waiting, -1 the quit message.
   virtual int32_t pumpMessage() = 0;
-  virtual void sleep(uint32_t ms) = 0;
+  // Returns when a window message or a drawing on the captured screen may be waiting, or after
+  // ms milliseconds.
+  virtual void waitForEvents(uint32_t ms) = 0;
   virtual int32_t discoverDisplays() = 0;
   virtual int32_t openLinks() = 0;
   virtual int32_t rebuildSource() = 0;
   // The driver source's identity check (capture mode 1); negative when the driver is gone.
   virtual int32_t checkDriver() = 0;
+  // Whether a frame has anything to do: 1 something was drawn or is due to be sent again, 0
+  // nothing, -1 the source cannot tell (then frames follow the 40 ms grid).
+  virtual int32_t changePending() = 0;
   virtual void produceFrame() = 0;
+  // A flag the window's status texts show has changed: show them now.
+  virtual void showStatus() = 0;
 };
 
+// The flags the window's status texts are made from, to see when they change.
+struct StatusFlags {
+  int32_t anyDeviceActive = 0, linksOpen = 0, sourceReady = 0, driverFound = 0, driverAttached = 0;
+  uint32_t portsOk = 0, linksFailed = 0;  // a bit per slot
+  friend bool operator==(const StatusFlags&, const StatusFlags&) = default;
+};
+StatusFlags statusFlags(const Devices& devices, const ScreenSources& sources);
+
 // The non-blocking loop: one message a pass, time in ticks of 1/100 s from the counter,
-// housekeeping every 100 ticks, a frame every 4 ticks while a device, its link and the screen
-// source are all there. Between frames it sleeps 10 ms, and in the last tick before a frame
-// until that tick ends. Missed periods are not made up.
+// housekeeping every 100 ticks, frames no closer than 4 ticks while a device, its link and the
+// screen source are all there. A frame runs when its tick has come and something changed (or
+// the source cannot tell); between frames the loop waits for events until the next deadline.
+// Missed periods are not made up.
 class MainLoop {
  public:
   MainLoop(Devices& devices, ScreenSources& sources, LoopServices& services, comsrc::PerfCounter& counter);
@@ -42,8 +58,8 @@ class MainLoop {
 
  private:
   void housekeeping();
-  // Whole milliseconds (1 to 10) until the next tick begins.
-  uint32_t msToNextTick() const;
+  // Whole milliseconds (at least 1) until tick `tick` begins; 1 when the counter cannot be read.
+  uint32_t msUntilTick(uint32_t tick) const;
 
   Devices& devices;
   ScreenSources& sources;
@@ -52,4 +68,5 @@ class MainLoop {
   double tickLength;
   uint32_t lastHousekeeping = 0;
   uint32_t lastFrame = 0;
+  StatusFlags shownStatus;
 };

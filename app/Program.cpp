@@ -1,9 +1,7 @@
 #include "app/Program.h"
 
 #include <atomic>
-#include <chrono>
 #include <cstdlib>
-#include <thread>
 
 #include "app/ProgramExit.h"
 #include "comsrc/QPClock.h"
@@ -27,7 +25,10 @@ int32_t ProgramServices::pumpMessage() {
   return ui::pumpMessage();
 }
 
-void ProgramServices::sleep(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void ProgramServices::waitForEvents(uint32_t ms) {
+  DeviceMediator* source = app.sources.sourceReady ? app.sources.activeSource() : nullptr;
+  ui::waitForMessage(ms, source ? source->drawingEvents() : -1);
+}
 
 int32_t ProgramServices::discoverDisplays() { return ::discoverDisplays(app.sources); }
 
@@ -39,7 +40,13 @@ int32_t ProgramServices::rebuildSource() { return ::rebuildSource(app.sources); 
 
 int32_t ProgramServices::checkDriver() { return ::checkDriver(app.sources); }
 
+int32_t ProgramServices::changePending() { return frameWorkPending(app.sources, app.devices); }
+
 void ProgramServices::produceFrame() { ::produceFrame(app.frame, app.sources, app.devices); }
+
+void ProgramServices::showStatus() {
+  if (settings && window && window->alive()) settings->refreshValues(*window);
+}
 
 Program::Program() = default;
 
@@ -58,6 +65,7 @@ bool Program::openWindow(const ui::WindowSpec& windowSpec) {
   window = ui::createWindow(windowSpec, *handler);
   if (!window) return false;
   services.window = window.get();
+  services.settings = handler.get();
   window->show();
   window->setTitle(ui::kSettingsCaption);
   return true;

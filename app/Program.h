@@ -17,15 +17,18 @@ class ProgramServices : public LoopServices, public ui::SettingsActions {
  public:
   explicit ProgramServices(AppState& app) : app(app) {}
   int32_t pumpMessage() override;
-  void sleep(uint32_t ms) override;
+  void waitForEvents(uint32_t ms) override;
   int32_t discoverDisplays() override;
   int32_t openLinks() override;
   int32_t rebuildSource() override;
   int32_t findPort(int32_t start, int32_t step) override;
   int32_t checkDriver() override;
+  int32_t changePending() override;
   void produceFrame() override;
+  void showStatus() override;
 
   ui::Window* window = nullptr;
+  ui::SettingsWindow* settings = nullptr;
 
  private:
   AppState& app;

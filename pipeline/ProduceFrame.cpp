@@ -29,6 +29,8 @@ comsrc::Rect clippedArea(const comsrc::Rect& area, int32_t captureWidth, int32_t
 }
 
 // Rows that overlapped or ran past the buffer would garble the panel or overrun memory.
+bool isHalftone(int32_t dither) { return dither >= 2 && dither <= 4; }
+
 bool workPixelsHoldAPanel(const DeviceWork& work) {
   return work.workStride >= kPanelWidth &&
          int64_t{work.workStride} * (kPanelHeight - 1) + kPanelWidth <= int64_t(work.workPixels.size());
@@ -70,7 +72,7 @@ void produceFrame(FrameState& frame, ScreenSources& sources, Devices& devices) {
   const size_t slotCount = std::min(devices.deviceSlots.size(), devices.deviceWork.size());
   for (size_t i = 0; i < devices.deviceLinks.size() && i < slotCount; ++i) {
     const int32_t dither = devices.deviceSlots[i].dither;
-    if (devices.deviceLinks[i] && dither >= 2 && dither <= 4) changes.add(devices.deviceLinks[i]->area);
+    if (devices.deviceLinks[i] && isHalftone(dither)) changes.add(devices.deviceLinks[i]->area);
   }
 
   const uint32_t n = changes.count();
@@ -97,4 +99,12 @@ void produceFrame(FrameState& frame, ScreenSources& sources, Devices& devices) {
     }
   }
   changes.clear();
+}
+
+int32_t frameWorkPending(const ScreenSources& sources, const Devices& devices) {
+  if (sources.changeList && sources.changeList->count() > 0) return 1;
+  for (size_t i = 0; i < devices.deviceLinks.size() && i < devices.deviceSlots.size(); ++i)
+    if (devices.deviceLinks[i] && isHalftone(devices.deviceSlots[i].dither)) return 1;
+  DeviceMediator* source = sources.activeSource();
+  return source ? source->changePending() : -1;
 }

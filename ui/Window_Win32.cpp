@@ -186,6 +186,9 @@ int32_t pumpMessage() {
   return 1;
 }
 
+// Drawing on the screen cannot be waited for through GDI: frames follow the 40 ms grid there.
+void waitForMessage(uint32_t ms, intptr_t) { MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE); }
+
 void postQuit() { PostQuitMessage(0); }
 
 }  // namespace ui

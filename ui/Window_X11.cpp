@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+#include <poll.h>
 
 #include <algorithm>
 #include <cstring>
@@ -376,6 +377,14 @@ bool Window_X11::deliverPending() {
   return false;
 }
 
+int64_t Window_X11::msUntilPending(int64_t limit) const {
+  if (!xid_) return limit;
+  if (needPaint_) return 0;
+  const int64_t now = monotonicMs();
+  for (const Timer& t : timers_) limit = std::min(limit, std::max<int64_t>(t.dueMs - now, 0));
+  return limit;
+}
+
 int32_t pumpOneX11(bool takeQuit) {
   if (g_quit) {
     if (takeQuit) g_quit = false;
@@ -417,6 +426,21 @@ std::unique_ptr<Window> createWindow(const WindowSpec& windowSpec, WindowHandler
 }
 
 int32_t pumpMessage() { return pumpOneX11(true); }
+
+void waitForMessage(uint32_t ms, intptr_t alsoReadable) {
+  if (g_quit) return;
+  x11::Connection* c = x11::current();
+  // XPending also sends what Xlib still holds, so the server answers before the wait.
+  if (c && XPending(c->dpy) > 0) return;
+  int64_t wait = ms;
+  for (const Window_X11* w : g_windows) wait = w->msUntilPending(wait);
+  if (wait <= 0) return;
+  pollfd fds[2];
+  nfds_t count = 0;
+  if (c) fds[count++] = pollfd{ConnectionNumber(c->dpy), POLLIN, 0};
+  if (alsoReadable >= 0) fds[count++] = pollfd{static_cast<int>(alsoReadable), POLLIN, 0};
+  poll(fds, count, static_cast<int>(wait));
+}
 
 void postQuit() { g_quit = true; }
 

@@ -47,6 +47,8 @@ class Window_X11 : public Window {
   void handleEvent(XEvent& ev);
   // Delivers a due paint or timer message; false when nothing was due.
   bool deliverPending();
+  // Milliseconds until deliverPending has something to deliver (0: now), at most `limit`.
+  int64_t msUntilPending(int64_t limit) const;
   int32_t barHeight() const { return menu_ ? MenuBar::barHeight : 0; }
   const MenuBar* menu() const { return menu_.get(); }
 

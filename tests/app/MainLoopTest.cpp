@@ -11,8 +11,9 @@
 
 namespace {
 
-// The loop's surroundings, each call logged; time moves only when the loop sleeps, a message
-// is looked for (1 ms) or a frame runs (frameMs).
+// The loop's surroundings, each call logged; time moves only when the loop waits, a message
+// is looked for (1 ms) or a frame runs (frameMs). A source that tells drawings (tells = true)
+// reports the ones scheduled in drawingsAtMs, and a drawing ends a wait early.
 class FakeServices : public LoopServices {
  public:
   FakeServices(AppState& app, vltest::FakeCounter& clock) : app(app), clock(clock) {}
@@ -22,10 +23,21 @@ class FakeServices : public LoopServices {
     if (quitAfter >= 0 && passes++ >= quitAfter) return -1;
     return 0;
   }
-  void sleep(uint32_t ms) override {
-    log.push_back("sleep" + std::to_string(ms));
-    clock.advanceMs(ms);
+  void waitForEvents(uint32_t ms) override {
+    log.push_back("wait" + std::to_string(ms));
+    int64_t until = nowMs() + ms;
+    for (int64_t at : drawingsAtMs)
+      if (tells && at > nowMs() && at < until) until = at;
+    clock.setMs(until);
   }
+  int32_t changePending() override {
+    if (!tells) return -1;
+    for (int64_t at : drawingsAtMs)
+      if (at <= nowMs() && at > lastFrameMs) return 1;
+    return 0;
+  }
+  void showStatus() override { log.push_back("status"); }
+  int64_t nowMs() const { return clock.count / 1000; }
   int32_t discoverDisplays() override {
     log.push_back("discover");
     app.sources.sourceReady = sourceComesBack;
@@ -47,14 +59,21 @@ class FakeServices : public LoopServices {
   }
   void produceFrame() override {
     log.push_back("frame@" + std::to_string(clock.count / 1000));
+    lastFrameMs = nowMs();
     clock.advanceMs(frameMs);
   }
 
-  // The log without the sleeps and polls, for the order of the call-outs.
+  // The log without the waits and status updates, for the order of the call-outs.
   std::vector<std::string> calls() const {
     std::vector<std::string> out;
     for (const std::string& s : log)
-      if (s.rfind("sleep", 0) != 0) out.push_back(s);
+      if (s.rfind("wait", 0) != 0 && s != "status") out.push_back(s);
+    return out;
+  }
+  std::vector<int64_t> frameTimes() const {
+    std::vector<int64_t> out;
+    for (const std::string& s : log)
+      if (s.rfind("frame@", 0) == 0) out.push_back(std::stoll(s.substr(6)));
     return out;
   }
   size_t count(const std::string& what) const {
@@ -70,6 +89,9 @@ class FakeServices : public LoopServices {
   int passes = 0;
   int32_t sourceComesBack = 1, devicesActive = 1, portsOpen = 1, driverAnswers = 1;
   int64_t frameMs = 2;
+  bool tells = false;
+  std::vector<int64_t> drawingsAtMs;
+  int64_t lastFrameMs = 0;
 };
 
 // A serial stream whose device can be pulled out.
@@ -97,29 +119,17 @@ struct LoopFixture : ::testing::Test {
   MainLoop loop{app.devices, app.sources, services, clock};
 };
 
-TEST_F(LoopFixture, FirstPassKeepsHouseAndFramesThenEvery40MsSleepingToTheFourthTick) {
+TEST_F(LoopFixture, FirstPassKeepsHouseAndFramesThenEvery40MsWaitingOncePerFrame) {
   ASSERT_TRUE(loop.pass());
   EXPECT_EQ(services.calls(), (std::vector<std::string>{"discover", "open", "frame@123457"}));
+  EXPECT_EQ(services.count("status"), 1u) << "the source and the links came: the status shows it";
   services.log.clear();
   runFor(200);
-  // Frames every 40 ms exactly, each within 1 ms of its tick's start: the loop sleeps 10 ms at a
-  // time until the third tick and then to the end of it, so no sleep carries it past the fourth
-  // and no pass spins without sleeping.
-  std::vector<int64_t> frames;
-  size_t sleeps = 0, shortSleeps = 0;
-  for (const std::string& s : services.log) {
-    if (s.rfind("frame@", 0) == 0) {
-      frames.push_back(std::stoll(s.substr(6)));
-      continue;
-    }
-    ++sleeps;
-    if (s == "sleep10") continue;
-    ++shortSleeps;
-    EXPECT_TRUE(s.size() == 6 && s.rfind("sleep", 0) == 0 && s[5] >= '1' && s[5] <= '9') << s;
-  }
-  EXPECT_EQ(passes, frames.size() + sleeps);
-  EXPECT_GE(shortSleeps, frames.size() - 1);
-  EXPECT_LE(shortSleeps, frames.size() + 1);
+  // A source that cannot tell drawings: frames every 40 ms exactly, each within 1 ms of its
+  // tick's start, and one wait between two frames that ends when the next one is due.
+  const std::vector<int64_t> frames = services.frameTimes();
+  EXPECT_EQ(passes, frames.size() + services.count("wait"));
+  EXPECT_LE(services.count("wait"), frames.size() + 1);
   ASSERT_EQ(frames.size(), 5u);
   for (size_t i = 0; i < frames.size(); ++i) {
     EXPECT_LE(frames[i] % 10, 1) << frames[i];
@@ -127,19 +137,41 @@ TEST_F(LoopFixture, FirstPassKeepsHouseAndFramesThenEvery40MsSleepingToTheFourth
       EXPECT_EQ(frames[i] - frames[i - 1], 40);
     }
   }
-  EXPECT_GE(services.count("sleep10"), 10u);
 
   // A second passes: housekeeping checks the links (none failed) and does not reopen them.
   runFor(1000);
   EXPECT_EQ(services.count("open"), 0u);
   EXPECT_EQ(services.count("discover"), 0u);
+  EXPECT_EQ(services.count("status"), 0u);
+}
+
+TEST_F(LoopFixture, ASourceThatTellsDrawingsGetsAFrameAtOnceAfterAQuietSpellAndNoneWhileStill) {
+  services.tells = true;
+  ASSERT_TRUE(loop.pass());  // the first frame: the source is new
+  services.log.clear();
+  runFor(3000);
+  EXPECT_EQ(services.count("frame"), 0u);
+  EXPECT_LE(services.count("wait"), 4u) << "a still screen wakes the loop about once a second";
+
+  // A drawing after the quiet spell: its frame starts at once, off the 40 ms grid. One 10 ms
+  // after that productive frame waits for the 40 ms mark; one in between rides along with it.
+  const int64_t t = services.nowMs() + 123;
+  services.drawingsAtMs = {t, t + 10, t + 25, t + 300};
+  services.log.clear();
+  runFor(600);
+  const std::vector<int64_t> frames = services.frameTimes();
+  ASSERT_EQ(frames.size(), 3u);
+  EXPECT_LE(frames[0] - t, 1);
+  EXPECT_GE(frames[1] - frames[0], 30);
+  EXPECT_LE(frames[1] - frames[0], 41);
+  EXPECT_LE(frames[2] - (t + 300), 1);
 }
 
 TEST_F(LoopFixture, ALongFrameIsFollowedAtOnceAndMissedPeriodsAreNotMadeUp) {
   services.frameMs = 60;
   ASSERT_TRUE(loop.pass());
   ASSERT_TRUE(loop.pass());
-  EXPECT_EQ(services.log, (std::vector<std::string>{"discover", "open", "frame@123457", "frame@123518"}));
+  EXPECT_EQ(services.log, (std::vector<std::string>{"discover", "open", "status", "frame@123457", "frame@123518"}));
   services.frameMs = 2;
   services.log.clear();
   runFor(400);
@@ -152,8 +184,7 @@ TEST_F(LoopFixture, IdleStatesSleep50AndHousekeepingRestoresWhatIsMissing) {
   services.devicesActive = 0;
   runFor(900);
   EXPECT_EQ(services.count("frame"), 0u);
-  EXPECT_GT(services.count("sleep50"), 10u);
-  EXPECT_EQ(services.count("sleep10"), 0u);
+  EXPECT_GT(services.count("wait50"), 10u);
 
   // A port that does not open: openLinks again every second, rebuildSource only when it opens.
   services.devicesActive = 1;
@@ -179,6 +210,7 @@ TEST_F(LoopFixture, AnUnpluggedDeviceStopsFramesWithinASecondAndIsReopenedTheSec
   services.log.clear();
   runFor(1000);
   EXPECT_EQ(app.devices.linksOpen, 0);
+  EXPECT_EQ(services.count("status"), 1u) << "the housekeeping that notices shows it";
   EXPECT_EQ(services.count("open"), 0u);
   const size_t framesWhileNoticing = services.count("frame");
   EXPECT_LE(framesWhileNoticing, 25u);
