@@ -82,9 +82,10 @@ struct DeviceLink::Impl {
 };
 
 DeviceLink::DeviceLink(const char* portName, int32_t speed, int32_t cts)
-    : DeviceLink(std::make_unique<SioIF>(portName, speed, cts)) {}
+    : DeviceLink(std::make_unique<SioIF>(portName, speed, cts), speed) {}
 
-DeviceLink::DeviceLink(std::unique_ptr<multio::Stream> serial) : impl(std::make_unique<Impl>()) {
+DeviceLink::DeviceLink(std::unique_ptr<multio::Stream> serial, int32_t speed)
+    : speed_(speed), impl(std::make_unique<Impl>()) {
   LinkState& s = *impl->state;
   s.serial = std::move(serial);
   s.ring.assign(kInitialRingSize, 0);

@@ -16,3 +16,14 @@ void Devices::closeLinks() {
     if (l) l->shutdown();
   deviceLinks.clear();
 }
+
+void Devices::resendAll() {
+  for (auto& l : deviceLinks)
+    if (l) l->shown.resendAll();
+}
+
+bool Devices::resendDue() const {
+  for (size_t i = 0; i < deviceLinks.size() && i < deviceWork.size(); ++i)
+    if (deviceLinks[i] && deviceWork[i].portOk && deviceLinks[i]->shown.dueCount() > 0) return true;
+  return false;
+}

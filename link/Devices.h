@@ -30,6 +30,10 @@ struct Devices {
   void applySettings(size_t slot);
   // Shuts every link down and forgets them.
   void closeLinks();
+  // Every line of every device is sent again over the next frames, whatever it shows.
+  void resendAll();
+  // Whether a device whose port opened has lines due.
+  bool resendDue() const;
 };
 
 // The one derivation of a device's output from its settings: the 400 × 240 area at its

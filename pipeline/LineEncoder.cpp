@@ -32,14 +32,12 @@ void encodeLine(uint8_t* record, const int32_t* row, int32_t l, uint8_t invert, 
   record[1] = 0x80;
   uint8_t* data = record + 3;
   const uint8_t flip = invert ? 0xFF : 0x00;
+  record[2] = uint8_t(lineAddress(l, rotate));
   if (rotate == 0) {
-    record[2] = uint8_t(l + 1);
     for (int32_t k = 0; k < 50; ++k) data[k] = packForward(row + 8 * k) ^ flip;
   } else if (rotate == 2) {
-    record[2] = uint8_t(240 - l);
     for (int32_t k = 0; k < 50; ++k) data[k] = packBackward(row + 399 - 8 * k) ^ flip;
   } else {
-    record[2] = 1;
     std::memset(data, 0, 50);
   }
   std::memset(record + 53, 0, 4);

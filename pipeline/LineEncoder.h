@@ -16,6 +16,10 @@ struct LineRange {
   int32_t count() const { return isEmpty() ? 0 : last - first; }
 };
 
+// The panel address working row l goes to: l + 1, or 240 − l turned by 180°; 1 for any other
+// rotation (whose records are blank).
+inline int32_t lineAddress(int32_t l, int32_t rotate) { return rotate == 0 ? l + 1 : rotate == 2 ? 240 - l : 1; }
+
 // Encodes working row l as one 57-byte line record: 0x80 0x80, the panel address, 400 pixels
 // eight to a byte (on when ≥ 32768, XOR invert), four zero bytes. rotate 2 turns the picture
 // by 180°; any other value than 0 and 2 sends a blank record to address 1.

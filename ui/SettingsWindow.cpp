@@ -107,8 +107,14 @@ void SettingsWindow::reopen(Window& w, bool& changed) {
 // A picture setting changed: the device's link takes it, and every device is drawn anew.
 void SettingsWindow::markDirty(bool& changed) {
   devices_.applySettings(static_cast<size_t>(currentDevice_));
-  if (sources_.changeList) sources_.changeList->append(kCaptureArea);
+  redrawAll();
   changed = true;
+}
+
+// Every device is drawn anew and sent every line, so that one that lost records recovers.
+void SettingsWindow::redrawAll() {
+  if (sources_.changeList) sources_.changeList->append(kCaptureArea);
+  devices_.resendAll();
 }
 
 void SettingsWindow::click(Window& w, int32_t id, DeviceSettings& s, bool& changed) {
@@ -229,7 +235,7 @@ intptr_t SettingsWindow::message(Window& w, uint32_t msg, uintptr_t wParam, intp
       }
       break;
     case msgTimer:
-      if (sources_.changeList) sources_.changeList->append(kCaptureArea);
+      redrawAll();
       break;
     default:
       result = w.defaultProc(msg, wParam, lParam);

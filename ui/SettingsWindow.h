@@ -88,6 +88,7 @@ class SettingsWindow : public WindowHandler {
   void click(Window& w, int32_t id, DeviceSettings& s, bool& changed);
   void reopen(Window& w, bool& changed);
   void markDirty(bool& changed);
+  void redrawAll();
   void setText(Painter* p, int32_t id, const char* text);
 
   Devices& devices_;

@@ -88,14 +88,15 @@ struct Rig {
   }
 
   // A connected device in slot i, as link opening leaves it.
-  DeviceLink& connect(size_t i, int32_t dither, int32_t posX = 0, int32_t posY = 0, uint32_t ring = kRing) {
+  DeviceLink& connect(size_t i, int32_t dither, int32_t posX = 0, int32_t posY = 0, uint32_t ring = kRing,
+                      int32_t speed = 0) {
     DeviceSettings& slot = app.devices.deviceSlots[i];
     slot.active = 1;
     slot.dither = dither;
     app.devices.deviceWork[i].portOk = 1;
     app.devices.deviceWork[i].workStride = 400;
     wire[i] = std::make_shared<RecordingStream::Bytes>();
-    auto link = std::make_unique<DeviceLink>(std::make_unique<RecordingStream>(wire[i]));
+    auto link = std::make_unique<DeviceLink>(std::make_unique<RecordingStream>(wire[i]), speed);
     link->sizeRing(ring);
     link->area = comsrc::Rect{posX, posY, posX + 400, posY + 240};
     app.devices.deviceLinks[i] = std::move(link);
@@ -178,6 +179,46 @@ TEST(ProduceFrame, WholePictureGoesToTheDeviceAsLineRecords) {
     ASSERT_EQ(rec[2], l + 1);
     for (int32_t k = 0; k < 50; ++k) ASSERT_EQ(rec[3 + k], 0xFF) << l << " " << k;
   }
+}
+
+TEST(ProduceFrame, OnlyLinesTheDeviceDoesNotShowGoOutAndTheForcedRefreshFollowsFreshLines) {
+  Rig rig(640, 480, 640, 480);
+  DeviceLink& link = rig.connect(0, 0, 0, 0, kRing, 500000);  // 8 refresh lines a frame
+  rig.source->fill(255, 255, 255);
+  rig.source->pending = {{0, 0, 640, 480}};
+  rig.frame();
+  ASSERT_EQ(rig.sent(0).size(), 240u * 57);  // a new link knows nothing: every line
+
+  // Two small drawings 200 rows apart: their own lines, not the 200 between them.
+  rig.source->fill(0, 0, 0, {20, 10, 30, 14});
+  rig.source->fill(0, 0, 0, {20, 210, 30, 212});
+  rig.source->pending = {{16, 0, 48, 16}, {16, 208, 48, 224}};
+  rig.frame();
+  std::vector<uint8_t> bytes = rig.sent(0);
+  bytes.erase(bytes.begin(), bytes.begin() + 240 * 57);
+  EXPECT_EQ(addressesOf(bytes), (std::vector<int32_t>{11, 12, 13, 14, 211, 212}));
+
+  // The whole area again, nothing drawn: nothing goes out; the device shows it all already.
+  rig.source->pending = {{0, 0, 640, 480}};
+  rig.frame();
+  EXPECT_EQ(rig.sent(0).size(), 246u * 57);
+  EXPECT_EQ(frameWorkPending(rig.app.sources, rig.app.devices), -1);  // the source cannot tell
+
+  // The forced refresh: every line again, a few a frame behind what changed; a changed line
+  // goes first and is not sent twice.
+  rig.app.devices.resendAll();
+  EXPECT_EQ(frameWorkPending(rig.app.sources, rig.app.devices), 1);
+  rig.source->fill(0, 0, 0, {20, 100, 30, 101});
+  rig.source->pending = {{16, 96, 48, 112}};
+  rig.frame();
+  bytes = rig.sent(0);
+  bytes.erase(bytes.begin(), bytes.begin() + 246 * 57);
+  EXPECT_EQ(addressesOf(bytes), (std::vector<int32_t>{101, 1, 2, 3, 4, 5, 6, 7, 8}));
+  size_t frames = 1;
+  for (; rig.app.devices.resendDue() && frames < 100; ++frames) rig.frame();
+  EXPECT_EQ(frames, 30u);  // 240 lines, 8 a frame, one of them sent fresh
+  EXPECT_EQ(rig.sent(0).size(), (246u + 240u) * 57);
+  EXPECT_EQ(link.shown.dueCount(), 0);
 }
 
 TEST(ProduceFrame, ShrinkOfTheFirstSlotBoundsTheCaptureForEveryDevice) {
@@ -316,6 +357,8 @@ TEST(ProduceFrame, EachDeviceGetsItsOwnAreaAndABlockThatDoesNotFitIsDropped) {
   EXPECT_EQ(first[3 + 40], 0x00);
   EXPECT_TRUE(rig.sent(1).empty());
   EXPECT_TRUE(rig.sent(2).empty());
+  // The refused lines are not taken as shown: they are due, to go as soon as there is room.
+  EXPECT_EQ(rig.app.devices.deviceLinks[1]->shown.dueCount(), 240);
 }
 
 TEST(ProduceFrame, WorkingPixelsThatCannotHoldAPanelAreLeftAlone) {

@@ -1,0 +1,29 @@
+#include "link/ShownLines.h"
+
+#include <cstring>
+
+bool ShownLines::shows(int32_t address, const uint8_t* bytes) const {
+  if (!valid(address) || !known_[address - 1]) return false;
+  return std::memcmp(bytes_[address - 1], bytes, kBytes) == 0;
+}
+
+void ShownLines::remember(int32_t address, const uint8_t* bytes) {
+  if (!valid(address)) return;
+  std::memcpy(bytes_[address - 1], bytes, kBytes);
+  known_[address - 1] = 1;
+  if (due_[address - 1]) {
+    due_[address - 1] = 0;
+    --dueCount_;
+  }
+}
+
+void ShownLines::resendAll() {
+  std::memset(due_, 1, sizeof due_);
+  dueCount_ = kLines;
+}
+
+void ShownLines::markDue(int32_t address) {
+  if (!valid(address) || due_[address - 1]) return;
+  due_[address - 1] = 1;
+  ++dueCount_;
+}
