@@ -14,6 +14,8 @@ constexpr uint32_t kHousekeepingTicks = 100;
 constexpr uint32_t kFrameTicks = 4;
 constexpr uint32_t kIdleWaitMs = 50;
 constexpr double kTickMs = 10;
+// 40 ms between capture starts, and a millisecond for the capture's own clock to agree.
+constexpr double kChangeFrameMs = 41;
 // Without a usable frequency the counter is taken to count nanoseconds, as it does on Linux.
 constexpr double kFallbackTickLength = 1e9 / 100;
 }  // namespace
@@ -87,13 +89,26 @@ bool MainLoop::pass() {
     services.waitForEvents(msUntilTick(std::min(lastFrame + kFrameTicks, nextHousekeeping)));
     return true;
   }
-  if (services.changePending() == 0) {
+  const int32_t pending = services.changePending();
+  if (pending == 0) {
     // Nothing drawn: wait for the next drawing (it wakes the wait) or the next housekeeping.
     services.waitForEvents(msUntilTick(nextHousekeeping));
     return true;
   }
+  int64_t count = 0;
+  const bool timed = counter.now(count);
+  if (pending > 0 && timed) {
+    // A frame that follows a drawing may fall between the ticks' grid; it still starts a whole
+    // capture period after the last one began, or the capture would pass it by.
+    const double elapsedMs = static_cast<double>(count - lastFrameCount) * kTickMs / tickLength;
+    if (elapsedMs < kChangeFrameMs) {
+      services.waitForEvents(static_cast<uint32_t>(std::ceil(kChangeFrameMs - elapsedMs)));
+      return true;
+    }
+  }
   services.produceFrame();
   lastFrame = tick;
+  lastFrameCount = timed ? count : 0;
   return true;
 }
 

@@ -68,5 +68,6 @@ class MainLoop {
   double tickLength;
   uint32_t lastHousekeeping = 0;
   uint32_t lastFrame = 0;
+  int64_t lastFrameCount = 0;  // the counter when the last frame began
   StatusFlags shownStatus;
 };

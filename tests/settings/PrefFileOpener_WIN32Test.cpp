@@ -48,7 +48,7 @@ TEST(PrefFileOpener_WIN32, WithoutAppDataTheBaseIsApplicationDataInTheWindowsDir
   PrefStore store;
   DeviceSlots slots = makeDefaultSlots();
   slots[1].port = 12;
-  ASSERT_EQ(saveSettings(store, slots, 1), 0);
+  ASSERT_EQ(saveSettings(store, slots, CaptureMode::externalMonitor), 0);
   DeviceSlots loaded = makeDefaultSlots();
   CaptureMode mode = CaptureMode::mainScreen;
   PrefStore again;
