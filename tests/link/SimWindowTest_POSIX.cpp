@@ -36,6 +36,12 @@ Window findWindow(Display* d, Window w, const char* title) {
   return found;
 }
 
+// The simulator's window once it is on the screen, else 0.
+Window shownWindow(Display* d, XWindowAttributes& attributes) {
+  const Window w = findWindow(d, DefaultRootWindow(d), "vantela-sim");
+  return w && XGetWindowAttributes(d, w, &attributes) && attributes.map_state == IsViewable ? w : 0;
+}
+
 // The window's top left on the screen.
 std::pair<int, int> placeOf(Display* d, Window w) {
   int x = -1, y = -1;
@@ -77,9 +83,9 @@ TEST(SimulatorWindow, ShowsThePanelDoubled) {
   std::pair<int, int> place;
   for (auto end = std::chrono::steady_clock::now() + 10s; !seen && std::chrono::steady_clock::now() < end;) {
     std::this_thread::sleep_for(50ms);
-    const Window w = findWindow(d, DefaultRootWindow(d), "vantela-sim");
     XWindowAttributes attributes;
-    if (!w || !XGetWindowAttributes(d, w, &attributes) || attributes.map_state != IsViewable) continue;
+    const Window w = shownWindow(d, attributes);
+    if (!w) continue;
     width = attributes.width;
     height = attributes.height;
     place = placeOf(d, w);
@@ -113,16 +119,13 @@ TEST(SimulatorWindow, OpensRightOfTheCapturedAreaOnAWideScreen) {
   ASSERT_TRUE(sim.start({"--link", link, "--speed", "0", "--window"}, link, dir.file("sim.out")));
   Display* d = XOpenDisplay(x.name().c_str());
   ASSERT_NE(d, nullptr);
-  std::pair<int, int> place{-1, -1};
-  for (auto end = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < end;) {
-    const Window w = findWindow(d, DefaultRootWindow(d), "vantela-sim");
-    XWindowAttributes attributes;
-    if (w && XGetWindowAttributes(d, w, &attributes) && attributes.map_state == IsViewable) {
-      place = placeOf(d, w);
-      break;
-    }
+  Window w = 0;
+  XWindowAttributes attributes;
+  for (auto end = std::chrono::steady_clock::now() + 10s; !w && std::chrono::steady_clock::now() < end;) {
     std::this_thread::sleep_for(50ms);
+    w = shownWindow(d, attributes);
   }
+  const std::pair<int, int> place = w ? placeOf(d, w) : std::make_pair(-1, -1);
   XCloseDisplay(d);
   sim.stop();
   EXPECT_EQ(place, std::make_pair(640, 0));
