@@ -50,21 +50,34 @@ std::pair<int, int> placeOf(Display* d, Window w) {
   return {x, y};
 }
 
+// An Xvfb with the given screen and the simulator's window on it, its port linked as COM5.
+struct SimulatorOnScreen {
+  explicit SimulatorOnScreen(const char* screen) : x(screen) {
+    if (!x.ok()) return;
+    x.becomeDefault();
+    std::filesystem::create_directories(dir.file("ports"));
+    setPortLocations({dir.file("ports"), ""});
+    const std::string link = dir.file("ports") + "/com5";
+    started = sim.start({"--link", link, "--speed", "0", "--window"}, link, dir.file("sim.out"));
+  }
+  ~SimulatorOnScreen() {
+    sim.stop();
+    setPortLocations(defaultPortLocations());
+  }
+  vltest::XServer x;
+  vltest::TempDir dir;
+  vltest::SimProcess sim;
+  bool started = false;
+};
+
 }  // namespace
 
 TEST(SimulatorWindow, ShowsThePanelDoubled) {
   VL_SKIP_WITHOUT_PROGRAM("Xvfb");
   // Narrower than the captured 640 columns and the window side by side: it opens below them.
-  vltest::XServer x("1024x960x24");
-  ASSERT_TRUE(x.ok()) << "Xvfb did not start";
-  x.becomeDefault();
-  vltest::TempDir dir;
-  std::filesystem::create_directories(dir.file("ports"));
-  setPortLocations({dir.file("ports"), ""});
-  vltest::SimProcess sim;
-  const std::string link = dir.file("ports") + "/com5";
-  const bool started = sim.start({"--link", link, "--speed", "0", "--window"}, link, dir.file("sim.out"));
-  ASSERT_TRUE(started);
+  SimulatorOnScreen on("1024x960x24");
+  ASSERT_TRUE(on.x.ok()) << "Xvfb did not start";
+  ASSERT_TRUE(on.started);
   {
     // Line 3 (address 4): the leftmost 8 pixels bright, the rest dark.
     SioIF port("COM5", 500000, 0);
@@ -75,7 +88,7 @@ TEST(SimulatorWindow, ShowsThePanelDoubled) {
     r[3] = 0xFF;
     ASSERT_EQ(port.write(r.data(), 57, 0), 57);
   }
-  Display* d = XOpenDisplay(x.name().c_str());
+  Display* d = XOpenDisplay(on.x.name().c_str());
   ASSERT_NE(d, nullptr);
   bool seen = false;
   unsigned long brightPixel = 0, darkPixel = 0, above = 0;
@@ -98,8 +111,6 @@ TEST(SimulatorWindow, ShowsThePanelDoubled) {
     seen = brightPixel != darkPixel;
   }
   XCloseDisplay(d);
-  sim.stop();
-  setPortLocations(defaultPortLocations());
   EXPECT_TRUE(seen);
   EXPECT_EQ(width, 800);
   EXPECT_EQ(height, 480);
@@ -110,14 +121,10 @@ TEST(SimulatorWindow, ShowsThePanelDoubled) {
 
 TEST(SimulatorWindow, OpensRightOfTheCapturedAreaOnAWideScreen) {
   VL_SKIP_WITHOUT_PROGRAM("Xvfb");
-  vltest::XServer x("1600x900x24");
-  ASSERT_TRUE(x.ok()) << "Xvfb did not start";
-  x.becomeDefault();
-  vltest::TempDir dir;
-  vltest::SimProcess sim;
-  const std::string link = dir.file("com5");
-  ASSERT_TRUE(sim.start({"--link", link, "--speed", "0", "--window"}, link, dir.file("sim.out")));
-  Display* d = XOpenDisplay(x.name().c_str());
+  SimulatorOnScreen on("1600x900x24");
+  ASSERT_TRUE(on.x.ok()) << "Xvfb did not start";
+  ASSERT_TRUE(on.started);
+  Display* d = XOpenDisplay(on.x.name().c_str());
   ASSERT_NE(d, nullptr);
   Window w = 0;
   XWindowAttributes attributes;
@@ -127,6 +134,5 @@ TEST(SimulatorWindow, OpensRightOfTheCapturedAreaOnAWideScreen) {
   }
   const std::pair<int, int> place = w ? placeOf(d, w) : std::make_pair(-1, -1);
   XCloseDisplay(d);
-  sim.stop();
   EXPECT_EQ(place, std::make_pair(640, 0));
 }
