@@ -13,7 +13,7 @@
 #include <random>
 #include <vector>
 
-#include "XServer_X11.h"
+#include "support/XServer_X11.h"
 #include "comsrc/DIBitmap_X11.h"
 #include "comsrc/RectList.h"
 #include "source/HDCAcquirer.h"

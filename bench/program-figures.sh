@@ -16,35 +16,16 @@ done
 draw="$build/bench/x11-draw"
 [ -x "$draw" ] || { echo "SKIP: $draw is not built"; exit 0; }
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "program-figures: $*" >&2; for f in "$work"/*.err; do echo "--- $f" >&2; tail -n 20 "$f" >&2; done; exit 1; }
+harness_name=program-figures
+. "$(dirname "$0")/../scripts/lib/harness.sh"
+program_trace=0  # the figures are of the program as users run it
 
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.err" 2>&1 &
-pids+=($!)
-exec 3>&-
-for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n 1 "$work/display")"
-export XDG_CONFIG_HOME="$work/config"
-mkdir -p "$XDG_CONFIG_HOME/vantela"
+start_xvfb
+use_settings_folder
 
-sims=()
-# start_sim N: vantela-sim as COM N at 1000000 bit/s, logging its records to simN.log.
-start_sim() {
-  "$build/tools/vantela-sim" --port "$1" --speed 1000000 --log "$work/sim$1.log" >"$work/sim$1.out" 2>"$work/sim$1.err" &
-  pids+=($!)
-  sims+=($!)
-  for _ in $(seq 200); do [ -e "$XDG_CONFIG_HOME/vantela/ports/com$1" ] && break; sleep 0.05; done
-}
+# start_sim_records N: vantela-sim as COM N at 1000000 bit/s, logging its records to recordsN.txt.
+start_sim_records() { start_sim "sim$1" "$1" --speed 1000000 --log "$work/records$1.txt"; }
 # settings N: N active devices on COM 1..N, Floyd-Steinberg at 1000000 bit/s, side by side in
 # the 640 x 480 capture (0,0 and 240,0 over the top rows, then 0,240 and 240,240).
 settings() {
@@ -56,16 +37,13 @@ settings() {
   done
   echo 'G.MODE=0' >>"$ini"
 }
-# start_program: the program, its start stamped (CLOCK_MONOTONIC) in start.ns just before it
+# start_stamped: the program, its start stamped (CLOCK_MONOTONIC) in start.ns just before it
 # is executed; its window is moved off the captured area.
-start_program() {
-  "$python" -c 'import os, sys, time
+start_stamped() {
+  start_program exe vantelink "$python" -c 'import os, sys, time
 open(sys.argv[1], "w").write(str(time.monotonic_ns()))
-os.execv(sys.argv[2], sys.argv[2:])' "$work/start.ns" "$build/vantelink" 2>"$work/vantelink.err" &
-  exe=$!
-  pids+=($exe)
-  win=$(timeout 20 xdotool search --sync --onlyvisible --name '^Vantelink' | head -n 1) || fail "no window"
-  xdotool windowmove --sync "$win" 700 40
+os.execvp(sys.argv[2], sys.argv[2:])' "$work/start.ns"
+  find_window win "$exe"
 }
 stop_program() {
   kill -TERM "$exe"
@@ -96,13 +74,13 @@ misses() { awk -v v="$1" -v g="$2" 'BEGIN { exit !(v > g) }'; }
 profile_when() { if [ "${FIGURES_PROFILE:-0}" = 1 ] || misses "$2" "$3"; then profile "$1"; fi; }
 
 # Two devices: start, a still screen, changes one at a time, an animation.
-start_sim 1
-start_sim 2
+start_sim_records 1
+start_sim_records 2
 settings 2
-start_program
-for _ in $(seq 100); do [ -s "$work/sim1.log" ] && break; sleep 0.05; done
-[ -s "$work/sim1.log" ] || fail "no record within 5 s of the start"
-start_ms=$(awk -v s="$(cat "$work/start.ns")" 'NR == 1 { printf "%.0f", ($1 - s) / 1e6 }' "$work/sim1.log")
+start_stamped
+for _ in $(seq 100); do [ -s "$work/records1.txt" ] && break; sleep 0.05; done
+[ -s "$work/records1.txt" ] || fail "no record within 5 s of the start"
+start_ms=$(awk -v s="$(cat "$work/start.ns")" 'NR == 1 { printf "%.0f", ($1 - s) / 1e6 }' "$work/records1.txt")
 
 "$draw" --scroll --count 1 || fail "x11-draw"
 sleep 5  # the window's 4-second full refresh has come and gone once
@@ -111,35 +89,10 @@ profile_when "still screen" "$still" 0.5
 
 "$draw" --bands --every 120 --jitter 40 --count 200 --log "$work/changes.log" || fail "x11-draw"
 sleep 1
-latency=$("$python" - "$work/changes.log" "$work/sim1.log" "$work/sim2.log" <<'PY'
-import bisect, sys
-changes = [tuple(map(int, line.split())) for line in open(sys.argv[1])]
-samples, missed = [], 0
-for path in sys.argv[2:]:
-    records = [tuple(map(int, line.split())) for line in open(path)]
-    times = [r[0] for r in records]
-    for at, top, bottom, white in changes:
-        # The first record after the change of a line in its band that shows its colour (each
-        # device's area starts at row 0, so address a is row a - 1).
-        for t, address, bright in records[bisect.bisect_left(times, at):]:
-            if t > at + 2e9:
-                missed += 1
-                break
-            if top < address <= bottom and (bright > 200) == bool(white):
-                samples.append((t - at) / 1e6)
-                break
-        else:
-            missed += 1
-samples.sort()
-pick = lambda q: samples[min(len(samples) - 1, int(q * len(samples)))] if samples else float("nan")
-print(f"{pick(0.5):.1f} {pick(0.95):.1f} {len(changes)} {missed}")
-PY
-)
+latency=$("$python" "$(dirname "$0")/latency.py" "$work/changes.log" "$work/records1.txt" "$work/records2.txt")
 read -r p50 p95 changes missed <<<"$latency"
 
-"$draw" --scroll --every 20 >/dev/null 2>&1 &
-animation=$!
-pids+=($animation)
+spawn animation /dev/null - "$draw" --scroll --every 20
 sleep 3
 animated=$(cpu_percent)
 profile_when "animation" "$animated" 5
@@ -147,13 +100,11 @@ kill "$animation"
 stop_program
 
 # Four devices, the animation running: the program's resident memory, now and at its peak.
-start_sim 3
-start_sim 4
+start_sim_records 3
+start_sim_records 4
 settings 4
-start_program
-"$draw" --scroll --every 20 >/dev/null 2>&1 &
-animation=$!
-pids+=($animation)
+start_stamped
+spawn animation /dev/null - "$draw" --scroll --every 20
 sleep 10
 rss=$(awk '/^VmRSS/ { printf "%.1f", $2 / 1024 }' "/proc/$exe/status")
 hwm=$(awk '/^VmHWM/ { printf "%.1f", $2 / 1024 }' "/proc/$exe/status")

@@ -1,9 +1,8 @@
-# Shared by the end-to-end scripts on X11: sourced after `build` is set to the build folder.
-# Everything started through these helpers is stopped and the work folder removed at exit.
+# The end-to-end tests' layer over the scripts' harness (scripts/lib/harness.sh), which starts
+# and stops the processes: what only the tests need. Sourced after `build` is set.
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-root=$(cd "$here/../.." && pwd)
-# Under AddressSanitizer: the fonts' caches are not leaks (see scripts/lsan.supp).
-export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+harness_name=$(basename "$0")
+. "$here/../../scripts/lib/harness.sh"
 
 # Skips (exit 77) unless the tools the scripts drive are installed.
 e2e_require() {
@@ -12,91 +11,6 @@ e2e_require() {
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
   done
   /usr/bin/python3 -c 'import PIL' 2>/dev/null || { echo "SKIP: python3-pil is missing"; exit 77; }
-}
-
-work=$(mktemp -d)
-chmod 755 "$work"
-pids=()
-dirs=()  # more folders to remove at exit
-e2e_cleanup() {
-  local p
-  for p in "${pids[@]}"; do kill -CONT "$p" 2>/dev/null || true; kill "$p" 2>/dev/null || true; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-  chmod -R u+w "$work" 2>/dev/null || true
-  rm -rf "$work" "${dirs[@]}"
-}
-trap e2e_cleanup EXIT
-fail() {
-  echo "FAIL: $*"
-  local f
-  for f in "$work"/*.log; do echo "--- $f"; tail -n 40 "$f"; done
-  exit 1
-}
-
-# Milliseconds since the epoch.
-now_ms() { local t=${EPOCHREALTIME/./}; echo $((t / 1000)); }
-
-# A private Xvfb of 1024 x 768; sets DISPLAY and xvfb_pid.
-start_xvfb() {
-  exec 3>"$work/display"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  pids+=($xvfb_pid)
-  exec 3>&-
-  local _
-  for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
-  [ -s "$work/display" ] || fail "Xvfb did not start"
-  export DISPLAY=":$(head -n 1 "$work/display")"
-}
-
-# show_picture FILE [DISPLAY]: the root window's background, on this display or another.
-show_picture() {
-  DISPLAY=${2:-$DISPLAY} display -window root "$1" 2>/dev/null || true  # sets it, then exits 1 all the same
-}
-
-# A private settings folder; sets ini.
-use_settings_folder() {
-  export XDG_CONFIG_HOME="$work/${1:-config}"
-  ini="$XDG_CONFIG_HOME/vantela/vantelink.ini"
-  mkdir -p "$XDG_CONFIG_HOME/vantela"
-}
-
-# start_sim VAR PORT [OPTIONS...]: vantela-sim as COM PORT, its panel in $work/panel-PORT.png;
-# stores its process id in VAR once the port's link exists.
-start_sim() {
-  local var=$1 port=$2
-  shift 2
-  "$build/tools/vantela-sim" --port "$port" --speed 0 --png "$work/panel-$port.png" "$@" \
-    >"$work/sim-$port.log" 2>&1 &
-  local pid=$!
-  pids+=($pid)
-  printf -v "$var" %s "$pid"
-  local _
-  for _ in $(seq 200); do [ -e "$XDG_CONFIG_HOME/vantela/ports/com$port" ] && break; sleep 0.05; done
-  [ -e "$XDG_CONFIG_HOME/vantela/ports/com$port" ] || fail "vantela-sim did not link COM$port"
-}
-
-# start_program VAR NAME: the real program with its value texts traced to $work/NAME.log;
-# stores its process id in VAR.
-start_program() {
-  VANTELINK_DEBUG=1 "$build/vantelink" >"$work/$2.log" 2>&1 &
-  local pid=$!
-  pids+=($pid)
-  printf -v "$1" %s "$pid"
-}
-
-# find_window VAR PID: the program's window (moved aside, off the captured 640 x 480).
-find_window() {
-  local w="" _
-  for _ in $(seq 400); do
-    w=$(xdotool search --pid "$2" --onlyvisible --name '^Vantelink' 2>/dev/null | head -n 1 || true)
-    [ -n "$w" ] && break
-    kill -0 "$2" 2>/dev/null || fail "the program ended before its window appeared"
-    sleep 0.05
-  done
-  [ -n "$w" ] || fail "no window"
-  xdotool windowmove --sync "$w" 700 40
-  printf -v "$1" %s "$w"
 }
 
 # wait_label LOG FROM-LINE ID TEXT TIMEOUT-MS: waits until the trace in LOG, after its first
@@ -113,9 +27,6 @@ wait_label() {
     sleep 0.02
   done
 }
-
-# The number of lines in a file (0 when it does not exist).
-lines_of() { [ -e "$1" ] && wc -l <"$1" || echo 0; }
 
 # The last text label ID showed, according to the trace in LOG.
 last_label() { grep "^label $2 " "$1" | tail -n 1 | cut -d' ' -f3-; }
@@ -141,24 +52,6 @@ compare_panel() {
     fail "panel $name differs from the preview"
 }
 
-# Processor time (user + system) of a process in clock ticks, from /proc/PID/stat.
-cpu_ticks() {
-  local stat
-  stat=$(cat "/proc/$1/stat") || return 1
-  stat=${stat##*) }  # the fields after the command name, which may hold blanks
-  set -- $stat
-  echo $((${12} + ${13}))
-}
-
-# wait_exit PID LIMIT-S: waits for the process to end (it must be a child); sets exit_status.
-wait_exit() {
-  timeout "$2" tail --pid="$1" -f /dev/null || return 1
-  exit_status=0
-  wait "$1" || exit_status=$?
-}
-
-size_of() { stat -c %s "$1" 2>/dev/null || echo 0; }
-
 # wait_refresh WIRE: with the screen still, waits for the window's timer to resend the whole
 # area (what the simulator received, WIRE, grows after a quiet spell) and for it to arrive.
 wait_refresh() {
@@ -180,11 +73,4 @@ wait_refresh() {
   done
   refresh_at=$(now_ms)
   sleep 0.4
-}
-
-# end_program PID NAME: SIGTERM, as closing the window; it must end with status 0.
-end_program() {
-  kill -TERM "$1" 2>/dev/null || fail "$2: the program had already ended"
-  wait_exit "$1" 10 || fail "$2: the program did not end after SIGTERM"
-  [ "$exit_status" -eq 0 ] || fail "$2: exit status $exit_status after SIGTERM"
 }

@@ -20,14 +20,15 @@ show_picture "$work/picture.png"
 
 # Alternates the screen between the picture and its negative, so that every frame has lines to
 # send, until stop_flipping.
+flip() {
+  [ ! -e "$work/stop-flipping" ] || exit 0  # ends the loop's subshell
+  show_picture "$work/negative.png"
+  show_picture "$work/picture.png"
+}
 start_flipping() {
   rm -f "$work/stop-flipping"
-  (while [ ! -e "$work/stop-flipping" ]; do
-    show_picture "$work/negative.png"
-    show_picture "$work/picture.png"
-  done) &
-  flipper=$!
-  pids+=($flipper)
+  repeat_while_here flip
+  flipper=$repeat_pid
 }
 stop_flipping() {
   touch "$work/stop-flipping"
@@ -163,17 +164,6 @@ stalled() {
   kill -CONT "$sim2"
 }
 
-# start_vdisplay NAME: the external monitor's stand-in; sets vd (its process id) and vd_display.
-start_vdisplay() {
-  "$build/tools/vantela-vdisplay" >"$work/$1.out" 2>"$work/$1.log" &
-  vd=$!
-  pids+=($vd)
-  local _
-  for _ in $(seq 400); do grep -q '^DISPLAY=:' "$work/$1.out" && break; sleep 0.05; done
-  vd_display=$(sed -n 's/^DISPLAY=//p' "$work/$1.out" | head -n 1)
-  [ -n "$vd_display" ] || fail "vantela-vdisplay did not start"
-}
-
 # External-monitor mode: streaming from the stand-in's display; the stand-in killed, the window
 # says the driver is missing; started again, streaming again without a touch on the program.
 driver() {
@@ -181,7 +171,7 @@ driver() {
   local settings='G.MODE=1\nMO.0.ACTIVE=1\nMO.0.PORT=1\nMO.0.DITHER=1\n'
   printf "$settings" >"$ini"
   local sim exe win from t0 took1 took4 w0 p
-  start_vdisplay vdisplay1
+  start_vdisplay vd vdisplay1
   show_picture "$work/picture.png" "$vd_display"
   start_sim sim 1 --wire "$work/wire-driver.bin"
   start_program exe driver
@@ -208,7 +198,7 @@ driver() {
   from=$(lines_of "$work/driver.log")
   w0=$(size_of "$work/wire-driver.bin")
   t0=$(now_ms)
-  start_vdisplay vdisplay2
+  start_vdisplay vd vdisplay2
   show_picture "$work/negative.png" "$vd_display"
   took1=$(wait_label "$work/driver.log" "$from" 1 "動作中" 8000) || fail "driver: not streaming after the stand-in came back"
   echo "driver: stand-in started again; status 動作中 after $(($(now_ms) - t0)) ms"

@@ -28,17 +28,11 @@ mkdir -p "$user_dir/vantela"
 settings="MO.0.ACTIVE=1\nMO.0.PORT=$port\nMO.0.DITHER=1\nMO.0.POS.X=32\nMO.0.POS.Y=16\n"
 printf "$settings" >"$ini"
 mkdir -p "$WINEPREFIX/dosdevices"
-"$build/tools/vantela-sim" --link "$link" --speed 0 --png "$work/panel-$port.png" >"$work/sim.log" 2>&1 &
-sim=$!
-pids+=($sim)
-trap 'rm -f "$link"; e2e_cleanup' EXIT
-for _ in $(seq 200); do [ -L "$link" ] && break; sleep 0.05; done
+dirs+=("$link")
+start_sim sim "$link" --png "$work/panel-$port.png"
 
-"$run" "$win_build" "$picture_exe" >"$work/picture.log" 2>&1 &
-pids+=($!)
-"$run" "$win_build" "$exe" >"$work/vantelink.log" 2>&1 &
-prog=$!
-pids+=($prog)
+spawn picture "$work/picture.log" - "$run" "$win_build" "$picture_exe"
+spawn prog "$work/vantelink.log" - "$run" "$win_build" "$exe"
 
 # Streaming: the window's 4-second timer resends the whole area; the panel then shows the picture.
 ok=""
@@ -52,7 +46,7 @@ done
 "$run" "$win_build" taskkill /im "$(basename "$exe")" >"$work/taskkill.log" 2>&1 || true
 status=124
 for _ in $(seq 100); do
-  if ! kill -0 "$prog" 2>/dev/null; then wait "$prog"; status=$?; break; fi
+  if ! alive "$prog"; then wait "$prog"; status=$?; break; fi
   sleep 0.1
 done
 [ "$status" -eq 0 ] || fail "exit status $status after closing the window"

@@ -15,9 +15,7 @@ start_xvfb
 run_once() {
   local name=$1 exe win
   shift
-  VANTELINK_DEBUG=1 "$@" "$build/vantelink" >"$work/$name.log" 2>&1 &
-  exe=$!
-  pids+=($exe)
+  start_program exe "$name" "$@"
   find_window win "$exe"
   sleep 0.6
   end_program "$exe" "$name"
@@ -176,7 +174,7 @@ PY
   for t in $(seq "$trials"); do
     cp "$work/old.ini" "$ini"
     rm -f "$ini.tmp"
-    VANTELINK_DEBUG=1 "$build/vantelink" >"$work/kills.log" 2>&1 &
+    VANTELINK_DEBUG=1 "${tie[@]}" "$build/vantelink" >"$work/kills.log" 2>&1 &
     exe=$!
     for _ in $(seq 400); do grep -q '^label 16 ' "$work/kills.log" && break; sleep 0.01; done
     sleep 0.2
@@ -213,7 +211,7 @@ PY
   start=$(now_ms)
   for t in $(seq 200); do
     rm -f "$ini.tmp"
-    "$build/tests/app/vl_settings_saver" 0 &
+    "${tie[@]}" "$build/tests/app/vl_settings_saver" 0 &
     exe=$!
     # Past its start-up, which sanitizers make long: the first save has begun.
     for _ in $(seq 2000); do [ -e "$ini.tmp" ] && break; pause 1; done

@@ -7,7 +7,7 @@
 #include "link/LinkOpening.h"
 #include "link/PortPath_POSIX.h"
 #include "support/TempDir.h"
-#include "TestPty_POSIX.h"
+#include "support/TestPty_POSIX.h"
 
 namespace {
 

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "support/ChildProcess_POSIX.h"
 
 namespace vltest {
 
@@ -31,18 +30,10 @@ class SimProcess {
     output_ = outputFile;
     std::vector<std::string> all{program()};
     all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, output_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int rc = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-      pid_ = -1;
-      return false;
-    }
+    ChildIo io;
+    io.stdoutFile = output_;
+    pid_ = spawnTied(all, io);
+    if (pid_ <= 0) return false;
     return waitForLink(true, std::chrono::seconds(10));
   }
 
@@ -72,13 +63,8 @@ class SimProcess {
   // Ends the simulator (SIGTERM) if it still runs, and returns its line of counts.
   std::string stop() {
     if (output_.empty()) return {};
-    if (pid_ > 0) {
-      kill(pid_, SIGCONT);
-      kill(pid_, SIGTERM);
-      int status = 0;
-      waitpid(pid_, &status, 0);
-      pid_ = -1;
-    }
+    endChild(pid_);
+    pid_ = -1;
     std::string text;
     if (FILE* f = std::fopen(output_.c_str(), "r")) {
       char line[256];

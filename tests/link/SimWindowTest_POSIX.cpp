@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <spawn.h>
 // After GoogleTest: Xlib defines macros (None, Bool) that clash with its names.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -7,44 +6,18 @@
 #include <chrono>
 #include <filesystem>
 #include <thread>
+#include <utility>
 
 #include "link/PortPath_POSIX.h"
 #include "link/SioIF.h"
 #include "support/HostTools_POSIX.h"
+#include "support/XServer_X11.h"
 #include "support/TempDir.h"
 #include "SimProcess_POSIX.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-// An X server of the test's own; the display number comes back through -displayfd.
-class OwnXvfb {
- public:
-  OwnXvfb() {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    std::string fd = std::to_string(fds[1]);
-    std::vector<std::string> args{"Xvfb", "-displayfd", fd, "-screen", "0", "1024x768x24", "-nolisten", "tcp"};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    if (posix_spawnp(&pid, "Xvfb", nullptr, nullptr, argv.data(), environ) != 0) pid = -1;
-    close(fds[1]);
-    char buf[32] = {};
-    const ssize_t n = pid > 0 ? read(fds[0], buf, sizeof buf - 1) : -1;
-    close(fds[0]);
-    if (n > 0) name = ":" + std::to_string(std::atoi(buf));
-  }
-  ~OwnXvfb() {
-    if (pid > 0) {
-      kill(pid, SIGTERM);
-      waitpid(pid, nullptr, 0);
-    }
-  }
-  pid_t pid = -1;
-  std::string name;
-};
 
 Window findWindow(Display* d, Window w, const char* title) {
   char* name = nullptr;
@@ -63,26 +36,48 @@ Window findWindow(Display* d, Window w, const char* title) {
   return found;
 }
 
+// The simulator's window once it is on the screen, else 0.
+Window shownWindow(Display* d, XWindowAttributes& attributes) {
+  const Window w = findWindow(d, DefaultRootWindow(d), "vantela-sim");
+  return w && XGetWindowAttributes(d, w, &attributes) && attributes.map_state == IsViewable ? w : 0;
+}
+
+// The window's top left on the screen.
+std::pair<int, int> placeOf(Display* d, Window w) {
+  int x = -1, y = -1;
+  Window child;
+  XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &x, &y, &child);
+  return {x, y};
+}
+
+// An Xvfb with the given screen and the simulator's window on it, its port linked as COM5.
+struct SimulatorOnScreen {
+  explicit SimulatorOnScreen(const char* screen) : x(screen) {
+    if (!x.ok()) return;
+    x.becomeDefault();
+    std::filesystem::create_directories(dir.file("ports"));
+    setPortLocations({dir.file("ports"), ""});
+    const std::string link = dir.file("ports") + "/com5";
+    started = sim.start({"--link", link, "--speed", "0", "--window"}, link, dir.file("sim.out"));
+  }
+  ~SimulatorOnScreen() {
+    sim.stop();
+    setPortLocations(defaultPortLocations());
+  }
+  vltest::XServer x;
+  vltest::TempDir dir;
+  vltest::SimProcess sim;
+  bool started = false;
+};
+
 }  // namespace
 
 TEST(SimulatorWindow, ShowsThePanelDoubled) {
   VL_SKIP_WITHOUT_PROGRAM("Xvfb");
-  OwnXvfb x;
-  ASSERT_FALSE(x.name.empty()) << "Xvfb did not start";
-  vltest::TempDir dir;
-  std::filesystem::create_directories(dir.file("ports"));
-  setPortLocations({dir.file("ports"), ""});
-  const char* old = std::getenv("DISPLAY");
-  const std::string saved = old ? old : "";
-  setenv("DISPLAY", x.name.c_str(), 1);
-  vltest::SimProcess sim;
-  const std::string link = dir.file("ports") + "/com5";
-  const bool started = sim.start({"--link", link, "--speed", "0", "--window"}, link, dir.file("sim.out"));
-  if (old)
-    setenv("DISPLAY", saved.c_str(), 1);
-  else
-    unsetenv("DISPLAY");
-  ASSERT_TRUE(started);
+  // Narrower than the captured 640 columns and the window side by side: it opens below them.
+  SimulatorOnScreen on("1024x960x24");
+  ASSERT_TRUE(on.x.ok()) << "Xvfb did not start";
+  ASSERT_TRUE(on.started);
   {
     // Line 3 (address 4): the leftmost 8 pixels bright, the rest dark.
     SioIF port("COM5", 500000, 0);
@@ -93,18 +88,20 @@ TEST(SimulatorWindow, ShowsThePanelDoubled) {
     r[3] = 0xFF;
     ASSERT_EQ(port.write(r.data(), 57, 0), 57);
   }
-  Display* d = XOpenDisplay(x.name.c_str());
+  Display* d = XOpenDisplay(on.x.name().c_str());
   ASSERT_NE(d, nullptr);
   bool seen = false;
   unsigned long brightPixel = 0, darkPixel = 0, above = 0;
   int width = 0, height = 0;
+  std::pair<int, int> place;
   for (auto end = std::chrono::steady_clock::now() + 10s; !seen && std::chrono::steady_clock::now() < end;) {
     std::this_thread::sleep_for(50ms);
-    const Window w = findWindow(d, DefaultRootWindow(d), "vantela-sim");
     XWindowAttributes attributes;
-    if (!w || !XGetWindowAttributes(d, w, &attributes) || attributes.map_state != IsViewable) continue;
+    const Window w = shownWindow(d, attributes);
+    if (!w) continue;
     width = attributes.width;
     height = attributes.height;
+    place = placeOf(d, w);
     XImage* image = XGetImage(d, w, 0, 0, width, height, AllPlanes, ZPixmap);
     if (!image) continue;
     brightPixel = XGetPixel(image, 15, 7);  // panel (7, 3)
@@ -114,11 +111,28 @@ TEST(SimulatorWindow, ShowsThePanelDoubled) {
     seen = brightPixel != darkPixel;
   }
   XCloseDisplay(d);
-  sim.stop();
-  setPortLocations(defaultPortLocations());
   EXPECT_TRUE(seen);
   EXPECT_EQ(width, 800);
   EXPECT_EQ(height, 480);
+  EXPECT_EQ(place, std::make_pair(0, 480));
   EXPECT_EQ(above, darkPixel);
   EXPECT_GT(brightPixel & 0xFF00, darkPixel & 0xFF00);
+}
+
+TEST(SimulatorWindow, OpensRightOfTheCapturedAreaOnAWideScreen) {
+  VL_SKIP_WITHOUT_PROGRAM("Xvfb");
+  SimulatorOnScreen on("1600x900x24");
+  ASSERT_TRUE(on.x.ok()) << "Xvfb did not start";
+  ASSERT_TRUE(on.started);
+  Display* d = XOpenDisplay(on.x.name().c_str());
+  ASSERT_NE(d, nullptr);
+  Window w = 0;
+  XWindowAttributes attributes;
+  for (auto end = std::chrono::steady_clock::now() + 10s; !w && std::chrono::steady_clock::now() < end;) {
+    std::this_thread::sleep_for(50ms);
+    w = shownWindow(d, attributes);
+  }
+  const std::pair<int, int> place = w ? placeOf(d, w) : std::make_pair(-1, -1);
+  XCloseDisplay(d);
+  EXPECT_EQ(place, std::make_pair(640, 0));
 }

@@ -10,7 +10,7 @@
 #include "link/PortPath_POSIX.h"
 #include "link/SioIF.h"
 #include "support/TempDir.h"
-#include "TestPty_POSIX.h"
+#include "support/TestPty_POSIX.h"
 
 namespace {
 

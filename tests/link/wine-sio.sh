@@ -3,54 +3,45 @@
 # COM40 of the Wine prefix. Usage: wine-sio.sh LINUX_BUILD_DIR WINDOWS_BUILD_DIR TEST_EXE
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-linux_build=$1; win_build=$2; exe=$3
-sim=$linux_build/tools/vantela-sim
+build=$1; win_build=$2; exe=$3
 port=40
-if [ ! -x "$sim" ]; then
-  echo "wine-sio: $sim is missing: build the linux preset first" >&2
+if [ ! -x "$build/tools/vantela-sim" ]; then
+  echo "wine-sio: $build/tools/vantela-sim is missing: build the linux preset first" >&2
   exit 1
 fi
+. "$here/../../scripts/lib/harness.sh"
 export WINEPREFIX=${WINEPREFIX:-$win_build/wineprefix}
 # The prefix is made (once) before the link goes in, so that Wine's own port setup cannot
 # replace it.
-"$here/../../cmake/wine-run.sh" "$win_build" cmd /c exit >/dev/null 2>&1 || true
+"$root/cmake/wine-run.sh" "$win_build" cmd /c exit >/dev/null 2>&1 || true
 mkdir -p "$WINEPREFIX/dosdevices"
 link="$WINEPREFIX/dosdevices/com$port"
-
-ctl=$(mktemp -d)
-cleanup() {
-  [ -n "${watcher:-}" ] && kill "$watcher" 2>/dev/null
-  if [ -n "${simpid:-}" ]; then kill -CONT "$simpid" 2>/dev/null; kill -TERM "$simpid" 2>/dev/null; wait "$simpid" 2>/dev/null; fi
-  rm -rf "$ctl"
-}
-trap cleanup EXIT
-
-"$sim" --link "$link" --speed 0 --away 2 --wire "$ctl/wire.bin" >"$ctl/sim.out" &
-simpid=$!
-for _ in $(seq 500); do [ -L "$link" ] && break; sleep 0.01; done
-[ -L "$link" ] || { echo "wine-sio: the simulator did not link $link" >&2; exit 1; }
+dirs+=("$link")
+start_sim sim "$link" --away 2 --wire "$work/wire.bin"
 
 # The test asks for the device's side through marker files: unplug, stop reading, go on.
-(
-  while sleep 0.02; do
-    for m in unplug stop cont; do
-      [ -e "$ctl/$m" ] || continue
-      case $m in unplug) kill -USR2 "$simpid" ;; stop) kill -STOP "$simpid" ;; cont) kill -CONT "$simpid" ;; esac
-      rm -f "$ctl/$m"
-    done
+markers() {
+  sleep 0.02
+  local m
+  for m in unplug stop cont; do
+    [ -e "$work/$m" ] || continue
+    case $m in unplug) kill -USR2 "$sim" ;; stop) kill -STOP "$sim" ;; cont) kill -CONT "$sim" ;; esac
+    rm -f "$work/$m"
   done
-) &
-watcher=$!
+}
+repeat_while_here markers
+watcher=$repeat_pid
 
-winctl="Z:$(printf '%s' "$ctl" | tr '/' '\\')"
-VL_SIM_PORT=$port VL_SIM_CONTROL=$winctl "$here/../../cmake/wine-run.sh" "$win_build" "$exe"
+winctl="Z:$(printf '%s' "$work" | tr '/' '\\')"
+VL_SIM_PORT=$port VL_SIM_CONTROL=$winctl "${tie[@]}" "$root/cmake/wine-run.sh" "$win_build" "$exe"
 rc=$?
 [ $rc -eq 77 ] && exit 77  # no Wine here: skipped
 
-kill "$watcher" 2>/dev/null; watcher=
-kill -CONT "$simpid" 2>/dev/null; kill -TERM "$simpid"; wait "$simpid"; simpid=
-cat "$ctl/sim.out"
-if [ ! -s "$ctl/expected.bin" ] || ! cmp -n "$(stat -c %s "$ctl/expected.bin")" "$ctl/expected.bin" "$ctl/wire.bin"; then
+kill "$watcher" 2>/dev/null
+wait "$watcher" 2>/dev/null
+kill -CONT "$sim" 2>/dev/null; kill -TERM "$sim"; wait "$sim"
+cat "$work/sim-com$port.log"
+if [ ! -s "$work/expected.bin" ] || ! cmp -n "$(stat -c %s "$work/expected.bin")" "$work/expected.bin" "$work/wire.bin"; then
   echo "wine-sio: the simulator did not receive the blocks byte for byte" >&2
   rc=1
 fi

@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "SourceFakes.h"
-#include "XServer_X11.h"
+#include "support/XServer_X11.h"
 #include "support/HostTools_POSIX.h"
 #include "comsrc/DIBitmap_X11.h"
 #include "source/DevMed_HDC.h"

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "EndToEnd_X11.h"
-#include "XServer_X11.h"
+#include "support/XServer_X11.h"
 #include "app/AppState.h"
 #include "comsrc/RectList.h"
 #include "link/DeviceLink.h"

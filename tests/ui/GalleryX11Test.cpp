@@ -13,7 +13,7 @@
 #include "Gallery.h"
 #include "GalleryProbes.h"
 #include "Image.h"
-#include "XvfbServer.h"
+#include "support/XServer_X11.h"
 #include "support/HostTools_POSIX.h"
 #include "ui/Display_X11.h"
 #include "ui/MenuBar.h"
@@ -71,7 +71,7 @@ struct GalleryX11 : testing::Test {
     return whole.crop(0, x11->barHeight(), window->clientWidth(), window->clientHeight());
   }
 
-  vltest::XvfbServer& server = vltest::sharedXvfb();
+  vltest::XServer& server = vltest::sharedXvfb();
   vltest::GalleryHandler handler;
   std::unique_ptr<ui::Window> window;
   ui::Window_X11* x11 = nullptr;

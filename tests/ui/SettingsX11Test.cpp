@@ -17,7 +17,7 @@
 #include "GalleryProbes.h"
 #include "SimProcess_POSIX.h"
 #include "XDrive.h"
-#include "XvfbServer.h"
+#include "support/XServer_X11.h"
 #include "app/AppState.h"
 #include "settings/PrefStore.h"
 #include "settings/Settings.h"
@@ -112,7 +112,7 @@ struct SettingsDrive : testing::Test {
     return gone && WIFEXITED(status) && WEXITSTATUS(status) == 0;
   }
 
-  vltest::XvfbServer& server = vltest::sharedXvfb();
+  vltest::XServer& server = vltest::sharedXvfb();
   vltest::TempDir dir;
   std::string statePath;
   AppState referenceApp;

@@ -20,7 +20,7 @@
 #include "GalleryProbes.h"
 #include "support/TempDir.h"
 #include "XDrive.h"
-#include "XvfbServer.h"
+#include "support/XServer_X11.h"
 #include "support/HostTools_POSIX.h"
 #include "ui/MenuBar.h"
 #include "ui/Painter_X11.h"
@@ -128,7 +128,7 @@ struct GalleryDrive : testing::Test {
   }
   int status = -1;
 
-  vltest::XvfbServer& server = vltest::sharedXvfb();
+  vltest::XServer& server = vltest::sharedXvfb();
   vltest::TempDir dir;
   std::string logPath;
   pid_t pid = -1;

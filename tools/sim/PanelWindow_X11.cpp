@@ -13,6 +13,9 @@ constexpr int kWidth = 400 * kScale;
 constexpr int kHeight = 240 * kScale;
 constexpr uint32_t kBright = 0xE8EEE0;  // the panel's pale reflective white
 constexpr uint32_t kDark = 0x202420;
+// The program mirrors the screen's top left 640 x 480: a window there would show itself.
+constexpr int kCapturedWidth = 640;
+constexpr int kCapturedHeight = 480;
 
 }  // namespace
 
@@ -45,10 +48,15 @@ bool PanelWindow::open() {
   const int screen = DefaultScreen(d);
   Visual* visual = DefaultVisual(d, screen);
   const int depth = DefaultDepth(d, screen);
-  impl->window = XCreateSimpleWindow(d, RootWindow(d, screen), 0, 0, kWidth, kHeight, 0, 0, kDark);
+  // Beside the captured area: to its right, or below it where the screen is too narrow.
+  const bool right = DisplayWidth(d, screen) >= kCapturedWidth + kWidth;
+  const int x = right ? kCapturedWidth : 0, y = right ? 0 : kCapturedHeight;
+  impl->window = XCreateSimpleWindow(d, RootWindow(d, screen), x, y, kWidth, kHeight, 0, 0, kDark);
   XStoreName(d, impl->window, "vantela-sim");
   XSizeHints hints{};
-  hints.flags = PMinSize | PMaxSize;
+  hints.flags = USPosition | PPosition | PMinSize | PMaxSize;
+  hints.x = x;
+  hints.y = y;
   hints.min_width = hints.max_width = kWidth;
   hints.min_height = hints.max_height = kHeight;
   XSetWMNormalHints(d, impl->window, &hints);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/TempDir.h"
+#include "support/TestPty_POSIX.h"
 #include "tools/common/PanelDecoder.h"
 #include "tools/common/PngFile.h"
 
@@ -204,14 +205,10 @@ TEST_F(PreviewTool, TheSimulatorDrawsTheSamePanelFromTheWireBytes) {
 
   int fd = -1;
   for (int i = 0; i < 500 && fd < 0; ++i) {
-    fd = ::open(link.c_str(), O_RDWR | O_NOCTTY);
+    fd = vltest::openRawTerminal(link);
     if (fd < 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   ASSERT_GE(fd, 0) << "the simulator did not come up";
-  termios raw{};
-  ASSERT_EQ(tcgetattr(fd, &raw), 0);
-  cfmakeraw(&raw);
-  ASSERT_EQ(tcsetattr(fd, TCSANOW, &raw), 0);
   size_t written = 0;
   while (written < wire.size()) {
     const ssize_t n = ::write(fd, wire.data() + written, wire.size() - written);

@@ -8,7 +8,8 @@
 namespace vltest {
 
 // An Xvfb of the test's own, on the first free display number (-displayfd); -noreset, as a
-// server that resets when its last client leaves refuses connections meanwhile.
+// server that resets when its last client leaves refuses connections meanwhile. It ends with
+// the object, and with the test process however that ends.
 class XServer {
  public:
   explicit XServer(const char* screen = "800x600x24", std::vector<std::string> extraArgs = {});
@@ -19,9 +20,19 @@ class XServer {
   bool ok() const { return !name_.empty(); }
   const std::string& name() const { return name_; }  // ":N"
 
+  // DISPLAY names this server until the object ends, for code that opens the default display.
+  void becomeDefault();
+
  private:
   pid_t pid_ = -1;
   std::string name_;
+  bool setDisplay_ = false;
+  bool hadPrevious_ = false;
+  std::string previous_;
 };
+
+// The one X server of a test program that keeps a display connection for the life of the
+// process (the toolkit does): every test of the program draws on it; DISPLAY names it.
+XServer& sharedXvfb();
 
 }  // namespace vltest

@@ -10,6 +10,10 @@
 
 namespace vltest {
 
+// Opens a terminal device (a pseudo-terminal's slave, the simulator's port) read-write, without
+// making it the controlling terminal, in raw mode; -1 when it does not open.
+int openRawTerminal(const std::string& path);
+
 // A pseudo-terminal whose far side the test plays: the port opens the slave, the test reads
 // (or refuses to read) the master. The test keeps a slave descriptor of its own, so that the
 // master does not hang up whenever the port closes.
