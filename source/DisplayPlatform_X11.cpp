@@ -161,8 +161,11 @@ class DisplayPlatform_X11 : public DisplayPlatform {
       }
     }
     // A server that went away during the questions is no display at all.
-    if (xcb_connection_has_error(c)) entries.clear();
-    if (!entries.empty() || xcb_connection_has_error(c)) return;
+    if (xcb_connection_has_error(c)) {
+      entries.clear();
+      return;
+    }
+    if (!entries.empty()) return;
     Entry e;
     e.adapter.deviceName = name;
     e.adapter.description = "X screen " + name;
