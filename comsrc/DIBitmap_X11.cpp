@@ -1,12 +1,11 @@
 #include "comsrc/DIBitmap_X11.h"
 
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XShm.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
+#include <xcb/shm.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -17,35 +16,24 @@ namespace comsrc {
 
 namespace {
 
-// Xlib's default error handler ends the process; while a request that the server may refuse
-// is in flight, errors are noted instead.
-int trappedErrors = 0;
-int noteError(Display*, XErrorEvent*) {
-  ++trappedErrors;
-  return 0;
-}
-class ErrorTrap {
- public:
-  ErrorTrap() : previous(XSetErrorHandler(noteError)) { trappedErrors = 0; }
-  ~ErrorTrap() { XSetErrorHandler(previous); }
-  bool failed() const { return trappedErrors != 0; }
-
- private:
-  int (*previous)(Display*, XErrorEvent*);
-};
-
-bool isBgrx(const XImage* image) {
-  return image->bits_per_pixel == 32 && image->byte_order == LSBFirst && image->red_mask == 0xFF0000 &&
-         image->green_mask == 0xFF00 && image->blue_mask == 0xFF;
+bool isBgrx(const ScreenContext& s) {
+  return s.bitsPerPixel == 32 && s.lsbFirst && s.redMask == 0xFF0000 && s.greenMask == 0xFF00 && s.blueMask == 0xFF;
 }
 
 // One colour channel of a pixel value scaled to 8 bits.
-uint32_t channel(unsigned long pixel, unsigned long mask) {
+uint32_t channel(uint32_t pixel, uint32_t mask) {
   if (!mask) return 0;
   int shift = 0;
   while (!((mask >> shift) & 1)) ++shift;
-  const unsigned long max = mask >> shift;
+  const uint64_t max = mask >> shift;
   return uint32_t((((pixel & mask) >> shift) * 255 + max / 2) / max);
+}
+
+// The pixel value at byte `p` of a Z-format image of 16, 24 or 32 bits per pixel.
+uint32_t pixelAt(const uint8_t* p, int bytes, bool lsbFirst) {
+  uint32_t v = 0;
+  for (int i = 0; i < bytes; ++i) v |= uint32_t(p[i]) << (8 * (lsbFirst ? i : bytes - 1 - i));
+  return v;
 }
 
 }  // namespace
@@ -53,77 +41,93 @@ uint32_t channel(unsigned long pixel, unsigned long mask) {
 struct DIBitmap_X11::X11 {
   ScreenContext screen;  // a copy: shares the connection
   bool allowShm = true;
-  XImage* shmImage = nullptr;
-  XShmSegmentInfo segment{};
+  uint8_t* shmaddr = nullptr;
+  xcb_shm_seg_t segment = 0;
   bool attached = false;
 
   ~X11() {
-    if (attached) {
-      XShmDetach(screen.display.get(), &segment);
-      XSync(screen.display.get(), False);
+    if (attached && !screen.lost()) {
+      xcb_shm_detach(screen.connection.get(), segment);
+      xcb_flush(screen.connection.get());
     }
-    if (shmImage) {
-      shmImage->data = nullptr;
-      XDestroyImage(shmImage);
-    }
-    if (segment.shmaddr && segment.shmaddr != reinterpret_cast<char*>(-1)) shmdt(segment.shmaddr);
+    if (shmaddr) shmdt(shmaddr);
   }
 
   bool attachShared(int32_t width, int32_t height) {
-    Display* d = screen.display.get();
-    if (!allowShm || !screen.shmOffered || screen.depth < 24) return false;
-    shmImage = XShmCreateImage(d, screen.visual, unsigned(screen.depth), ZPixmap, nullptr, &segment, unsigned(width),
-                               unsigned(height));
-    if (!shmImage) return false;
-    if (!isBgrx(shmImage) || shmImage->bytes_per_line != width * 4) return false;
-    segment.shmid = shmget(IPC_PRIVATE, size_t(shmImage->bytes_per_line) * size_t(height), IPC_CREAT | 0600);
-    if (segment.shmid < 0) return false;
-    segment.shmaddr = static_cast<char*>(shmat(segment.shmid, nullptr, 0));
+    xcb_connection_t* c = screen.connection.get();
+    if (!allowShm || !screen.shmOffered || screen.depth < 24 || !isBgrx(screen) || screen.lost()) return false;
+    const int shmid = shmget(IPC_PRIVATE, size_t(width) * 4 * size_t(height), IPC_CREAT | 0600);
+    if (shmid < 0) return false;
+    void* at = shmat(shmid, nullptr, 0);
     // Marked for removal at once: it goes when the server and this process have let go.
-    shmctl(segment.shmid, IPC_RMID, nullptr);
-    if (segment.shmaddr == reinterpret_cast<char*>(-1)) return false;
-    segment.readOnly = False;
-    shmImage->data = segment.shmaddr;
-    ErrorTrap trap;
-    const bool ok = XShmAttach(d, &segment) && (XSync(d, False), !trap.failed());
-    attached = ok;
+    shmctl(shmid, IPC_RMID, nullptr);
+    if (at == reinterpret_cast<void*>(-1)) return false;
+    shmaddr = static_cast<uint8_t*>(at);
+    segment = xcb_generate_id(c);
+    xcb_generic_error_t* error = xcb_request_check(c, xcb_shm_attach_checked(c, segment, uint32_t(shmid), 0));
+    attached = !error && !screen.lost();
+    std::free(error);
+    return attached;
+  }
+
+  bool readShared(int32_t x, int32_t y, int32_t w, int32_t h) {
+    xcb_connection_t* c = screen.connection.get();
+    xcb_generic_error_t* error = nullptr;
+    xcb_shm_get_image_reply_t* reply = xcb_shm_get_image_reply(
+        c, xcb_shm_get_image(c, screen.root, int16_t(x), int16_t(y), uint16_t(w), uint16_t(h), ~0u,
+                             XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0),
+        &error);
+    const bool ok = reply && !error;
+    std::free(reply);
+    std::free(error);
     return ok;
   }
 
-  // XGetImage of the part of (x, y, w, h) on the screen, copied into the pixels.
+  // A Z-format image of the part of (x, y, w, h) on the screen, copied into the pixels.
   int32_t readPlain(uint8_t* pixels, int32_t stride, int32_t x, int32_t y, int32_t w, int32_t h) {
     const int32_t left = std::max(x, 0), top = std::max(y, 0);
     const int32_t right = int32_t(std::min<int64_t>(int64_t{x} + w, screen.width));
     const int32_t bottom = int32_t(std::min<int64_t>(int64_t{y} + h, screen.height));
     if (left >= right || top >= bottom) return 0;
-    XImage* image;
-    {
-      ErrorTrap trap;
-      image = XGetImage(screen.display.get(), screen.root, left, top, unsigned(right - left), unsigned(bottom - top),
-                        AllPlanes, ZPixmap);
-    }
+    const int bytes = screen.bitsPerPixel / 8;
+    if (screen.lost() || bytes < 2 || bytes > 4 || screen.bitsPerPixel % 8) return -1;
+    xcb_connection_t* c = screen.connection.get();
+    xcb_get_image_reply_t* image = xcb_get_image_reply(
+        c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, screen.root, int16_t(left), int16_t(top),
+                         uint16_t(right - left), uint16_t(bottom - top), ~0u),
+        nullptr);
     if (!image) return -1;
-    const bool direct = isBgrx(image);
-    for (int32_t row = 0; row < bottom - top; ++row) {
+    const uint8_t* data = xcb_get_image_data(image);
+    const int length = xcb_get_image_data_length(image);
+    const int32_t rows = bottom - top, cols = right - left;
+    // Rows are padded as the server's format says; the reply's length tells the stride.
+    const int32_t line = rows > 0 ? length / rows : 0;
+    if (line < cols * bytes) {
+      std::free(image);
+      return -1;
+    }
+    const bool direct = isBgrx(screen);
+    for (int32_t row = 0; row < rows; ++row) {
       uint8_t* to = pixels + ptrdiff_t{top - y + row} * stride + ptrdiff_t{left - x} * 4;
+      const uint8_t* from = data + ptrdiff_t{row} * line;
       if (direct) {
-        std::memcpy(to, image->data + ptrdiff_t{row} * image->bytes_per_line, size_t(right - left) * 4);
+        std::memcpy(to, from, size_t(cols) * 4);
         continue;
       }
-      for (int32_t col = 0; col < right - left; ++col) {
-        const unsigned long p = XGetPixel(image, col, row);
-        const uint32_t v = channel(p, image->red_mask) << 16 | channel(p, image->green_mask) << 8 |
-                           channel(p, image->blue_mask);
+      for (int32_t col = 0; col < cols; ++col) {
+        const uint32_t p = pixelAt(from + ptrdiff_t{col} * bytes, bytes, screen.lsbFirst);
+        const uint32_t v = channel(p, screen.redMask) << 16 | channel(p, screen.greenMask) << 8 |
+                           channel(p, screen.blueMask);
         std::memcpy(to + ptrdiff_t{col} * 4, &v, 4);
       }
     }
-    XDestroyImage(image);
+    std::free(image);
     return 0;
   }
 };
 
 DIBitmap_X11::DIBitmap_X11(ScreenContext* screen, bool allowSharedMemory) : DIBitmap(kBitmapKindDIBX11) {
-  if (!screen || !screen->display) return;
+  if (!screen || !screen->connection) return;
   x.reset(new (std::nothrow) X11);
   if (!x) return;
   x->screen = *screen;
@@ -150,7 +154,7 @@ int32_t DIBitmap_X11::createWithFormat(int32_t width, int32_t height, const Pixe
   if (!x) return -1;
   if (int64_t{width} * height > (int64_t{1} << 28)) return -4;
   if (x->attachShared(width, height)) {
-    pixels = reinterpret_cast<uint8_t*>(x->segment.shmaddr);
+    pixels = x->shmaddr;
     stride = width * 4;
     format = bgrx;
     this->width = width;
@@ -179,11 +183,7 @@ int32_t DIBitmap_X11::capture(int32_t left, int32_t top) {
   if (!pixels || !x) return -1;
   const bool inside = left >= 0 && top >= 0 && int64_t{left} + width <= x->screen.width &&
                       int64_t{top} + height <= x->screen.height;
-  if (x->attached && inside) {
-    ErrorTrap trap;
-    const Bool ok = XShmGetImage(x->screen.display.get(), x->screen.root, x->shmImage, left, top, AllPlanes);
-    return ok && !trap.failed() ? 0 : -1;
-  }
+  if (x->attached && inside) return x->readShared(left, top, width, height) ? 0 : -1;
   return x->readPlain(pixels, stride, left, top, width, height);
 }
 

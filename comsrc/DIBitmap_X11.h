@@ -12,8 +12,8 @@ namespace comsrc {
 inline constexpr int32_t kBitmapKindDIBX11 = 0x102;
 
 // A 32-bit top-down image (bytes blue, green, red, unused) that an X screen is read into:
-// in shared memory filled by XShmGetImage where the server can attach it, otherwise in
-// ordinary memory filled by XGetImage. It keeps the screen's connection open while it lives.
+// in shared memory filled by the MIT-SHM GetImage where the server can attach it, otherwise in
+// ordinary memory filled by GetImage. It keeps the screen's connection open while it lives.
 class DIBitmap_X11 : public DIBitmap {
  public:
   explicit DIBitmap_X11(ScreenContext* screen, bool allowSharedMemory = true);

@@ -2,14 +2,14 @@
 // has RandR, else one), then every running stand-in driver (vantela-vdisplay), found by its
 // socket. A stand-in's adapter has its socket path as device name and its own description,
 // which ends with the X display name it serves.
-#include <X11/Xlib.h>
-#include <X11/extensions/Xrandr.h>
-
 #include <unistd.h>
+#include <xcb/randr.h>
+#include <xcb/xcb.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -89,22 +89,36 @@ class DisplayPlatform_X11 : public DisplayPlatform {
     bool standIn = false;
   };
 
+  // Short-lived connections, on XCB so that a server that goes away meanwhile only fails the
+  // requests: then no display is found, and the program goes on.
+  using Connection = std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)>;
+  static Connection connect(const xcb_screen_t*& screen) {
+    int number = 0;
+    Connection c(xcb_connect(nullptr, &number), xcb_disconnect);
+    screen = nullptr;
+    if (xcb_connection_has_error(c.get())) return c;
+    auto it = xcb_setup_roots_iterator(xcb_get_setup(c.get()));
+    for (int i = 0; i < number && it.rem; ++i) xcb_screen_next(&it);
+    if (it.rem) screen = it.data;
+    return c;
+  }
+
   static DisplayMode screenSize() {
     DisplayMode m;
-    if (Display* d = XOpenDisplay(nullptr)) {
-      m.width = DisplayWidth(d, DefaultScreen(d));
-      m.height = DisplayHeight(d, DefaultScreen(d));
-      XCloseDisplay(d);
+    const xcb_screen_t* s = nullptr;
+    Connection c = connect(s);
+    if (s) {
+      m.width = s->width_in_pixels;
+      m.height = s->height_in_pixels;
     }
     return m;
   }
 
   void enumerate() {
     entries.clear();
-    if (Display* d = XOpenDisplay(nullptr)) {
-      addScreen(d);
-      XCloseDisplay(d);
-    }
+    const xcb_screen_t* s = nullptr;
+    Connection c = connect(s);
+    if (s) addScreen(c.get(), *s);
     const std::string folder = vdisplay::socketFolder(false);
     for (int32_t n : vdisplay::socketNumbers(folder)) {
       Entry e;
@@ -113,36 +127,49 @@ class DisplayPlatform_X11 : public DisplayPlatform {
     }
   }
 
+  template <typename T>
+  using Reply = std::unique_ptr<T, decltype(&std::free)>;
+
   // The outputs that show part of the screen, named as RandR names them.
-  void addScreen(Display* d) {
-    const int screen = DefaultScreen(d);
-    const std::string name = DisplayString(d);
-    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
-    if (XRRQueryExtension(d, &eventBase, &errorBase) && XRRQueryVersion(d, &major, &minor) &&
-        (major > 1 || (major == 1 && minor >= 2))) {
-      if (XRRScreenResources* res = XRRGetScreenResourcesCurrent(d, RootWindow(d, screen))) {
-        for (int i = 0; i < res->noutput; ++i) {
-          XRROutputInfo* output = XRRGetOutputInfo(d, res, res->outputs[i]);
-          if (!output) continue;
-          XRRCrtcInfo* crtc = output->crtc ? XRRGetCrtcInfo(d, res, output->crtc) : nullptr;
-          if (crtc && output->connection == RR_Connected && crtc->width > 0 && crtc->height > 0) {
-            Entry e;
-            e.adapter.deviceName = name;
-            e.adapter.description.assign(output->name, size_t(output->nameLen));
-            e.mode = DisplayMode{crtc->x, crtc->y, int32_t(crtc->width), int32_t(crtc->height)};
-            entries.push_back(e);
-          }
-          if (crtc) XRRFreeCrtcInfo(crtc);
-          XRRFreeOutputInfo(output);
-        }
-        XRRFreeScreenResources(res);
+  void addScreen(xcb_connection_t* c, const xcb_screen_t& s) {
+    const char* display = std::getenv("DISPLAY");
+    const std::string name = display ? display : "";
+    const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_randr_id);
+    Reply<xcb_randr_query_version_reply_t> version(
+        ext && ext->present ? xcb_randr_query_version_reply(c, xcb_randr_query_version(c, 1, 2), nullptr) : nullptr,
+        std::free);
+    if (version && (version->major_version > 1 || (version->major_version == 1 && version->minor_version >= 2))) {
+      Reply<xcb_randr_get_screen_resources_current_reply_t> res(
+          xcb_randr_get_screen_resources_current_reply(c, xcb_randr_get_screen_resources_current(c, s.root), nullptr),
+          std::free);
+      const int count = res ? xcb_randr_get_screen_resources_current_outputs_length(res.get()) : 0;
+      const xcb_randr_output_t* outputs = res ? xcb_randr_get_screen_resources_current_outputs(res.get()) : nullptr;
+      const xcb_timestamp_t when = res ? res->config_timestamp : 0;
+      for (int i = 0; i < count; ++i) {
+        Reply<xcb_randr_get_output_info_reply_t> output(
+            xcb_randr_get_output_info_reply(c, xcb_randr_get_output_info(c, outputs[i], when), nullptr), std::free);
+        if (!output || output->connection != XCB_RANDR_CONNECTION_CONNECTED || !output->crtc) continue;
+        Reply<xcb_randr_get_crtc_info_reply_t> crtc(
+            xcb_randr_get_crtc_info_reply(c, xcb_randr_get_crtc_info(c, output->crtc, when), nullptr), std::free);
+        if (!crtc || crtc->width == 0 || crtc->height == 0) continue;
+        Entry e;
+        e.adapter.deviceName = name;
+        e.adapter.description.assign(reinterpret_cast<const char*>(xcb_randr_get_output_info_name(output.get())),
+                                     size_t(xcb_randr_get_output_info_name_length(output.get())));
+        e.mode = DisplayMode{crtc->x, crtc->y, int32_t(crtc->width), int32_t(crtc->height)};
+        entries.push_back(e);
       }
+    }
+    // A server that went away during the questions is no display at all.
+    if (xcb_connection_has_error(c)) {
+      entries.clear();
+      return;
     }
     if (!entries.empty()) return;
     Entry e;
     e.adapter.deviceName = name;
     e.adapter.description = "X screen " + name;
-    e.mode = DisplayMode{0, 0, DisplayWidth(d, screen), DisplayHeight(d, screen)};
+    e.mode = DisplayMode{0, 0, s.width_in_pixels, s.height_in_pixels};
     entries.push_back(e);
   }
 

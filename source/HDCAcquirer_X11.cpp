@@ -1,5 +1,4 @@
-#include <X11/Xlib.h>
-#include <X11/extensions/XShm.h>
+#include <xcb/shm.h>
 
 #include <new>
 
@@ -8,13 +7,19 @@
 
 namespace {
 
-// A display can go away while the program runs (a stand-in display that was stopped). Xlib
-// would end the process at the first call on the broken connection; returning here instead
-// leaves the connection marked broken, its calls failing, until discovery makes a new one.
-// Xlib's default handler ends the process itself; this one leaves that to each connection's
-// exit handler (the default one still exits).
-int reportBrokenDisplay(Display*) { return 0; }
-void keepRunning(Display*, void*) {}
+// The channel masks of the root's visual and the pixel size of its depth.
+void describePixels(const xcb_setup_t* setup, const xcb_screen_t* s, ScreenContext& dc) {
+  for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem; xcb_format_next(&f))
+    if (f.data->depth == s->root_depth) dc.bitsPerPixel = f.data->bits_per_pixel;
+  dc.lsbFirst = setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
+  for (auto d = xcb_screen_allowed_depths_iterator(s); d.rem; xcb_depth_next(&d))
+    for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v))
+      if (v.data->visual_id == s->root_visual) {
+        dc.redMask = v.data->red_mask;
+        dc.greenMask = v.data->green_mask;
+        dc.blueMask = v.data->blue_mask;
+      }
+}
 
 }  // namespace
 
@@ -22,24 +27,25 @@ int32_t HDCAcquirer::open() {
   close();
   const size_t space = deviceName.rfind(' ');
   const std::string displayName = space == std::string::npos ? deviceName : deviceName.substr(space + 1);
-  Display* raw = XOpenDisplay(hasDeviceName ? displayName.c_str() : nullptr);
-  if (!raw) return -1;
-  static const bool handlerSet = (XSetIOErrorHandler(reportBrokenDisplay), true);
-  (void)handlerSet;
-  XSetIOErrorExitHandler(raw, keepRunning, nullptr);
+  int screenNumber = 0;
+  std::shared_ptr<xcb_connection_t> c(xcb_connect(hasDeviceName ? displayName.c_str() : nullptr, &screenNumber),
+                                      xcb_disconnect);
+  if (xcb_connection_has_error(c.get())) return -1;
+  const xcb_setup_t* setup = xcb_get_setup(c.get());
+  auto it = xcb_setup_roots_iterator(setup);
+  for (int i = 0; i < screenNumber && it.rem; ++i) xcb_screen_next(&it);
+  if (!it.rem) return -1;
+  const xcb_screen_t* s = it.data;
   dc = new (std::nothrow) ScreenContext;
-  if (!dc) {
-    XCloseDisplay(raw);
-    return -1;
-  }
-  dc->display.reset(raw, [](Display* d) { XCloseDisplay(d); });
-  dc->screen = DefaultScreen(raw);
-  dc->root = RootWindow(raw, dc->screen);
-  dc->width = DisplayWidth(raw, dc->screen);
-  dc->height = DisplayHeight(raw, dc->screen);
-  dc->depth = DefaultDepth(raw, dc->screen);
-  dc->visual = DefaultVisual(raw, dc->screen);
-  dc->shmOffered = XShmQueryExtension(raw) == True;
+  if (!dc) return -1;
+  dc->connection = c;
+  dc->root = s->root;
+  dc->width = s->width_in_pixels;
+  dc->height = s->height_in_pixels;
+  dc->depth = s->root_depth;
+  describePixels(setup, s, *dc);
+  const xcb_query_extension_reply_t* shm = xcb_get_extension_data(c.get(), &xcb_shm_id);
+  dc->shmOffered = shm && shm->present;
   return 0;
 }
 

@@ -1,7 +1,8 @@
 #include "source/ScreenCapture_X11.h"
 
-#include <X11/extensions/Xdamage.h>
+#include <xcb/damage.h>
 
+#include <cstdlib>
 #include <new>
 
 #include "comsrc/DIBitmap_X11.h"
@@ -13,7 +14,10 @@ class ScreenCapture_X11 : public ScreenCapture {
  public:
   explicit ScreenCapture_X11(bool shm) : allowShm(shm) {}
   ~ScreenCapture_X11() override {
-    if (std::shared_ptr<Display> d = watched.lock(); d && damage) XDamageDestroy(d.get(), damage);
+    if (std::shared_ptr<xcb_connection_t> c = watched.lock(); c && damage) {
+      xcb_damage_destroy(c.get(), damage);
+      xcb_flush(c.get());
+    }
   }
 
   std::unique_ptr<comsrc::DIBitmap> createCaptureBitmap(ScreenContext* screen, int32_t width,
@@ -35,8 +39,8 @@ class ScreenCapture_X11 : public ScreenCapture {
     // Forgotten before the copy, with the reports of it already here: what is drawn during
     // the copy is reported again next time.
     if (watching(screen) && damage) {
-      takeReports(screen->display.get());
-      XDamageSubtract(screen->display.get(), damage, None, None);
+      takeReports(screen->connection.get());
+      xcb_damage_subtract(screen->connection.get(), damage, XCB_NONE, XCB_NONE);
     }
     static_cast<comsrc::DIBitmap_X11&>(target).capture(srcX, srcY);
   }
@@ -44,29 +48,35 @@ class ScreenCapture_X11 : public ScreenCapture {
   // The DAMAGE extension tells whether anything was drawn on the root window or its children;
   // a still screen then costs no copy and no comparison.
   bool drawnSinceLastBlit(ScreenContext* screen) override {
-    if (!screen || !screen->display) return true;
-    Display* d = screen->display.get();
+    if (!screen || screen->lost()) return true;
+    xcb_connection_t* c = screen->connection.get();
     if (!watching(screen)) {
-      watched = screen->display;
+      watched = screen->connection;
       damage = 0;
-      int errorBase = 0;
-      if (XDamageQueryExtension(d, &eventBase, &errorBase)) {
-        damage = XDamageCreate(d, screen->root, XDamageReportNonEmpty);
-        XSync(d, False);  // the whole window is reported at once; that report is here now
+      const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_damage_id);
+      // The version must be asked before the extension may be used.
+      xcb_damage_query_version_reply_t* version =
+          ext && ext->present ? xcb_damage_query_version_reply(c, xcb_damage_query_version(c, 1, 1), nullptr) : nullptr;
+      if (version) {
+        notifyEvent = ext->first_event + XCB_DAMAGE_NOTIFY;
+        damage = xcb_generate_id(c);
+        xcb_damage_create(c, damage, screen->root, XCB_DAMAGE_REPORT_LEVEL_NON_EMPTY);
+        // The whole window is reported at once; after this round trip that report is here.
+        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+        std::free(version);
       }
       return true;
     }
-    return !damage || takeReports(d);
+    return !damage || takeReports(c);
   }
 
  private:
   // Reads every event that came on the connection; true when one of them reports drawing.
-  bool takeReports(Display* d) const {
+  bool takeReports(xcb_connection_t* c) const {
     bool drawn = false;
-    while (XPending(d) > 0) {
-      XEvent event;
-      XNextEvent(d, &event);
-      if (event.type == eventBase + XDamageNotify) drawn = true;
+    while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+      if ((event->response_type & 0x7F) == notifyEvent) drawn = true;
+      std::free(event);
     }
     return drawn;
   }
@@ -74,14 +84,14 @@ class ScreenCapture_X11 : public ScreenCapture {
   // Whether the damage object belongs to this screen's connection (not to an earlier one that
   // happened to lie at the same address).
   bool watching(const ScreenContext* screen) const {
-    return screen && screen->display && !watched.expired() && !watched.owner_before(screen->display) &&
-           !screen->display.owner_before(watched);
+    return screen && screen->connection && !watched.expired() && !watched.owner_before(screen->connection) &&
+           !screen->connection.owner_before(watched);
   }
 
   bool allowShm;
-  std::weak_ptr<Display> watched;
-  Damage damage = 0;
-  int eventBase = 0;
+  std::weak_ptr<xcb_connection_t> watched;
+  xcb_damage_damage_t damage = 0;
+  uint8_t notifyEvent = 0;
 };
 
 }  // namespace

@@ -6,15 +6,23 @@
 #include <X11/Xlib.h>
 #include <dirent.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <cstdlib>
+#include <memory>
+#include <thread>
 
 #include "SourceFakes.h"
 #include "support/XServer_X11.h"
 #include "support/HostTools_POSIX.h"
+#include "support/TempDir.h"
 #include "comsrc/DIBitmap_X11.h"
 #include "source/DevMed_HDC.h"
+#include "source/DisplayPlatform.h"
 #include "source/HDCAcquirer.h"
 #include "source/ScreenCapture_X11.h"
 #include "comsrc/ScreenContext_X11.h"
@@ -280,4 +288,62 @@ TEST(CaptureX11Server, ServerWithoutSharedMemoryFallsBackToXGetImage) {
   EXPECT_FALSE(image->usesSharedMemory());
   EXPECT_EQ(pixelAt(*image, 319, 239), 0x204060u);
   EXPECT_EQ(pixelAt(*image, 320, 239), 0u);
+}
+
+// X servers that go away under the program, during discovery and under a capture: neither may
+// end the program, and a lost connection is closed without being used again.
+// In a child process, discovery asks the server over and over while the server is stopped; the
+// loss lands inside one of its short-lived connections (with Xlib's default the child would end
+// there with 1). The child ends 0 once the screen is no longer found.
+TEST(ServerLossX11, DiscoveryThatLosesItsServerFindsNoDisplayAndTheProgramGoesOn) {
+  VL_SKIP_WITHOUT_PROGRAM("Xvfb");
+  vltest::TempDir noStandIns;
+  for (int round = 0; round < 3; ++round) {
+    auto x = std::make_unique<vltest::XServer>("320x240x24");
+    ASSERT_TRUE(x->ok());
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      setenv("DISPLAY", x->name().c_str(), 1);
+      setenv("XDG_RUNTIME_DIR", noStandIns.path().c_str(), 1);
+      DisplayPlatform& platform = systemDisplayPlatform();
+      DisplayAdapter adapter;
+      for (int i = 0; i < 200000; ++i)
+        if (!platform.adapter(0, adapter)) _exit(platform.virtualScreenWidth() == 0 ? 0 : 3);
+      _exit(2);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    x.reset();
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "round " << round;
+    ASSERT_EQ(WEXITSTATUS(status), 0) << "round " << round << " (1: the loss ended the process)";
+  }
+}
+
+// The server of a captured display goes away between two frames: the next frames neither hang
+// nor touch the dead connection through Xlib, and closing it leaves no socket behind.
+TEST(ServerLossX11, CaptureWhoseServerGoesAwayClosesItsConnection) {
+  VL_SKIP_WITHOUT_PROGRAM("Xvfb");
+  for (bool shm : {true, false}) {
+    const int before = openSockets();
+    auto x = std::make_unique<vltest::XServer>("320x240x24");
+    ASSERT_TRUE(x->ok());
+    HDCAcquirer acquirer(x->name().c_str());
+    ASSERT_EQ(acquirer.open(), 0);
+    vltest::FakeCounter counter;
+    vltest::RecordingList list;
+    {
+      DevMed_HDC source(acquirer, list, Rect{0, 0, 320, 240}, makeScreenCapture_X11(shm), counter);
+      ASSERT_EQ(source.refresh(), 1);
+      x.reset();
+      for (int frame = 0; frame < 3; ++frame) {
+        counter.advanceMs(40);
+        source.refresh();
+      }
+    }
+    EXPECT_EQ(acquirer.close(), 0);
+    EXPECT_EQ(acquirer.open(), -1);
+    EXPECT_EQ(openSockets(), before) << (shm ? "shared memory" : "plain");
+  }
 }
