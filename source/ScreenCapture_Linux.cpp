@@ -38,12 +38,15 @@ std::unique_ptr<ScreenCapture> makeScreenCapture() {
     return makeScreenCapture_X11(true);
   }
   std::string why;
-  if (auto capture = makeScreenCapture_Wayland("", why)) {
+  bool answered = false;
+  if (auto capture = makeScreenCapture_Wayland("", why, answered)) {
     traceOnce("capture", ("screencopy (" + why + ")").c_str());
     return capture;
   }
-  if (path == "screencopy") {
-    traceOnce("capture", ("screencopy (VANTELINK_CAPTURE=screencopy) unavailable: " + why).c_str());
+  // A compositor that does not answer has gone away or not yet started: X11 would show
+  // XWayland's windows only, so the source stays lost until it is back.
+  if (path == "screencopy" || !answered) {
+    traceOnce("capture", ("screencopy unavailable, source lost: " + why).c_str());
     return std::make_unique<UnavailableCapture>();
   }
   traceOnce("capture", ("x11 (WAYLAND_DISPLAY is set but " + why + ")").c_str());

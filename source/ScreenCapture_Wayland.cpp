@@ -86,7 +86,7 @@ class ScreenCapture_Wayland : public ScreenCapture {
   }
 
   // Connects and picks the output; false with the reason in `why`.
-  bool connect(const std::string& wanted, std::string& why) {
+  bool connect(const std::string& wanted, std::string& why, bool& answered) {
     display = wl_display_connect(nullptr);
     if (!display) {
       why = "no Wayland compositor answers";
@@ -103,6 +103,7 @@ class ScreenCapture_Wayland : public ScreenCapture {
       why = "the compositor did not answer";
       return false;
     }
+    answered = true;
     if (!manager) {
       why = "the compositor offers no zwlr_screencopy_manager_v1 (version 2 or later)";
       return false;
@@ -511,12 +512,14 @@ void traceOnce(const char* topic, const char* text) {
   std::fprintf(stderr, "vantelink: %s: %s\n", topic, text);
 }
 
-std::unique_ptr<ScreenCapture> makeScreenCapture_Wayland(const std::string& outputName, std::string& why) {
+std::unique_ptr<ScreenCapture> makeScreenCapture_Wayland(const std::string& outputName, std::string& why,
+                                                         bool& answered) {
   std::unique_ptr<ScreenCapture_Wayland> capture(new (std::nothrow) ScreenCapture_Wayland());
   if (!capture) {
     why = "out of memory";
     return nullptr;
   }
-  if (!capture->connect(outputName, why)) return nullptr;
+  answered = false;
+  if (!capture->connect(outputName, why, answered)) return nullptr;
   return capture;
 }

@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# The main-screen mirror on a wlroots desktop: a headless sway (run as an unprivileged user) shows
+# a test client's picture; the real program (its window on an Xvfb of its own) captures it
+# through the screen copy and streams to vantela-sim. The panel must be what vantela-preview
+# makes of grim's reading of the same area, before and after a square moves; a still screen
+# costs no copy; sway going away leaves the source lost, and its return brings the mirror back.
+set -euo pipefail
+build=$(cd "$1" && pwd)
+. "$(dirname "$0")/../app/e2e-lib.sh"
+e2e_require sway grim setpriv
+painter="$build/tests/source/wayland-painter"
+[ -x "$painter" ] || { echo "SKIP: wayland-painter was not built"; exit 77; }
+
+# sway refuses to run as root.
+user=$(id -un)
+as_user=()
+if [ "$(id -u)" -eq 0 ]; then
+  user=vantela-sway
+  id "$user" >/dev/null 2>&1 || useradd --system --no-create-home --shell /usr/sbin/nologin "$user" ||
+    { echo "SKIP: no unprivileged user for sway"; exit 77; }
+  as_user=(setpriv --reuid="$(id -u "$user")" --regid="$(id -g "$user")" --init-groups)
+fi
+runtime="$work/wayland"
+mkdir -m 700 "$runtime"
+chown "$user" "$runtime"
+printf 'output HEADLESS-1 resolution 800x600\ndefault_border none\n' >"$runtime/config"
+export WAYLAND_DISPLAY="$runtime/wayland-1"
+
+# start_sway: sway and the painter on it; sets sway_pid and painter_pid.
+start_sway() {
+  rm -f "$runtime"/wayland-*
+  ${as_user[@]+"${as_user[@]}"} env -i PATH="$PATH" HOME="$runtime" XDG_RUNTIME_DIR="$runtime" WLR_BACKENDS=headless WLR_RENDERER=pixman \
+    WLR_LIBINPUT_NO_DEVICES=1 sway -c "$runtime/config" >>"$work/sway.log" 2>&1 &
+  sway_pid=$!
+  pids+=($sway_pid)
+  local _
+  for _ in $(seq 200); do [ -S "$WAYLAND_DISPLAY" ] && break; sleep 0.05; done
+  [ -S "$WAYLAND_DISPLAY" ] || fail "sway did not start"
+  "$painter" >"$work/painter.log" 2>&1 &
+  painter_pid=$!
+  pids+=($painter_pid)
+  wait_shown 1
+}
+wait_shown() {
+  local _
+  for _ in $(seq 200); do grep -qx "shown $1" "$work/painter.log" && return 0; sleep 0.05; done
+  fail "the painter's picture $1 was not shown"
+}
+
+start_sway
+start_xvfb
+use_settings_folder
+settings='MO.0.ACTIVE=1\nMO.0.PORT=1\nMO.0.DITHER=1\nMO.0.POS.X=32\nMO.0.POS.Y=16\n'
+printf "$settings" >"$ini"
+start_sim sim 1
+start_program exe vantelink
+find_window win "$exe"
+
+# compare NAME: the panel now against the preview of what grim reads from the compositor.
+compare() {
+  rm -f "$work/panel-1.png"
+  kill -USR1 "$sim"
+  local _
+  for _ in $(seq 100); do [ -s "$work/panel-1.png" ] && break; sleep 0.02; done
+  sleep 0.1
+  cp "$work/panel-1.png" "$work/panel-$1.png"
+  grim -g "0,0 640x480" "$work/screen-$1.png"
+  printf "$settings" >"$work/preview-$1.ini"
+  "$build/tools/vantela-preview" --settings "$work/preview-$1.ini" "$work/screen-$1.png" "$work/preview-$1.png" ||
+    fail "preview $1"
+  /usr/bin/python3 "$here/compare-panels.py" "$work/panel-$1.png" "$work/preview-$1.png" ||
+    fail "panel $1 differs from the preview"
+}
+copies() { grep -c '^vantelink: screen copy [0-9]*:' "$work/vantelink.log" || true; }
+
+sleep 1.5
+grep -q '^vantelink: capture: screencopy (output HEADLESS-1' "$work/vantelink.log" || fail "screen copy not chosen"
+compare mirror
+
+# Nothing drawn: the one request stays pending, no frame is copied.
+before=$(copies)
+sleep 2
+[ "$(copies)" -eq "$before" ] || fail "a still screen was copied $(($(copies) - before)) times"
+
+kill -USR1 "$painter_pid"
+wait_shown 2
+sleep 0.6
+compare moved
+# The compositor reported the square's places, not the whole output.
+grep '^vantelink: screen copy [0-9]*:' "$work/vantelink.log" | tail -n 1 | grep -q ' 800x600$' &&
+  fail "the move was reported as a whole-output change"
+
+# sway going away: the source is lost, the program lives on and mirrors again once it is back.
+kill -TERM "$painter_pid" "$sway_pid"
+wait "$sway_pid" 2>/dev/null || true
+sleep 1.5
+kill -0 "$exe" 2>/dev/null || fail "the program ended when the compositor went away"
+grep -q '^vantelink: screen copy: the compositor went away' "$work/vantelink.log" || fail "the loss was not noticed"
+start_sway
+sleep 2.5
+compare resumed
+
+end_program "$exe" program
+echo "PASS: panel equals grim's preview (mirror, moved square, after sway's return); still screen: no copy"
