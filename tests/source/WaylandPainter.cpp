@@ -1,6 +1,7 @@
 // wayland-painter: a window of the compositor's choosing filled with a known picture and a black
-// 96-pixel square; SIGUSR1 moves the square. Prints "shown N" once the compositor has shown the
-// N-th picture (N from 1), so that a test knows when to look.
+// 96-pixel square; SIGUSR1 moves the square, and with VL_PAINTER_ANIMATE set it moves at every
+// frame the compositor shows (for the benchmarks). Prints "shown N" once the compositor has shown
+// the N-th picture (N from 1), so that a test knows when to look.
 #include <poll.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "tests/source/xdg-shell-client-protocol.h"
@@ -102,13 +104,14 @@ int main() {
       wl_shm_pool_create_buffer(pool, 0, width, height, width * 4, WL_SHM_FORMAT_XRGB8888);
 
   static const wl_callback_listener frameEvents{onFrameDone};
+  const bool animate = std::getenv("VL_PAINTER_ANIMATE") != nullptr;
   int shown = 0;
   int drawnMoves = -1;
   int32_t lastX = 0, lastY = 0;
   for (;;) {
     if (drawnMoves != moves) {
       drawnMoves = moves;
-      const int32_t squareX = 100 + 160 * drawnMoves, squareY = 120 + 40 * drawnMoves;
+      const int32_t squareX = 100 + (160 * drawnMoves) % 320, squareY = 120 + (40 * drawnMoves) % 240;
       paint(pixels, width, height, squareX, squareY);
       wl_surface_attach(surface, buffer, 0, 0);
       // After the first picture only the square's old and new places change: the compositor's
@@ -130,8 +133,11 @@ int main() {
     wl_display_dispatch_pending(display);
     if (p.presented && shown <= drawnMoves) {
       shown = drawnMoves + 1;
-      std::printf("shown %d\n", shown);
-      std::fflush(stdout);
+      if (!animate || shown == 1) {
+        std::printf("shown %d\n", shown);
+        std::fflush(stdout);
+      }
+      if (animate) moves = moves + 1;
     }
   }
 }

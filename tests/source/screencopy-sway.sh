@@ -7,47 +7,9 @@
 set -euo pipefail
 build=$(cd "$1" && pwd)
 . "$(dirname "$0")/../app/e2e-lib.sh"
-e2e_require sway grim setpriv
-painter="$build/tests/source/wayland-painter"
-[ -x "$painter" ] || { echo "SKIP: wayland-painter was not built"; exit 77; }
+. "$(dirname "$0")/sway-lib.sh"
 
-# sway refuses to run as root.
-user=$(id -un)
-as_user=()
-if [ "$(id -u)" -eq 0 ]; then
-  user=vantela-sway
-  id "$user" >/dev/null 2>&1 || useradd --system --no-create-home --shell /usr/sbin/nologin "$user" ||
-    { echo "SKIP: no unprivileged user for sway"; exit 77; }
-  as_user=(setpriv --reuid="$(id -u "$user")" --regid="$(id -g "$user")" --init-groups)
-fi
-runtime="$work/wayland"
-mkdir -m 700 "$runtime"
-chown "$user" "$runtime"
-printf 'output HEADLESS-1 resolution 800x600\ndefault_border none\n' >"$runtime/config"
-export WAYLAND_DISPLAY="$runtime/wayland-1"
-
-# start_sway: sway and the painter on it; sets sway_pid and painter_pid.
-start_sway() {
-  rm -f "$runtime"/wayland-*
-  ${as_user[@]+"${as_user[@]}"} env -i PATH="$PATH" HOME="$runtime" XDG_RUNTIME_DIR="$runtime" WLR_BACKENDS=headless WLR_RENDERER=pixman \
-    WLR_LIBINPUT_NO_DEVICES=1 sway -c "$runtime/config" >>"$work/sway.log" 2>&1 &
-  sway_pid=$!
-  pids+=($sway_pid)
-  local _
-  for _ in $(seq 200); do [ -S "$WAYLAND_DISPLAY" ] && break; sleep 0.05; done
-  [ -S "$WAYLAND_DISPLAY" ] || fail "sway did not start"
-  "$painter" >"$work/painter.log" 2>&1 &
-  painter_pid=$!
-  pids+=($painter_pid)
-  wait_shown 1
-}
-wait_shown() {
-  local _
-  for _ in $(seq 200); do grep -qx "shown $1" "$work/painter.log" && return 0; sleep 0.05; done
-  fail "the painter's picture $1 was not shown"
-}
-
-start_sway
+start_sway 800x600
 start_xvfb
 use_settings_folder
 settings='MO.0.ACTIVE=1\nMO.0.PORT=1\nMO.0.DITHER=1\nMO.0.POS.X=32\nMO.0.POS.Y=16\n'
@@ -91,12 +53,11 @@ grep '^vantelink: screen copy [0-9]*:' "$work/vantelink.log" | tail -n 1 | grep 
   fail "the move was reported as a whole-output change"
 
 # sway going away: the source is lost, the program lives on and mirrors again once it is back.
-kill -TERM "$painter_pid" "$sway_pid"
-wait "$sway_pid" 2>/dev/null || true
+stop_sway
 sleep 1.5
 kill -0 "$exe" 2>/dev/null || fail "the program ended when the compositor went away"
 grep -q '^vantelink: screen copy: the compositor went away' "$work/vantelink.log" || fail "the loss was not noticed"
-start_sway
+start_sway 800x600
 sleep 2.5
 compare resumed
 
