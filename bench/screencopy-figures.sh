@@ -2,7 +2,8 @@
 # The wlroots screen copy's figures on a headless sway. Processor time per frame of reading a
 # whole 640 x 480 and 1920 x 1080 output: the program's screen copy (the screen changing every
 # frame), its XShm capture of an Xvfb of the same size, and grim for the same area; each as the
-# reader's time and the display server's, and the ratio of the sums. Then the whole program's
+# reader's time and the display server's (less what the server spends as long without the
+# reader: sway drawing the moving square), and the ratio of the sums. Then the whole program's
 # processor time on a still sway screen with two devices (goal: at most 0.5 % of a core).
 # Usage: screencopy-figures.sh BUILD_DIR; FIGURES_SECONDS sets the still window (default 30).
 # Exits 77 where sway, grim or the painter are missing.
@@ -19,14 +20,16 @@ echo "load before: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
 # ratio A B: A / B with two decimals.
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 sum() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a + b }'; }
+# net SERVER ALONE: the server's time less its time without the reader, never below 0.
+net() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", (a > b ? a - b : 0) }'; }
 
 for size in 640x480 1920x1080; do
   w=${size%x*} h=${size#*x}
   PAINTER_ENV=VL_PAINTER_ANIMATE=1 start_sway "$size"
-  read -r _ copy_client copy_server < <("$measure" screencopy "$w" "$h" 150 "$sway_pid") || fail "screen copy $size"
+  read -r _ copy_client copy_server copy_alone < <("$measure" screencopy "$w" "$h" 150 "$sway_pid") || fail "screen copy $size"
   stop_sway
   PAINTER_ENV="" start_sway "$size"
-  read -r _ grim_client grim_server < <("$measure" grim "$w" "$h" 40 "$sway_pid") || fail "grim $size"
+  read -r _ grim_client grim_server grim_alone < <("$measure" grim "$w" "$h" 40 "$sway_pid") || fail "grim $size"
   stop_sway
 
   exec 3>"$work/display-$size"
@@ -35,14 +38,16 @@ for size in 640x480 1920x1080; do
   pids+=($xvfb)
   exec 3>&-
   for _ in $(seq 200); do [ -s "$work/display-$size" ] && break; sleep 0.05; done
-  read -r _ x11_client x11_server < <(DISPLAY=":$(head -n 1 "$work/display-$size")" \
+  read -r _ x11_client x11_server x11_alone < <(DISPLAY=":$(head -n 1 "$work/display-$size")" \
     "$measure" x11 "$w" "$h" 150 "$xvfb") || fail "x11 $size"
   kill "$xvfb"
   wait "$xvfb" 2>/dev/null || true
 
+  copy_server=$(net "$copy_server" "$copy_alone") grim_server=$(net "$grim_server" "$grim_alone")
+  x11_server=$(net "$x11_server" "$x11_alone")
   copy=$(sum "$copy_client" "$copy_server") x11=$(sum "$x11_client" "$x11_server") grim=$(sum "$grim_client" "$grim_server")
   echo "$size processor ms per frame (reader + server):" \
-    "screen copy $copy_client + $copy_server (sway, also drawing the moving square) = $copy;" \
+    "screen copy $copy_client + $copy_server = $copy;" \
     "X11 XShm $x11_client + $x11_server = $x11; grim $grim_client + $grim_server = $grim"
   echo "$size ratios: screen copy / X11 XShm $(ratio "$copy" "$x11"); screen copy / grim $(ratio "$copy" "$grim");" \
     "reader only: screen copy / X11 XShm $(ratio "$copy_client" "$x11_client")"

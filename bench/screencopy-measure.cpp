@@ -1,13 +1,15 @@
 // screencopy-measure MODE WIDTH HEIGHT FRAMES SERVER-PID: processor time per frame of reading a
-// WIDTH × HEIGHT area from (0, 0), printed as "<mode> <client ms> <server ms>": this process's
-// (grim's, for mode grim) and the display server's (from /proc). Modes: screencopy (the
-// program's Wayland capture, each frame waited for; the screen must be changing), x11 (the
-// program's XShm capture of $DISPLAY), grim (grim run once per frame, writing PPM to /dev/null).
+// WIDTH × HEIGHT area from (0, 0), printed as "<mode> <client ms> <server ms> <server ms alone>":
+// this process's (grim's, for mode grim) and the display server's (from /proc), and the server's
+// over as long a time without the reader (its own drawing). Modes: screencopy (the program's
+// Wayland capture, each frame waited for; the screen must be changing), x11 (the program's XShm
+// capture of $DISPLAY), grim (grim run once per frame, writing PPM to /dev/null).
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +17,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "comsrc/DIBitmap.h"
 #include "source/HDCAcquirer.h"
@@ -60,6 +63,7 @@ int main(int argc, char** argv) {
   const int w = std::atoi(argv[2]), h = std::atoi(argv[3]), frames = std::atoi(argv[4]);
   const long server = std::atol(argv[5]);
   double client = 0;
+  const auto start = std::chrono::steady_clock::now();
   const double server0 = serverSeconds(server);
 
   if (mode == "grim") {
@@ -107,6 +111,10 @@ int main(int argc, char** argv) {
     }
     client = processSeconds() - c0;
   }
-  std::printf("%s %.3f %.3f\n", mode.c_str(), client * 1e3 / frames, (serverSeconds(server) - server0) * 1e3 / frames);
+  const double server1 = serverSeconds(server);
+  std::this_thread::sleep_for(std::chrono::steady_clock::now() - start);
+  const double alone = serverSeconds(server) - server1;
+  std::printf("%s %.3f %.3f %.3f\n", mode.c_str(), client * 1e3 / frames, (server1 - server0) * 1e3 / frames,
+              alone * 1e3 / frames);
   return 0;
 }

@@ -238,13 +238,13 @@ class ScreenCapture_Wayland : public ScreenCapture {
   static void onBuffer(void* data, zwlr_screencopy_frame_v1*, uint32_t format, uint32_t width, uint32_t height,
                        uint32_t stride) {
     auto* self = static_cast<ScreenCapture_Wayland*>(data);
-    bool swap = false;
-    // The first readable format offered, with its own size: each offer stands on its own.
-    if (!self->offered && readable(format, swap)) {
+    bool swap = false, chosenSwaps = false;
+    // A readable format, one without swapping first; each offer comes with its own size.
+    if (readable(format, swap) && (!self->offered || (readable(self->offer.format, chosenSwaps) && chosenSwaps && !swap))) {
       self->offered = true;
       self->offer = {format, width, height, stride};
     } else if (!self->offered) {
-      self->offer.format = format;
+      self->offer = {format, width, height, stride};
     }
     if (self->managerVersion < 3) onBufferDone(data, self->frame);
   }
@@ -329,9 +329,10 @@ class ScreenCapture_Wayland : public ScreenCapture {
     held = frameSlot;
     frameSlot = -1;
     heldYInvert = frameYInvert;
-    // The first frame is wholly new; a turned-over frame's damage is not worth turning too.
+    // The first frame is wholly new; a turned-over frame's damage is not worth turning too, and
+    // a frame without damage is taken as wholly changed rather than as unchanged.
     const comsrc::Rect all{0, 0, output->width, output->height};
-    const comsrc::Rect drawn = !anyFrame || frameYInvert ? all : frameDamage;
+    const comsrc::Rect drawn = !anyFrame || frameYInvert || frameDamage.isEmpty() ? all : frameDamage;
     heldDamage = boundingBox(heldDamage, drawn);
     anyFrame = fresh = true;
     ++copies;
