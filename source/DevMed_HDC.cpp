@@ -1,5 +1,8 @@
 #include "source/DevMed_HDC.h"
 
+#include <algorithm>
+#include <cstddef>
+
 #include "comsrc/Bitmap.h"
 #include "comsrc/DIBitmap.h"
 #include "comsrc/RectList.h"
@@ -40,6 +43,7 @@ int32_t DevMed_HDC::refresh() {
   if (!capture) return -1;
 
   const bool drawn = capture->drawnSinceLastBlit(screen);
+  if (capture->lost()) return -3;
   if (current && !drawn && settled) {
     lastCaptureMs = startMs;
     return 0;
@@ -62,7 +66,18 @@ int32_t DevMed_HDC::refresh() {
   }
 
   capture->blitFromScreen(*scratch, screen, captureRect_.left, captureRect_.top, rasterOp);
-  const int32_t result = first ? firstCapture() : compareCaptures();
+  const comsrc::Rect whole{0, 0, scratch->getWidth(), scratch->getHeight()};
+  comsrc::Rect damage;
+  if (!capture->damagedArea(damage)) damage = whole;
+  comsrc::Rect area = damage;
+  if (damage.isEmpty()) {
+    area = lastDamage;
+  } else if (!lastDamage.isEmpty()) {
+    area = comsrc::Rect{std::min(damage.left, lastDamage.left), std::min(damage.top, lastDamage.top),
+                        std::max(damage.right, lastDamage.right), std::max(damage.bottom, lastDamage.bottom)};
+  }
+  lastDamage = damage;
+  const int32_t result = first ? firstCapture() : compareCaptures(area);
   settled = !first && !drawn;
   std::swap(scratch, current);
   lastCaptureMs = startMs;
@@ -79,14 +94,24 @@ int32_t DevMed_HDC::firstCapture() {
   return 1;
 }
 
-int32_t DevMed_HDC::compareCaptures() {
+int32_t DevMed_HDC::compareCaptures(const comsrc::Rect& area) {
+  // Whole tiles, so that each pixel keeps its place in the checkerboard of pairs.
+  const comsrc::Rect whole{0, 0, scratch->getWidth(), scratch->getHeight()};
+  const auto down = [](int32_t v) { return v / kCompareTile * kCompareTile; };
+  const comsrc::Rect snapped{down(area.left), down(area.top), down(area.right + kCompareTile - 1),
+                             down(area.bottom + kCompareTile - 1)};
+  comsrc::Rect tiles;
   uint8_t* before = baseline->lockPixels();
   const uint8_t* after = scratch->lockPixels();
-  int32_t added;
+  int32_t added = 0;
   if (before && after) {
     compareParity ^= 1;
-    added = compareTiles(before, baseline->getStride(), after, scratch->getStride(), scratch->getWidth(),
-                         scratch->getHeight(), compareParity, *rectList);
+    if (intersectRect(tiles, snapped, whole)) {
+      const int32_t strideB = baseline->getStride(), strideA = scratch->getStride();
+      added = compareTiles(before + ptrdiff_t{tiles.top} * strideB + ptrdiff_t{tiles.left} * 4, strideB,
+                           after + ptrdiff_t{tiles.top} * strideA + ptrdiff_t{tiles.left} * 4, strideA,
+                           tiles.width(), tiles.height(), compareParity, *rectList, tiles.left, tiles.top);
+    }
   } else {
     // Pixels lent out elsewhere cannot be compared; report everything rather than lose a change.
     rectList->add(comsrc::Rect{0, 0, scratch->getWidth(), scratch->getHeight()});

@@ -35,7 +35,8 @@ class DevMed_HDC : public DeviceMediator {
 
   int32_t prepare() override { return 0; }
   // Rectangles added (0 when nothing changed or within 40 ms of the last capture); -1 when a
-  // bitmap could not be made, -2 when there is no screen context even after reopening it.
+  // bitmap could not be made, -2 when there is no screen context even after reopening it, -3
+  // when the capture lost the screen.
   int32_t refresh() override;
   comsrc::DIBitmap* bitmap() override { return current.get(); }
 
@@ -47,7 +48,8 @@ class DevMed_HDC : public DeviceMediator {
 
  protected:
   int32_t firstCapture();
-  int32_t compareCaptures();
+  // Looks only at the tiles `area` touches.
+  int32_t compareCaptures(const comsrc::Rect& area);
 
   HDCAcquirer* acquirer;
   comsrc::RectList* rectList;
@@ -64,4 +66,7 @@ class DevMed_HDC : public DeviceMediator {
   // The last capture followed no drawing, so it compared the other half of the pairs of what
   // the one before it found; until something is drawn again, capturing finds nothing new.
   bool settled = false;
+  // What the platform reported drawn before the last capture; that comparison looked at half
+  // of its pairs, so the next one looks there again.
+  comsrc::Rect lastDamage;
 };

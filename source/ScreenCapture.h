@@ -6,6 +6,7 @@
 namespace comsrc {
 class Bitmap;
 class DIBitmap;
+struct Rect;
 }  // namespace comsrc
 struct ScreenContext;
 
@@ -28,7 +29,14 @@ class ScreenCapture {
   // False only when the platform knows that nothing was drawn on the screen since the last
   // blitFromScreen; true whenever it cannot tell.
   virtual bool drawnSinceLastBlit(ScreenContext* screen) { return true; }
+  // Where the platform knows it: the part of the last blit's target that can differ from the
+  // blit before it (possibly empty), and true; false when any of it can.
+  virtual bool damagedArea(comsrc::Rect& area) { return false; }
+  // True once the screen can no longer be read through this capture (its server went away,
+  // it handed out a frame that had to be refused); the source is then made anew.
+  virtual bool lost() const { return false; }
 };
 
-// The capture of this platform (ScreenCapture_Win32.cpp, ScreenCapture_X11.cpp).
+// The capture of this platform (ScreenCapture_Win32.cpp; on Linux ScreenCapture_Linux.cpp
+// chooses between X11 and the Wayland screen copy).
 std::unique_ptr<ScreenCapture> makeScreenCapture();

@@ -99,5 +99,3 @@ class ScreenCapture_X11 : public ScreenCapture {
 std::unique_ptr<ScreenCapture> makeScreenCapture_X11(bool allowSharedMemory) {
   return std::unique_ptr<ScreenCapture>(new (std::nothrow) ScreenCapture_X11(allowSharedMemory));
 }
-
-std::unique_ptr<ScreenCapture> makeScreenCapture() { return makeScreenCapture_X11(true); }

@@ -113,7 +113,8 @@ void takeRun(uint8_t* baseline, ptrdiff_t baselineStride, const uint8_t* next, p
 }  // namespace
 
 int32_t compareTiles(uint8_t* baseline, int32_t baselineStride, const uint8_t* next, int32_t nextStride,
-                     int32_t width, int32_t height, uint32_t parity, comsrc::RectList& changes) {
+                     int32_t width, int32_t height, uint32_t parity, comsrc::RectList& changes,
+                     int32_t originX, int32_t originY) {
   const MarkTiles mark = markTiles();
   const int32_t fullTiles = width / kCompareTile;
   const int32_t edge = width % kCompareTile;
@@ -128,7 +129,7 @@ int32_t compareTiles(uint8_t* baseline, int32_t baselineStride, const uint8_t* n
       if (isChanged) {
         if (runStart < 0) runStart = x;
       } else if (runStart >= 0) {
-        changes.add(comsrc::Rect{runStart, y, x, y + kCompareTile});
+        changes.add(comsrc::Rect{originX + runStart, originY + y, originX + x, originY + y + kCompareTile});
         takeRun(rowA, baselineStride, rowB, nextStride, runStart, x, th);
         ++added;
         runStart = -1;
@@ -147,7 +148,7 @@ int32_t compareTiles(uint8_t* baseline, int32_t baselineStride, const uint8_t* n
       end += kCompareTile;
     }
     if (runStart >= 0) {
-      changes.add(comsrc::Rect{runStart, y, end, y + kCompareTile});
+      changes.add(comsrc::Rect{originX + runStart, originY + y, originX + end, originY + y + kCompareTile});
       takeRun(rowA, baselineStride, rowB, nextStride, runStart, width, th);
       ++added;
     }

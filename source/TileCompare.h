@@ -14,5 +14,7 @@ inline constexpr int32_t kCompareTile = 32;
 // + 2, ...; the last column of an odd-width tile never. The baseline takes the new pixels of
 // every run it reports, so that it holds what was reported and a change in a pair this parity
 // skipped is still found by the other. Row y of an image starts at its pointer + y × stride.
+// The rectangles are moved by (originX, originY): the images may be a part of larger ones.
 int32_t compareTiles(uint8_t* baseline, int32_t baselineStride, const uint8_t* next, int32_t nextStride,
-                     int32_t width, int32_t height, uint32_t parity, comsrc::RectList& changes);
+                     int32_t width, int32_t height, uint32_t parity, comsrc::RectList& changes,
+                     int32_t originX = 0, int32_t originY = 0);

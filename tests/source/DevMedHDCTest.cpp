@@ -157,6 +157,38 @@ TEST(DevMedHDC, AStillScreenIsNotCapturedOnceTwoCapturesFollowedNoDrawing) {
   EXPECT_EQ(rig.shared->blits, 4);
 }
 
+TEST(DevMedHDC, TheDamagedAreaLimitsTheComparisonTwiceAndALostCaptureFailsTheRefresh) {
+  Rig rig;
+  rig.shared->tracksDrawing = rig.shared->tracksDamage = true;
+  rig.shared->damage = Rect{0, 0, 128, 96};
+  ASSERT_EQ(rig.source->refresh(), 1);
+  rig.shared->damage = Rect{};
+  EXPECT_EQ(rig.refreshLater(), 0);
+
+  // Drawn in two tiles, damage reported around one: only that one is compared.
+  for (int32_t y = 0; y < 4; ++y)
+    for (int32_t x = 0; x < 4; ++x) rig.shared->at(x, y) = rig.shared->at(100 + x, 70 + y) = 0x00FFFFFF;
+  rig.shared->drawn = true;
+  rig.shared->damage = Rect{98, 66, 110, 80};
+  EXPECT_EQ(rig.refreshLater(), 1);
+  EXPECT_EQ(rig.list.added, (std::vector<Rect>{Rect{96, 64, 128, 96}}));
+
+  // A pixel the comparison skips in the damaged area: the capture after it, with nothing new
+  // damaged, looks there again and finds it.
+  const int32_t pair = int32_t(rig.source->parity());
+  rig.shared->at(64 + 2 * pair, 32) = 0x00FFFFFF;
+  rig.shared->drawn = true;
+  rig.shared->damage = Rect{64, 32, 66, 33};
+  EXPECT_EQ(rig.refreshLater(), 0);
+  rig.shared->damage = Rect{};
+  EXPECT_EQ(rig.refreshLater(), 1);
+  EXPECT_EQ(rig.list.added, (std::vector<Rect>{Rect{64, 32, 96, 64}}));
+
+  rig.shared->drawn = true;
+  rig.shared->lost = true;
+  EXPECT_EQ(rig.refreshLater(), -3);
+}
+
 TEST(DevMedHDC, GateSurvivesTheMillisecondWrap) {
   Rig rig;
   rig.counter.setMs((int64_t{1} << 32) - 10);

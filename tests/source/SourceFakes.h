@@ -75,6 +75,9 @@ class FakeScreen : public ScreenCapture {
     int64_t blitMs = 0;
     bool tracksDrawing = false;  // else it cannot tell whether anything was drawn
     bool drawn = false;          // since the last blit
+    bool tracksDamage = false;   // else it cannot tell where
+    comsrc::Rect damage;         // of the last blit
+    bool lost = false;
     uint32_t& at(int32_t x, int32_t y) { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
   };
 
@@ -108,6 +111,11 @@ class FakeScreen : public ScreenCapture {
   }
 
   bool drawnSinceLastBlit(ScreenContext*) override { return !state->tracksDrawing || state->drawn; }
+  bool damagedArea(comsrc::Rect& area) override {
+    area = state->damage;
+    return state->tracksDamage;
+  }
+  bool lost() const override { return state->lost; }
 
   std::shared_ptr<Shared> state;
 };

@@ -1,0 +1,526 @@
+#include "source/ScreenCapture_Wayland.h"
+
+#include <poll.h>
+#include <sys/mman.h>
+#include <time.h>
+#include <unistd.h>
+#include <wayland-client.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <new>
+#include <string>
+#include <utility>
+
+#include "comsrc/DIBitmap.h"
+#include "comsrc/Rect.h"
+#include "source/protocol/wlr-screencopy-unstable-v1-client-protocol.h"
+
+namespace {
+
+constexpr int kSetupTimeoutMs = 2000;
+// The first frame of a new request comes at once (all of it is damage); a capture made just
+// before it would show black until the next change.
+constexpr int kFirstFrameTimeoutMs = 500;
+constexpr int32_t kMaxSide = 16384;
+
+bool debugging() {
+  static const bool on = std::getenv("VANTELINK_DEBUG") != nullptr;
+  return on;
+}
+
+int64_t nowMs() {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return int64_t{t.tv_sec} * 1000 + t.tv_nsec / 1000000;
+}
+
+// The 32-bit formats read without conversion (bytes blue, green, red, unused) or with red and
+// blue swapped.
+bool readable(uint32_t format, bool& swapRedBlue) {
+  switch (format) {
+    case WL_SHM_FORMAT_XRGB8888:
+    case WL_SHM_FORMAT_ARGB8888:
+      swapRedBlue = false;
+      return true;
+    case WL_SHM_FORMAT_XBGR8888:
+    case WL_SHM_FORMAT_ABGR8888:
+      swapRedBlue = true;
+      return true;
+    default:
+      return false;
+  }
+}
+
+comsrc::Rect boundingBox(const comsrc::Rect& a, const comsrc::Rect& b) {
+  if (a.isEmpty()) return b;
+  if (b.isEmpty()) return a;
+  return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right), std::max(a.bottom, b.bottom)};
+}
+
+struct Output {
+  wl_output* proxy = nullptr;
+  uint32_t global = 0;
+  std::string name;
+  int32_t x = 0, y = 0;           // in the compositor's layout
+  int32_t width = 0, height = 0;  // the current mode, in the output's own pixels
+  int32_t scale = 1;
+  int32_t transform = WL_OUTPUT_TRANSFORM_NORMAL;
+};
+
+class ScreenCapture_Wayland : public ScreenCapture {
+ public:
+  ~ScreenCapture_Wayland() override {
+    if (frame) zwlr_screencopy_frame_v1_destroy(frame);
+    releaseBuffers();
+    for (Output& o : outputs)
+      if (o.proxy) wl_output_destroy(o.proxy);
+    if (manager) zwlr_screencopy_manager_v1_destroy(manager);
+    if (shm) wl_shm_destroy(shm);
+    if (registry) wl_registry_destroy(registry);
+    if (display) wl_display_disconnect(display);
+  }
+
+  // Connects and picks the output; false with the reason in `why`.
+  bool connect(const std::string& wanted, std::string& why, bool& answered) {
+    display = wl_display_connect(nullptr);
+    if (!display) {
+      why = "no Wayland compositor answers";
+      return false;
+    }
+    registry = wl_display_get_registry(display);
+    static const wl_registry_listener registryEvents{onGlobal, onGlobalRemove};
+    if (!registry || wl_registry_add_listener(registry, &registryEvents, this) != 0) {
+      why = "the compositor's registry could not be read";
+      return false;
+    }
+    // The globals, then the outputs' descriptions.
+    if (!roundTrip() || !roundTrip()) {
+      why = "the compositor did not answer";
+      return false;
+    }
+    answered = true;
+    if (!manager) {
+      why = "the compositor offers no zwlr_screencopy_manager_v1 (version 2 or later)";
+      return false;
+    }
+    if (!shm) {
+      why = "the compositor offers no wl_shm";
+      return false;
+    }
+    for (Output& o : outputs) {
+      if (!wanted.empty() ? o.name == wanted : o.x == 0 && o.y == 0) {
+        output = &o;
+        break;
+      }
+    }
+    if (!output && wanted.empty() && !outputs.empty()) output = &outputs.front();
+    if (!output) {
+      why = wanted.empty() ? "the compositor has no output" : "the compositor has no output named " + wanted;
+      return false;
+    }
+    char text[200];
+    std::snprintf(text, sizeof text, "output %s, %dx%d pixels, scale %d", output->name.c_str(), output->width,
+                  output->height, output->scale);
+    why = text;
+    return true;
+  }
+
+  std::unique_ptr<comsrc::DIBitmap> createCaptureBitmap(ScreenContext*, int32_t width, int32_t height) override {
+    std::unique_ptr<comsrc::DIBitmap> b(new (std::nothrow) comsrc::DIBitmap());
+    if (!b || b->createWithDepth(width, height, 32) != 0) return nullptr;
+    return b;
+  }
+
+  int32_t createCompatBitmap(ScreenContext*, int32_t, int32_t, std::unique_ptr<comsrc::Bitmap>& out) override {
+    out.reset();
+    return 0;
+  }
+
+  void blitFromScreen(comsrc::DIBitmap& target, ScreenContext*, int32_t srcX, int32_t srcY, uint32_t) override {
+    if (target.getBitsPerPixel() != 32) return;
+    const comsrc::Rect wanted = comsrc::rectAt(srcX, srcY, target.getWidth(), target.getHeight());
+    if (!requestSet || wanted != area) startOver(wanted);
+    if (!anyFrame && !waited) {
+      waited = true;
+      const int64_t end = nowMs() + kFirstFrameTimeoutMs;
+      for (int64_t left = kFirstFrameTimeoutMs; !anyFrame && !broken && left > 0; left = end - nowMs())
+        pump(int(left));
+    }
+    uint8_t* pixels = target.lockPixels();
+    if (!pixels) return;
+    const int32_t stride = target.getStride();
+    const comsrc::Rect whole{0, 0, target.getWidth(), target.getHeight()};
+    if (held < 0) {
+      for (int32_t y = 0; y < whole.bottom; ++y) std::memset(pixels + ptrdiff_t{y} * stride, 0, size_t(whole.right) * 4);
+      damageKnown = false;
+    } else {
+      copyHeld(pixels, stride);
+      damageKnown = true;
+      damage = comsrc::Rect{};
+      if (fresh) intersectRect(damage, offsetRect(heldDamage, -srcX, -srcY), whole);
+      heldDamage = comsrc::Rect{};
+      fresh = false;
+    }
+    target.unlockPixels();
+    pump(0);  // the next request goes out at once
+  }
+
+  bool drawnSinceLastBlit(ScreenContext*) override {
+    pump(0);
+    return fresh || !anyFrame;
+  }
+
+  bool damagedArea(comsrc::Rect& out) override {
+    if (!damageKnown) return false;
+    out = damage;
+    return true;
+  }
+
+  bool lost() const override { return broken; }
+
+ private:
+  struct Slot {
+    wl_buffer* buffer = nullptr;
+    uint8_t* pixels = nullptr;
+  };
+
+  static void onGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t version) {
+    auto* self = static_cast<ScreenCapture_Wayland*>(data);
+    if (std::strcmp(interface, wl_shm_interface.name) == 0 && !self->shm) {
+      self->shm = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
+    } else if (std::strcmp(interface, zwlr_screencopy_manager_v1_interface.name) == 0 && version >= 2 &&
+               !self->manager) {
+      self->managerVersion = std::min<uint32_t>(version, 3);
+      self->manager = static_cast<zwlr_screencopy_manager_v1*>(
+          wl_registry_bind(registry, name, &zwlr_screencopy_manager_v1_interface, self->managerVersion));
+    } else if (std::strcmp(interface, wl_output_interface.name) == 0 && version >= 2) {
+      static const wl_output_listener outputEvents{onGeometry, onMode, onOutputDone, onScale, onName, onDescription};
+      Output o;
+      o.global = name;
+      o.proxy = static_cast<wl_output*>(wl_registry_bind(registry, name, &wl_output_interface, std::min(version, 4u)));
+      if (!o.proxy) return;
+      self->outputs.push_back(o);
+      wl_output_add_listener(o.proxy, &outputEvents, self);
+    }
+  }
+
+  static void onGlobalRemove(void* data, wl_registry*, uint32_t name) {
+    auto* self = static_cast<ScreenCapture_Wayland*>(data);
+    if (self->output && self->output->global == name) self->fail("the output went away");
+  }
+
+  static Output* outputOf(void* data, wl_output* proxy) {
+    for (Output& o : static_cast<ScreenCapture_Wayland*>(data)->outputs)
+      if (o.proxy == proxy) return &o;
+    return nullptr;
+  }
+  static void onGeometry(void* data, wl_output* proxy, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*,
+                         const char*, int32_t transform) {
+    if (Output* o = outputOf(data, proxy)) o->x = x, o->y = y, o->transform = transform;
+  }
+  static void onMode(void* data, wl_output* proxy, uint32_t flags, int32_t width, int32_t height, int32_t) {
+    if (Output* o = outputOf(data, proxy); o && (flags & WL_OUTPUT_MODE_CURRENT)) o->width = width, o->height = height;
+  }
+  static void onOutputDone(void*, wl_output*) {}
+  static void onScale(void* data, wl_output* proxy, int32_t factor) {
+    if (Output* o = outputOf(data, proxy)) o->scale = factor;
+  }
+  static void onName(void* data, wl_output* proxy, const char* name) {
+    if (Output* o = outputOf(data, proxy)) o->name = name;
+  }
+  static void onDescription(void*, wl_output*, const char*) {}
+
+  static void onBuffer(void* data, zwlr_screencopy_frame_v1*, uint32_t format, uint32_t width, uint32_t height,
+                       uint32_t stride) {
+    auto* self = static_cast<ScreenCapture_Wayland*>(data);
+    bool swap = false, chosenSwaps = false;
+    // A readable format, one without swapping first; each offer comes with its own size.
+    if (readable(format, swap) && (!self->offered || (readable(self->offer.format, chosenSwaps) && chosenSwaps && !swap))) {
+      self->offered = true;
+      self->offer = {format, width, height, stride};
+    } else if (!self->offered) {
+      self->offer = {format, width, height, stride};
+    }
+    if (self->managerVersion < 3) onBufferDone(data, self->frame);
+  }
+  static void onFlags(void* data, zwlr_screencopy_frame_v1*, uint32_t flags) {
+    static_cast<ScreenCapture_Wayland*>(data)->frameYInvert = (flags & ZWLR_SCREENCOPY_FRAME_V1_FLAGS_Y_INVERT) != 0;
+  }
+  static void onReady(void* data, zwlr_screencopy_frame_v1*, uint32_t, uint32_t, uint32_t) {
+    static_cast<ScreenCapture_Wayland*>(data)->frameReady();
+  }
+  static void onFailed(void* data, zwlr_screencopy_frame_v1*) {
+    static_cast<ScreenCapture_Wayland*>(data)->fail("the compositor could not copy the output");
+  }
+  static void onDamage(void* data, zwlr_screencopy_frame_v1*, uint32_t x, uint32_t y, uint32_t width,
+                       uint32_t height) {
+    auto* self = static_cast<ScreenCapture_Wayland*>(data);
+    const auto clamp = [](uint32_t v) { return int32_t(std::min<uint32_t>(v, kMaxSide)); };
+    self->frameDamage =
+        boundingBox(self->frameDamage, comsrc::rectAt(clamp(x), clamp(y), clamp(width), clamp(height)));
+  }
+  static void onDmabuf(void*, zwlr_screencopy_frame_v1*, uint32_t, uint32_t, uint32_t) {}
+  static void onBufferDone(void* data, zwlr_screencopy_frame_v1*) {
+    static_cast<ScreenCapture_Wayland*>(data)->copyOffered();
+  }
+
+  // Output pixels are requested as a region where they are also the compositor's units.
+  bool regionCopy() const { return output->scale == 1 && output->transform == WL_OUTPUT_TRANSFORM_NORMAL; }
+
+  // A new request for another area: what is held belongs to the old one.
+  void startOver(const comsrc::Rect& wanted) {
+    if (frame) zwlr_screencopy_frame_v1_destroy(frame);
+    frame = nullptr;
+    frameSlot = -1;
+    area = wanted;
+    requestSet = true;
+    waited = false;
+    held = -1;
+    fresh = anyFrame = false;
+    heldDamage = comsrc::Rect{};
+    origin = {0, 0};
+    copied = comsrc::Rect{};
+    if (regionCopy()) intersectRect(copied, area, comsrc::Rect{0, 0, output->width, output->height});
+    expectedWidth = output->width, expectedHeight = output->height;
+    if (!copied.isEmpty()) origin = {copied.left, copied.top}, expectedWidth = copied.width(), expectedHeight = copied.height();
+  }
+
+  void request() {
+    static const zwlr_screencopy_frame_v1_listener frameEvents{onBuffer, onFlags, onReady, onFailed,
+                                                               onDamage, onDmabuf, onBufferDone};
+    frame = copied.isEmpty()
+                ? zwlr_screencopy_manager_v1_capture_output(manager, 0, output->proxy)
+                : zwlr_screencopy_manager_v1_capture_output_region(manager, 0, output->proxy, copied.left, copied.top,
+                                                                    copied.width(), copied.height());
+    if (!frame) return fail("no frame could be requested");
+    offered = false;
+    offer = {};
+    frameYInvert = false;
+    frameDamage = comsrc::Rect{};
+    zwlr_screencopy_frame_v1_add_listener(frame, &frameEvents, this);
+  }
+
+  void copyOffered() {
+    if (!frame || frameSlot >= 0) return;
+    const bool fits = offered && offer.width == uint32_t(expectedWidth) && offer.height == uint32_t(expectedHeight) &&
+                      offer.width > 0 && offer.height > 0 && offer.width <= kMaxSide && offer.height <= kMaxSide &&
+                      offer.stride % 4 == 0 && offer.stride >= offer.width * 4 &&
+                      offer.stride <= uint32_t(kMaxSide) * 4;
+    if (!fits) {
+      char text[200];
+      std::snprintf(text, sizeof text, "refused a %ux%u buffer (stride %u, format 0x%08x); expected %dx%d, 32-bit RGB",
+                    offer.width, offer.height, offer.stride, offer.format, expectedWidth, expectedHeight);
+      return fail(text);
+    }
+    if (!buffersFit() && !makeBuffers()) return fail("no shared memory for the frames");
+    frameSlot = held == 0 ? 1 : 0;
+    zwlr_screencopy_frame_v1_copy_with_damage(frame, slots[frameSlot].buffer);
+  }
+
+  void frameReady() {
+    zwlr_screencopy_frame_v1_destroy(frame);
+    frame = nullptr;
+    if (frameSlot < 0) return;
+    held = frameSlot;
+    frameSlot = -1;
+    heldYInvert = frameYInvert;
+    // The first frame is wholly new; a turned-over frame's damage is not worth turning too, and
+    // a frame without damage is taken as wholly changed rather than as unchanged.
+    const comsrc::Rect all{0, 0, output->width, output->height};
+    const comsrc::Rect drawn = !anyFrame || frameYInvert || frameDamage.isEmpty() ? all : frameDamage;
+    heldDamage = boundingBox(heldDamage, drawn);
+    anyFrame = fresh = true;
+    ++copies;
+    if (debugging())
+      std::fprintf(stderr, "vantelink: screen copy %u: damage %d,%d %dx%d\n", copies, drawn.left, drawn.top,
+                   drawn.width(), drawn.height());
+  }
+
+  void fail(const char* why) {
+    if (!broken) traceOnce("screen copy", why);
+    broken = true;
+  }
+
+  bool buffersFit() const {
+    return slots[0].buffer && format == offer.format && width == offer.width && height == offer.height &&
+           stride == offer.stride;
+  }
+
+  bool makeBuffers() {
+    releaseBuffers();
+    const size_t slotBytes = size_t(offer.stride) * offer.height;
+    const int fd = memfd_create("vantelink-screen-copy", MFD_CLOEXEC);
+    if (fd < 0) return false;
+    bool made = false;
+    if (ftruncate(fd, off_t(slotBytes * 2)) == 0) {
+      void* mapped = mmap(nullptr, slotBytes * 2, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+      if (mapped != MAP_FAILED) {
+        mapping = static_cast<uint8_t*>(mapped);
+        mappingBytes = slotBytes * 2;
+        wl_shm_pool* pool = wl_shm_create_pool(shm, fd, int32_t(slotBytes * 2));
+        for (int i = 0; pool && i < 2; ++i) {
+          slots[i].pixels = mapping + slotBytes * i;
+          slots[i].buffer = wl_shm_pool_create_buffer(pool, int32_t(slotBytes * i), int32_t(offer.width),
+                                                      int32_t(offer.height), int32_t(offer.stride), offer.format);
+        }
+        if (pool) wl_shm_pool_destroy(pool);
+        made = slots[0].buffer && slots[1].buffer;
+      }
+    }
+    ::close(fd);
+    format = offer.format, width = offer.width, height = offer.height, stride = offer.stride;
+    readable(format, swapRedBlue);
+    held = -1;
+    return made;
+  }
+
+  void releaseBuffers() {
+    for (Slot& s : slots) {
+      if (s.buffer) wl_buffer_destroy(s.buffer);
+      s = Slot{};
+    }
+    if (mapping) munmap(mapping, mappingBytes);
+    mapping = nullptr;
+    mappingBytes = 0;
+  }
+
+  // The held frame into the target, which shows `area`; what lies outside the frame is black.
+  void copyHeld(uint8_t* pixels, int32_t targetStride) const {
+    const uint8_t* from = slots[held].pixels;
+    const int32_t w = area.width();
+    const int32_t x0 = std::clamp(origin.x - area.left, 0, w);
+    const int32_t x1 = std::clamp(origin.x + int32_t(width) - area.left, x0, w);
+    for (int32_t y = 0; y < area.height(); ++y) {
+      uint8_t* row = pixels + ptrdiff_t{y} * targetStride;
+      int32_t by = area.top + y - origin.y;
+      if (by < 0 || by >= int32_t(height) || x0 == x1) {
+        std::memset(row, 0, size_t(w) * 4);
+        continue;
+      }
+      if (heldYInvert) by = int32_t(height) - 1 - by;
+      std::memset(row, 0, size_t(x0) * 4);
+      const uint8_t* src = from + size_t(by) * stride + size_t(area.left + x0 - origin.x) * 4;
+      if (!swapRedBlue) {
+        std::memcpy(row + size_t(x0) * 4, src, size_t(x1 - x0) * 4);
+      } else {
+        for (int32_t x = x0; x < x1; ++x, src += 4) {
+          uint8_t* to = row + size_t(x) * 4;
+          to[0] = src[2], to[1] = src[1], to[2] = src[0], to[3] = src[3];
+        }
+      }
+      std::memset(row + size_t(x1) * 4, 0, size_t(w - x1) * 4);
+    }
+  }
+
+  // Sends what is queued, reads what came within `timeoutMs` and handles it; asks for the next
+  // frame when none is on its way. Never waits longer: the window must not.
+  void pump(int timeoutMs) {
+    if (broken) return;
+    if (!frame && requestSet) request();
+    if (wl_display_flush(display) < 0 && errno != EAGAIN) return fail("the compositor went away");
+    while (wl_display_prepare_read(display) != 0) {
+      if (wl_display_dispatch_pending(display) < 0) return fail("the compositor went away");
+    }
+    pollfd p{wl_display_get_fd(display), POLLIN, 0};
+    if (poll(&p, 1, timeoutMs) > 0) {
+      if (wl_display_read_events(display) < 0) return fail("the compositor went away");
+    } else {
+      wl_display_cancel_read(display);
+    }
+    if (wl_display_dispatch_pending(display) < 0 || wl_display_get_error(display) != 0)
+      return fail("the compositor went away");
+  }
+
+  bool roundTrip() {
+    bool done = false;
+    static const wl_callback_listener doneEvents{[](void* data, wl_callback*, uint32_t) { *static_cast<bool*>(data) = true; }};
+    wl_callback* callback = wl_display_sync(display);
+    if (!callback) return false;
+    wl_callback_add_listener(callback, &doneEvents, &done);
+    const int64_t end = nowMs() + kSetupTimeoutMs;
+    for (int64_t left = kSetupTimeoutMs; !done && !broken && left > 0; left = end - nowMs()) pump(int(left));
+    wl_callback_destroy(callback);
+    return done && !broken;
+  }
+
+  struct Offer {
+    uint32_t format = 0, width = 0, height = 0, stride = 0;
+  };
+  struct Point {
+    int32_t x = 0, y = 0;
+  };
+
+  wl_display* display = nullptr;
+  wl_registry* registry = nullptr;
+  wl_shm* shm = nullptr;
+  zwlr_screencopy_manager_v1* manager = nullptr;
+  uint32_t managerVersion = 0;
+  std::deque<Output> outputs;  // grows at the back only: `output` points into it
+  Output* output = nullptr;
+  bool broken = false;
+
+  // The request: the area the target shows, the part of it copied (empty: the whole output),
+  // where the frames' first pixel lies on the output and their size.
+  bool requestSet = false;
+  bool waited = false;  // for the first frame, once
+  comsrc::Rect area, copied;
+  Point origin;
+  int32_t expectedWidth = 0, expectedHeight = 0;
+
+  // The frame on its way.
+  zwlr_screencopy_frame_v1* frame = nullptr;
+  bool offered = false;
+  Offer offer;
+  int frameSlot = -1;
+  bool frameYInvert = false;
+  comsrc::Rect frameDamage;
+
+  // Two frames in shared memory: the newest one received (held) and the one being filled.
+  Slot slots[2];
+  uint8_t* mapping = nullptr;
+  size_t mappingBytes = 0;
+  uint32_t format = 0, width = 0, height = 0, stride = 0;
+  bool swapRedBlue = false;
+  int held = -1;
+  bool heldYInvert = false;
+  comsrc::Rect heldDamage;  // on the output, since the last blit
+  bool fresh = false;       // a frame came since the last blit
+  bool anyFrame = false;
+  uint32_t copies = 0;
+
+  bool damageKnown = false;
+  comsrc::Rect damage;  // of the last blit, in its target
+};
+
+}  // namespace
+
+void traceOnce(const char* topic, const char* text) {
+  if (!debugging() || !text) return;
+  static std::deque<std::pair<std::string, std::string>> last;
+  for (auto& [t, line] : last) {
+    if (t != topic) continue;
+    if (line == text) return;
+    line = text;
+    std::fprintf(stderr, "vantelink: %s: %s\n", topic, text);
+    return;
+  }
+  last.emplace_back(topic, text);
+  std::fprintf(stderr, "vantelink: %s: %s\n", topic, text);
+}
+
+std::unique_ptr<ScreenCapture> makeScreenCapture_Wayland(const std::string& outputName, std::string& why,
+                                                         bool& answered) {
+  std::unique_ptr<ScreenCapture_Wayland> capture(new (std::nothrow) ScreenCapture_Wayland());
+  if (!capture) {
+    why = "out of memory";
+    return nullptr;
+  }
+  answered = false;
+  if (!capture->connect(outputName, why, answered)) return nullptr;
+  return capture;
+}

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# The main-screen mirror on a wlroots desktop: a headless sway (run as an unprivileged user) shows
+# a test client's picture; the real program (its window on an Xvfb of its own) captures it
+# through the screen copy and streams to vantela-sim. The panel must be what vantela-preview
+# makes of grim's reading of the same area, before and after a square moves; a still screen
+# costs no copy; sway going away leaves the source lost, and its return brings the mirror back.
+set -euo pipefail
+build=$(cd "$1" && pwd)
+. "$(dirname "$0")/../app/e2e-lib.sh"
+. "$(dirname "$0")/sway-lib.sh"
+
+start_sway 800x600
+start_xvfb
+use_settings_folder
+settings='MO.0.ACTIVE=1\nMO.0.PORT=1\nMO.0.DITHER=1\nMO.0.POS.X=32\nMO.0.POS.Y=16\n'
+printf "$settings" >"$ini"
+start_sim sim 1
+start_program exe vantelink
+find_window win "$exe"
+
+# compare NAME: the panel against the preview of what grim reads from the compositor; a loaded
+# machine may keep the panel a few frames behind, so it has 5 s to become equal.
+compare() {
+  local _ try
+  for try in $(seq 10); do
+    rm -f "$work/panel-1.png"
+    kill -USR1 "$sim"
+    for _ in $(seq 100); do [ -s "$work/panel-1.png" ] && break; sleep 0.02; done
+    sleep 0.1
+    cp "$work/panel-1.png" "$work/panel-$1.png"
+    grim -g "0,0 640x480" "$work/screen-$1.png"
+    printf "$settings" >"$work/preview-$1.ini"
+    "$build/tools/vantela-preview" --settings "$work/preview-$1.ini" "$work/screen-$1.png" "$work/preview-$1.png" ||
+      fail "preview $1"
+    /usr/bin/python3 "$here/compare-panels.py" "$work/panel-$1.png" "$work/preview-$1.png" >"$work/compare-$1.txt" &&
+      return 0
+    sleep 0.4
+  done
+  fail "panel $1 differs from the preview: $(cat "$work/compare-$1.txt")"
+}
+copies() { grep -c '^vantelink: screen copy [0-9]*:' "$work/vantelink.log" || true; }
+
+compare mirror
+grep -q '^vantelink: capture: screencopy (output HEADLESS-1' "$work/vantelink.log" || fail "screen copy not chosen"
+
+# Nothing drawn: the one request stays pending, no frame is copied.
+before=$(copies)
+sleep 2
+[ "$(copies)" -eq "$before" ] || fail "a still screen was copied $(($(copies) - before)) times"
+
+kill -USR1 "$painter_pid"
+wait_shown 2
+compare moved
+# The compositor reported the square's places, not the whole output.
+moved=$(grep '^vantelink: screen copy [0-9]*:' "$work/vantelink.log" | sed -n "$((before + 1))p")
+[[ "$moved" == *damage* && "$moved" != *' 800x600' ]] || fail "the move was reported as: $moved"
+
+# sway going away: the source is lost, the program lives on and mirrors again once it is back.
+stop_sway
+sleep 1.5
+kill -0 "$exe" 2>/dev/null || fail "the program ended when the compositor went away"
+grep -q '^vantelink: screen copy: the compositor went away' "$work/vantelink.log" || fail "the loss was not noticed"
+start_sway 800x600
+compare resumed
+
+end_program "$exe" program
+echo "PASS: panel equals grim's preview (mirror, moved square, after sway's return); still screen: no copy"
