@@ -84,6 +84,20 @@ int32_t DevMed_HDC::refresh() {
   return result;
 }
 
+int32_t DevMed_HDC::changePending() {
+  ScreenContext* screen = acquirer->hdc();
+  if (!capture || !screen) return -1;
+  // The first capture, and the one that compares the other half of the pairs after a drawing,
+  // have work whatever is drawn.
+  if (!current || !settled) return 1;
+  return capture->drawingPending(screen);
+}
+
+intptr_t DevMed_HDC::drawingEvents() {
+  ScreenContext* screen = acquirer->hdc();
+  return capture && screen ? capture->drawingEvents(screen) : -1;
+}
+
 int32_t DevMed_HDC::firstCapture() {
   comsrc::DrawingContext* to = baseline->lockContext();
   comsrc::DrawingContext* from = scratch->lockContext();

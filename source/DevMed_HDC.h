@@ -39,6 +39,8 @@ class DevMed_HDC : public DeviceMediator {
   // when the capture lost the screen.
   int32_t refresh() override;
   comsrc::DIBitmap* bitmap() override { return current.get(); }
+  int32_t changePending() override;
+  intptr_t drawingEvents() override;
 
   virtual comsrc::Rect* captureRect() { return &captureRect_; }
   virtual void setRasterOp(uint32_t code) { rasterOp = code; }

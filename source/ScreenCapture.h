@@ -29,6 +29,12 @@ class ScreenCapture {
   // False only when the platform knows that nothing was drawn on the screen since the last
   // blitFromScreen; true whenever it cannot tell.
   virtual bool drawnSinceLastBlit(ScreenContext* screen) { return true; }
+  // The same question for the main loop, which asks between blits: 1 something was drawn, 0
+  // nothing was, -1 the platform cannot tell. The answer stays for drawnSinceLastBlit.
+  virtual int32_t drawingPending(ScreenContext* screen) { return -1; }
+  // A descriptor that becomes readable when something is drawn (after drawingPending said 0);
+  // -1 when there is none.
+  virtual intptr_t drawingEvents(ScreenContext* screen) { return -1; }
   // Where the platform knows it: the part of the last blit's target that can differ from the
   // blit before it (possibly empty), and true; false when any of it can.
   virtual bool damagedArea(comsrc::Rect& area) { return false; }

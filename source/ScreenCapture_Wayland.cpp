@@ -175,6 +175,14 @@ class ScreenCapture_Wayland : public ScreenCapture {
     return fresh || !anyFrame;
   }
 
+  int32_t drawingPending(ScreenContext* screen) override {
+    if (broken) return -1;
+    return drawnSinceLastBlit(screen) ? 1 : 0;
+  }
+
+  // Everything that came was read by the last pump, so the socket wakes a wait for the next.
+  intptr_t drawingEvents(ScreenContext*) override { return broken ? -1 : wl_display_get_fd(display); }
+
   bool damagedArea(comsrc::Rect& out) override {
     if (!damageKnown) return false;
     out = damage;

@@ -41,6 +41,7 @@ class ScreenCapture_X11 : public ScreenCapture {
     if (watching(screen) && damage) {
       takeReports(screen->connection.get());
       xcb_damage_subtract(screen->connection.get(), damage, XCB_NONE, XCB_NONE);
+      seen = false;
     }
     static_cast<comsrc::DIBitmap_X11&>(target).capture(srcX, srcY);
   }
@@ -67,7 +68,19 @@ class ScreenCapture_X11 : public ScreenCapture {
       }
       return true;
     }
-    return !damage || takeReports(c);
+    const bool drawn = takeReports(c);
+    return !damage || drawn || seen;
+  }
+
+  int32_t drawingPending(ScreenContext* screen) override {
+    if (!screen || screen->lost() || !watching(screen) || !damage) return -1;
+    if (takeReports(screen->connection.get())) seen = true;
+    return seen ? 1 : 0;
+  }
+
+  intptr_t drawingEvents(ScreenContext* screen) override {
+    if (!screen || screen->lost() || !watching(screen) || !damage) return -1;
+    return xcb_get_file_descriptor(screen->connection.get());
   }
 
  private:
@@ -92,6 +105,7 @@ class ScreenCapture_X11 : public ScreenCapture {
   std::weak_ptr<xcb_connection_t> watched;
   xcb_damage_damage_t damage = 0;
   uint8_t notifyEvent = 0;
+  bool seen = false;  // a drawing reported to drawingPending, not yet blitted
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 // transfer paths, and DevMed_HDC on pictures drawn by an X client.
 // GoogleTest before Xlib, whose macros (None, Bool) would break it.
 #include <gtest/gtest.h>
+#include <poll.h>
 // (keep)
 #include <X11/Xlib.h>
 #include <dirent.h>
@@ -263,6 +264,17 @@ TEST_P(CaptureX11, ToldWhetherAnythingWasDrawnSinceTheLastCopyInAnyWindow) {
   XFillRectangle(painter.d, child, painter.gc, 5, 5, 10, 10);
   XSync(painter.d, False);
   EXPECT_TRUE(capture->drawnSinceLastBlit(screen));
+
+  // Between copies the main loop asks, and waits on the connection for the next drawing.
+  capture->blitFromScreen(*target, screen, 0, 0, DevMed_HDC::kSrcCopy);
+  EXPECT_EQ(capture->drawingPending(screen), 0);
+  pollfd wait{static_cast<int>(capture->drawingEvents(screen)), POLLIN, 0};
+  ASSERT_GE(wait.fd, 0);
+  XFillRectangle(painter.d, child, painter.gc, 20, 20, 10, 10);
+  XSync(painter.d, False);
+  EXPECT_EQ(poll(&wait, 1, 2000), 1) << "a drawing wakes the wait";
+  EXPECT_EQ(capture->drawingPending(screen), 1);
+  EXPECT_TRUE(capture->drawnSinceLastBlit(screen)) << "the answer stays for the copy";
   XDestroyWindow(painter.d, child);
   XSync(painter.d, False);
 }

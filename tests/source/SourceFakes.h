@@ -111,6 +111,7 @@ class FakeScreen : public ScreenCapture {
   }
 
   bool drawnSinceLastBlit(ScreenContext*) override { return !state->tracksDrawing || state->drawn; }
+  int32_t drawingPending(ScreenContext*) override { return state->tracksDrawing ? state->drawn : -1; }
   bool damagedArea(comsrc::Rect& area) override {
     area = state->damage;
     return state->tracksDamage;
