@@ -7,6 +7,7 @@
 #include "comsrc/QPClock.h"
 #include "link/LinkOpening.h"
 #include "pipeline/ProduceFrame.h"
+#include "settings/CaptureOptions.h"
 #include "settings/PrefStore.h"
 #include "settings/Settings.h"
 #include "source/DisplayDiscovery.h"
@@ -55,6 +56,7 @@ Program::~Program() = default;
 void Program::start() {
   DeviceSlots& slots = app.devices.deviceSlots;
   loadSettings(app.prefStore, slots, app.sources.captureMode);
+  takeCaptureOptions(app.prefStore, app.sources.options);
   if (slots[0].port < 1) slots[0].port = ::findPort(0, +1);
   ::discoverDisplays(app.sources);
 }

@@ -1,9 +1,11 @@
 #include "app/ProgramExit.h"
 
 #include "app/AppState.h"
+#include "settings/CaptureOptions.h"
 #include "settings/Settings.h"
 
 void rescueProgram(AppState& app) {
+  putCaptureOptions(app.prefStore, app.sources.options);
   saveSettings(app.prefStore, app.devices.deviceSlots, app.sources.captureMode);
   app.devices.closeLinks();
 }

@@ -10,8 +10,9 @@
 #include "source/ScreenCapture.h"
 #include "source/TileCompare.h"
 
-DevMed_HDC::DevMed_HDC(HDCAcquirer& screen, comsrc::RectList& changes, const comsrc::Rect& area)
-    : DevMed_HDC(screen, changes, area, makeScreenCapture(), comsrc::systemPerfCounter()) {}
+DevMed_HDC::DevMed_HDC(HDCAcquirer& screen, comsrc::RectList& changes, const comsrc::Rect& area,
+                       CaptureOptions* options)
+    : DevMed_HDC(screen, changes, area, makeScreenCapture(options), comsrc::systemPerfCounter()) {}
 
 DevMed_HDC::DevMed_HDC(HDCAcquirer& screen, comsrc::RectList& changes, const comsrc::Rect& area,
                        std::unique_ptr<ScreenCapture> platform, comsrc::PerfCounter& counter)

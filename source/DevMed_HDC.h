@@ -12,6 +12,7 @@ class Bitmap;
 class RectList;
 }  // namespace comsrc
 class HDCAcquirer;
+struct CaptureOptions;
 class ScreenCapture;
 
 // The main-screen mirror: blits a rectangle of the screen into a 32-bit bitmap at most every
@@ -27,7 +28,8 @@ class DevMed_HDC : public DeviceMediator {
 
   // Reads `acquirer` (the main display) and reports into `rectList` (the change list); uses
   // neither beyond that, and both must outlive the source.
-  DevMed_HDC(HDCAcquirer& acquirer, comsrc::RectList& rectList, const comsrc::Rect& captureRect);
+  DevMed_HDC(HDCAcquirer& acquirer, comsrc::RectList& rectList, const comsrc::Rect& captureRect,
+             CaptureOptions* options = nullptr);
   // The same with the platform's capture and counter replaced (tests, benchmarks).
   DevMed_HDC(HDCAcquirer& acquirer, comsrc::RectList& rectList, const comsrc::Rect& captureRect,
              std::unique_ptr<ScreenCapture> capture, comsrc::PerfCounter& counter);

@@ -38,7 +38,7 @@ int32_t discoverDisplays(ScreenSources& s, DisplayPlatform& platform) {
   if (!s.changeList || !s.mainDisplay) return -1;
   s.mainDisplay->open();
   *s.mainDisplay->rect() = comsrc::Rect{0, 0, platform.virtualScreenWidth(), platform.virtualScreenHeight()};
-  s.gdiSource.reset(new (std::nothrow) DevMed_HDC(*s.mainDisplay, *s.changeList, kCaptureArea));
+  s.gdiSource.reset(new (std::nothrow) DevMed_HDC(*s.mainDisplay, *s.changeList, kCaptureArea, &s.options));
   if (!s.gdiSource) return -1;
 
   DisplayAdapter adapter;
@@ -106,7 +106,7 @@ int32_t rebuildSource(ScreenSources& s, DisplayPlatform& platform) {
   s.mainDisplay->open();
   const comsrc::Rect area = *old->captureRect();
   s.gdiSource.reset();
-  s.gdiSource.reset(new (std::nothrow) DevMed_HDC(*s.mainDisplay, *s.changeList, area));
+  s.gdiSource.reset(new (std::nothrow) DevMed_HDC(*s.mainDisplay, *s.changeList, area, &s.options));
   if (!s.gdiSource) {
     s.sourceReady = 0;
     return -1;

@@ -8,6 +8,7 @@ class Bitmap;
 class DIBitmap;
 struct Rect;
 }  // namespace comsrc
+struct CaptureOptions;
 struct ScreenContext;
 
 // What the GDI screen source needs from the platform: 32-bit bitmaps a screen blit can land
@@ -45,4 +46,6 @@ class ScreenCapture {
 
 // The capture of this platform (ScreenCapture_Win32.cpp; on Linux ScreenCapture_Linux.cpp
 // chooses between X11 and the Wayland screen copy).
-std::unique_ptr<ScreenCapture> makeScreenCapture();
+// `options` (may be null) say which output to mirror and carry the portal's restore token; the
+// capture may update the token, so they must outlive it.
+std::unique_ptr<ScreenCapture> makeScreenCapture(CaptureOptions* options = nullptr);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "comsrc/DIBitmap.h"
+#include "settings/CaptureOptions.h"
 #include "source/ScreenCapture.h"
 #include "source/ScreenCapture_Wayland.h"
 #include "source/ScreenCapture_X11.h"
@@ -25,7 +26,7 @@ class UnavailableCapture : public ScreenCapture {
 
 // On a Wayland desktop the X11 root window (XWayland's) holds only X11 windows, so the screen
 // copy is taken wherever the compositor offers it.
-std::unique_ptr<ScreenCapture> makeScreenCapture() {
+std::unique_ptr<ScreenCapture> makeScreenCapture(CaptureOptions* options) {
   const char* forced = std::getenv("VANTELINK_CAPTURE");
   std::string path = forced ? forced : "";
   if (!path.empty() && path != "x11" && path != "screencopy") {
@@ -39,7 +40,7 @@ std::unique_ptr<ScreenCapture> makeScreenCapture() {
   }
   std::string why;
   bool answered = false;
-  if (auto capture = makeScreenCapture_Wayland("", why, answered)) {
+  if (auto capture = makeScreenCapture_Wayland(options ? options->waylandOutput : "", why, answered)) {
     traceOnce("capture", ("screencopy (" + why + ")").c_str());
     return capture;
   }

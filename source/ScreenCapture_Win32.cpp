@@ -37,6 +37,6 @@ class ScreenCapture_Win32 : public ScreenCapture {
 
 }  // namespace
 
-std::unique_ptr<ScreenCapture> makeScreenCapture() {
+std::unique_ptr<ScreenCapture> makeScreenCapture(CaptureOptions*) {
   return std::unique_ptr<ScreenCapture>(new (std::nothrow) ScreenCapture_Win32);
 }

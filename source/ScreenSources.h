@@ -5,6 +5,7 @@
 
 #include "comsrc/RectList.h"
 #include "settings/CaptureMode.h"
+#include "settings/CaptureOptions.h"
 #include "source/DeviceMediator.h"
 #include "source/HDCAcquirer.h"
 
@@ -17,6 +18,7 @@ struct ScreenSources {
   ScreenSources& operator=(const ScreenSources&) = delete;
 
   CaptureMode captureMode = CaptureMode::mainScreen;
+  CaptureOptions options;
   int32_t sourceReady = 0;
   int32_t driverDisplayFound = 0;
   int32_t driverDisplayAttached = 0;

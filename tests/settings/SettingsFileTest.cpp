@@ -14,6 +14,7 @@
 #include "ScopedEnv.h"
 #include "comsrc/PrefFileOpener.h"
 #include "settings/PrefStore.h"
+#include "settings/CaptureOptions.h"
 #include "settings/Settings.h"
 #include "support/TempDir.h"
 
@@ -334,4 +335,28 @@ TEST_F(SettingsFile, RealsIgnoreTheProcessLocale) {
   EXPECT_EQ(slots[0].contrast, 0.0);
   EXPECT_EQ(saved, 0);
   EXPECT_NE(vltest::TempDir::readFile(iniPath()).find("MO.1.CONTRAST=0.550000\n"), std::string::npos);
+}
+
+TEST_F(SettingsFile, TheCaptureOptionsTravelInTheFileOnlyWhenSet) {
+  writeIni("g.output = HDMI-A-1\nG.PORTAL.TOKEN=4f2c-token\n");
+  ASSERT_EQ(load(), 0);
+  CaptureOptions options;
+  takeCaptureOptions(store, options);
+  EXPECT_EQ(options.waylandOutput, "HDMI-A-1");
+  EXPECT_EQ(options.portalToken, "4f2c-token");
+
+  // A new token replaces the old; a value that would break the line is not written.
+  options.portalToken = "new-token";
+  options.waylandOutput = "DP-1\nG.MODE=1";
+  putCaptureOptions(store, options);
+  ASSERT_EQ(save(), 0);
+  const std::string text = vltest::TempDir::readFile(iniPath());
+  EXPECT_NE(text.find("G.PORTAL.TOKEN=new-token\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("G.OUTPUT=HDMI-A-1\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("DP-1"), std::string::npos) << text;
+
+  // Without them the file has no such lines.
+  PrefStore fresh;
+  putCaptureOptions(fresh, CaptureOptions{});
+  EXPECT_EQ(fresh.size(), 0);
 }
