@@ -7,6 +7,7 @@
 #include "ui/Form.h"
 #include "ui/MenuModel.h"
 #include "ui/Painter_X11.h"
+#include "ui/ScaledPainter.h"
 #include "ui/Window_X11.h"
 
 namespace ui {
@@ -31,10 +32,12 @@ DialogUnits measureUnits() {
   DialogUnits u;
   x11::Connection* c = x11::current();
   if (!c) return u;
-  Painter_X11 measure(*c, DefaultRootWindow(c->dpy), 0, 0, {});
-  const int32_t width = measure.textWidth("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", Font::normal);
+  // In layout units: the box's window scales them to the screen's pixels.
+  const std::unique_ptr<Painter> measure =
+      scaledPainter(std::make_unique<Painter_X11>(*c, DefaultRootWindow(c->dpy), 0, 0, Rect{}), c->scale);
+  const int32_t width = measure->textWidth("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", Font::normal);
   u.baseX = std::max<int32_t>(1, (width / 26 + 1) / 2);
-  u.baseY = c->cellHeight;
+  u.baseY = c->scale.toLogical(c->cellHeight);
   return u;
 }
 
@@ -81,7 +84,8 @@ class AboutHandler : public WindowHandler {
           p->fillRect({0, 0, w.clientWidth(), w.clientHeight()}, Colour::white);
           form_.paintAll(*p);
         }
-        drawIcon(*x11::current(), static_cast<Window_X11&>(w).xid(), du_.x(14), du_.y(14));
+        if (auto& box = static_cast<Window_X11&>(w); x11::current())
+          drawIcon(*x11::current(), box.xid(), box.scale().toDevice(du_.x(14)), box.scale().toDevice(du_.y(14)));
         return 0;
       case msgKeyDown:
         if (wParam == vkReturn || wParam == 0x20) end(w, kIdOk);
@@ -124,7 +128,7 @@ int32_t runAboutBox(Window_X11& owner) {
   // A dialog template's position is relative to the owner's client area.
   if (x11::Connection* c = x11::current()) {
     ::Window child;
-    XTranslateCoordinates(c->dpy, owner.xid(), DefaultRootWindow(c->dpy), 0, owner.barHeight(), &options.x, &options.y,
+    XTranslateCoordinates(c->dpy, owner.xid(), DefaultRootWindow(c->dpy), 0, owner.barPixels(), &options.x, &options.y,
                           &child);
   }
   std::unique_ptr<Window_X11> box = Window_X11::create(windowSpec, options, handler);

@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "ui/DpiScale.h"
 #include "ui/Painter.h"
 
 namespace ui::x11 {
@@ -26,8 +28,14 @@ struct Connection {
   Atom netWmWindowType = 0;
   Atom netWmWindowTypeDialog = 0;
   Atom utf8String = 0;
-  double dpi = 96.0;
-  int32_t cellHeight = 12;  // text line height: 9 points at dpi, the Windows font's cell height
+  DpiScale scale;            // the desktop's dots per inch: layout and fonts follow it
+  int32_t cellHeight = 12;  // text line height: 9 points at that dpi, the Windows font's cell height
+  struct Condensed {
+    Font font;
+    int32_t percent;
+    XftFont* xft;
+  };
+  std::vector<Condensed> condensed;  // narrowed faces, opened on demand and kept like the others
 };
 
 Connection* acquire();  // null when the display cannot be opened or the fonts are missing
@@ -35,6 +43,9 @@ void release();         // the connection stays open for later windows
 Connection* current();  // the open connection or null
 
 unsigned long pixel(const Connection& c, Colour colour);
+
+// The font narrowed to percent of its width (the font itself at 100); null if it cannot open.
+XftFont* condensedFont(Connection& c, Font font, int32_t percent);
 
 // Maps the face "MS UI Gothic" to the installed Japanese Gothic, before any font is opened.
 bool installFontAlias();

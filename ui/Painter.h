@@ -46,6 +46,21 @@ class Painter {
                         Colour back) = 0;
   // Advance width of text in pixels (prefix characters left out); the menu bar lays out with it.
   virtual int32_t textWidth(std::string_view text, Font font) = 0;
+  // The same with every glyph narrowed to `percent` of its width (50 to 100), for text that
+  // would not fit otherwise. A painter that cannot narrow draws and measures the text as it is.
+  virtual void drawTextCondensed(std::string_view text, const Rect& r, uint32_t flags, Font font, int32_t percent,
+                                 Colour fore, Colour back) {
+    (void)percent;
+    drawText(text, r, flags, font, fore, back);
+  }
+  virtual int32_t textWidthCondensed(std::string_view text, Font font, int32_t percent) {
+    (void)percent;
+    return textWidth(text, font);
+  }
 };
+
+// Draws text whole in r: condensed, in steps of 5 %, only when it is wider than r.
+void drawTextFitted(Painter& p, std::string_view text, const Rect& r, uint32_t flags, Font font, Colour fore,
+                    Colour back);
 
 }  // namespace ui

@@ -1,5 +1,6 @@
 #include "ui/Painter_Win32.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "ui/PrefixText.h"
@@ -20,23 +21,42 @@ std::wstring widen(std::string_view s) {
   return w;
 }
 
-HFONT makeFont(int weight) {
-  HDC screen = GetDC(nullptr);
-  const int height = MulDiv(9, GetDeviceCaps(screen, LOGPIXELSY), 72);
-  ReleaseDC(nullptr, screen);
-  return CreateFontA(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, VARIABLE_PITCH,
-                     "MS UI Gothic");
+struct MadeFont {
+  Font font;
+  int32_t dpi;
+  int32_t percent;
+  HFONT handle;
+};
+
+HFONT makeFont(Font font, int32_t dpi, int32_t percent) {
+  // A narrowed font asks for a fraction of the full font's average character width.
+  int width = 0;
+  if (percent < 100) {
+    HDC screen = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(screen, widgetFont(font, dpi));
+    TEXTMETRICW tm{};
+    GetTextMetricsW(screen, &tm);
+    SelectObject(screen, old);
+    ReleaseDC(nullptr, screen);
+    width = std::max(1, MulDiv(tm.tmAveCharWidth, percent, 100));
+  }
+  return CreateFontA(MulDiv(9, dpi, 72), width, 0, 0, font == Font::bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                     DEFAULT_CHARSET, 0, 0, 0, VARIABLE_PITCH, "MS UI Gothic");
 }
 
 }  // namespace
 
-HFONT widgetFont(Font font) {
-  static HFONT normal = makeFont(FW_NORMAL);
-  static HFONT bold = makeFont(FW_BOLD);
-  return font == Font::bold ? bold : normal;
+HFONT widgetFont(Font font, int32_t dpi, int32_t percent) {
+  static std::vector<MadeFont> made;
+  percent = std::min(percent, 100);
+  for (const MadeFont& m : made)
+    if (m.font == font && m.dpi == dpi && m.percent == percent) return m.handle;
+  HFONT f = makeFont(font, dpi, percent);
+  made.push_back({font, dpi, percent, f});
+  return f;
 }
 
-Painter_Win32::Painter_Win32(HDC dc) : dc_(dc) {}
+Painter_Win32::Painter_Win32(HDC dc, int32_t dpi) : dc_(dc), dpi_(dpi) {}
 
 void Painter_Win32::line(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
   MoveToEx(dc_, x0, y0, nullptr);
@@ -61,18 +81,33 @@ void Painter_Win32::fillRect(const Rect& r, Colour c) {
 
 void Painter_Win32::drawText(std::string_view text, const Rect& r, uint32_t flags, Font font, Colour fore,
                              Colour back) {
+  drawWith(widgetFont(font, dpi_), text, r, flags, fore, back);
+}
+
+int32_t Painter_Win32::textWidth(std::string_view text, Font font) { return widthWith(widgetFont(font, dpi_), text); }
+
+void Painter_Win32::drawTextCondensed(std::string_view text, const Rect& r, uint32_t flags, Font font, int32_t percent,
+                                      Colour fore, Colour back) {
+  drawWith(widgetFont(font, dpi_, percent), text, r, flags, fore, back);
+}
+
+int32_t Painter_Win32::textWidthCondensed(std::string_view text, Font font, int32_t percent) {
+  return widthWith(widgetFont(font, dpi_, percent), text);
+}
+
+void Painter_Win32::drawWith(HFONT f, std::string_view text, const Rect& r, uint32_t flags, Colour fore, Colour back) {
   std::wstring w = widen(text);
   SetTextColor(dc_, colourRef(fore));
   SetBkColor(dc_, colourRef(back));
-  HGDIOBJ old = SelectObject(dc_, widgetFont(font));
+  HGDIOBJ old = SelectObject(dc_, f);
   RECT rc = toRECT(r);
   DrawTextW(dc_, w.c_str(), static_cast<int>(w.size()), &rc, flags);
   SelectObject(dc_, old);
 }
 
-int32_t Painter_Win32::textWidth(std::string_view text, Font font) {
+int32_t Painter_Win32::widthWith(HFONT f, std::string_view text) {
   std::wstring w = widen(resolvePrefix(text).shown);
-  HGDIOBJ old = SelectObject(dc_, widgetFont(font));
+  HGDIOBJ old = SelectObject(dc_, f);
   SIZE size{};
   GetTextExtentPoint32W(dc_, w.c_str(), static_cast<int>(w.size()), &size);
   SelectObject(dc_, old);

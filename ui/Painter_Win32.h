@@ -6,10 +6,10 @@
 
 namespace ui {
 
-// Draws with GDI into a device context it does not own.
+// Draws with GDI into a device context it does not own, with the fonts for dpi.
 class Painter_Win32 : public Painter {
  public:
-  explicit Painter_Win32(HDC dc);
+  explicit Painter_Win32(HDC dc, int32_t dpi = 96);
   ~Painter_Win32() override = default;
 
   void line(int32_t x0, int32_t y0, int32_t x1, int32_t y1) override;
@@ -17,14 +17,22 @@ class Painter_Win32 : public Painter {
   void fillRect(const Rect& r, Colour c) override;
   void drawText(std::string_view text, const Rect& r, uint32_t flags, Font font, Colour fore, Colour back) override;
   int32_t textWidth(std::string_view text, Font font) override;
+  void drawTextCondensed(std::string_view text, const Rect& r, uint32_t flags, Font font, int32_t percent, Colour fore,
+                         Colour back) override;
+  int32_t textWidthCondensed(std::string_view text, Font font, int32_t percent) override;
 
   HDC dc() const { return dc_; }
 
  private:
+  void drawWith(HFONT f, std::string_view text, const Rect& r, uint32_t flags, Colour fore, Colour back);
+  int32_t widthWith(HFONT f, std::string_view text);
+
   HDC dc_;
+  int32_t dpi_;
 };
 
-// The two process-wide fonts, made on first use and kept for the life of the process.
-HFONT widgetFont(Font font);
+// The two process-wide fonts at 9 points for dpi, narrowed to percent of their width, made on
+// first use and kept for the life of the process.
+HFONT widgetFont(Font font, int32_t dpi, int32_t percent = 100);
 
 }  // namespace ui

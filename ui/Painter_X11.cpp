@@ -15,11 +15,10 @@ Rect intersect(const Rect& a, const Rect& b) {
   return out;
 }
 
-int32_t textAdvance(x11::Connection& c, Font font, std::string_view s) {
-  if (s.empty()) return 0;
+int32_t textAdvance(x11::Connection& c, XftFont* f, std::string_view s) {
+  if (s.empty() || !f) return 0;
   XGlyphInfo info;
-  XftTextExtentsUtf8(c.dpy, c.fonts[static_cast<int>(font)], reinterpret_cast<const FcChar8*>(s.data()),
-                     static_cast<int>(s.size()), &info);
+  XftTextExtentsUtf8(c.dpy, f, reinterpret_cast<const FcChar8*>(s.data()), static_cast<int>(s.size()), &info);
   return info.xOff;
 }
 
@@ -86,12 +85,24 @@ void Painter_X11::fillRect(const Rect& r, Colour c) { fill(toDevice(r), c, clip_
 
 void Painter_X11::drawText(std::string_view text, const Rect& r, uint32_t flags, Font font, Colour fore,
                            Colour back) {
-  XftFont* f = c_.fonts[static_cast<int>(font)];
+  drawWith(c_.fonts[static_cast<int>(font)], text, r, flags, fore, back);
+}
+
+void Painter_X11::drawTextCondensed(std::string_view text, const Rect& r, uint32_t flags, Font font, int32_t percent,
+                                    Colour fore, Colour back) {
+  drawWith(x11::condensedFont(c_, font, percent), text, r, flags, fore, back);
+}
+
+int32_t Painter_X11::textWidthCondensed(std::string_view text, Font font, int32_t percent) {
+  return textAdvance(c_, x11::condensedFont(c_, font, percent), resolvePrefix(text).shown);
+}
+
+void Painter_X11::drawWith(XftFont* f, std::string_view text, const Rect& r, uint32_t flags, Colour fore, Colour back) {
   const Rect box = intersect(toDevice(r), clip_);
   if (!f || box.isEmpty()) return;
   const PrefixText pt = resolvePrefix(text);
   const Rect d = toDevice(r);
-  const int32_t width = textAdvance(c_, font, pt.shown);
+  const int32_t width = textAdvance(c_, f, pt.shown);
   const int32_t height = c_.cellHeight;
   // The baseline splits the line as the font splits its cell, so descenders ("_") stay inside.
   const int32_t ascent = (height * f->ascent + (f->ascent + f->descent) / 2) / std::max(1, f->ascent + f->descent);
@@ -113,15 +124,16 @@ void Painter_X11::drawText(std::string_view text, const Rect& r, uint32_t flags,
   XftDrawSetClip(draw_, nullptr);
   if (pt.underlineAt != std::string::npos) {
     const std::string_view shown(pt.shown);
-    const int32_t ux = x + textAdvance(c_, font, shown.substr(0, pt.underlineAt));
-    const int32_t uw = textAdvance(c_, font, shown.substr(pt.underlineAt, pt.underlineLen));
-    const int32_t uy = y + ascent + 1;
-    fill({ux, uy, ux + uw, uy + 1}, fore, box);
+    const int32_t ux = x + textAdvance(c_, f, shown.substr(0, pt.underlineAt));
+    const int32_t uw = textAdvance(c_, f, shown.substr(pt.underlineAt, pt.underlineLen));
+    // As thick as a layout pixel is at this dpi.
+    const int32_t uy = y + ascent + 1, thick = std::max(1, (height + 6) / 12);
+    fill({ux, uy, ux + uw, uy + thick}, fore, box);
   }
 }
 
 int32_t Painter_X11::textWidth(std::string_view text, Font font) {
-  return textAdvance(c_, font, resolvePrefix(text).shown);
+  return textAdvance(c_, c_.fonts[static_cast<int>(font)], resolvePrefix(text).shown);
 }
 
 }  // namespace ui

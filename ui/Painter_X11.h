@@ -19,8 +19,12 @@ class Painter_X11 : public Painter {
   void fillRect(const Rect& r, Colour c) override;
   void drawText(std::string_view text, const Rect& r, uint32_t flags, Font font, Colour fore, Colour back) override;
   int32_t textWidth(std::string_view text, Font font) override;
+  void drawTextCondensed(std::string_view text, const Rect& r, uint32_t flags, Font font, int32_t percent, Colour fore,
+                         Colour back) override;
+  int32_t textWidthCondensed(std::string_view text, Font font, int32_t percent) override;
 
  private:
+  void drawWith(XftFont* f, std::string_view text, const Rect& r, uint32_t flags, Colour fore, Colour back);
   void fill(const Rect& r, Colour c, const Rect& clip);  // r and clip in drawable coordinates
   Rect toDevice(const Rect& r) const { return offsetRect(r, dx_, dy_); }
 

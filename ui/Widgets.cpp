@@ -23,7 +23,7 @@ void GroupRect::paint(Painter& p) {
 
 void Label::paint(Painter& p) {
   p.fillRect(rect, Colour::white);
-  p.drawText(text, rect, dtSingleLine | dtVCenter | alignFlag(align), bold ? Font::bold : Font::normal,
+  drawTextFitted(p, text, rect, dtSingleLine | dtVCenter | alignFlag(align), bold ? Font::bold : Font::normal,
              textColour(*this), Colour::white);
 }
 
@@ -33,13 +33,13 @@ void Button::paint(Painter& p) {
   constexpr uint32_t flags = dtSingleLine | dtVCenter | dtCenter;
   if (pressed && enabled) {
     p.fillRect(rect, Colour::black);
-    p.drawText(text, rect, flags, Font::normal, Colour::white, Colour::black);
+    drawTextFitted(p, text, rect, flags, Font::normal, Colour::white, Colour::black);
     return;
   }
   p.frameRect(rect, enabled ? Colour::black : Colour::grey);
   const Rect inside = insetRect(rect, 1);
   p.fillRect(inside, Colour::white);
-  p.drawText(text, inside, flags, Font::normal, textColour(*this), Colour::white);
+  drawTextFitted(p, text, inside, flags, Font::normal, textColour(*this), Colour::white);
 }
 
 void Checkbox::paint(Painter& p) {
@@ -57,7 +57,7 @@ void Checkbox::paint(Painter& p) {
     p.fillRect(insetRect(box, 2), checked ? mark : Colour::white);
   }
   const Rect textArea{rect.left + 20, rect.top, rect.right, rect.bottom};
-  p.drawText(text, textArea, dtSingleLine | dtVCenter, Font::bold, textColour(*this), Colour::white);
+  drawTextFitted(p, text, textArea, dtSingleLine | dtVCenter, Font::bold, textColour(*this), Colour::white);
 }
 
 void OnOffBtn::paint(Painter& p) {
@@ -77,7 +77,7 @@ void OnOffBtn::paint(Painter& p) {
     fore = Colour::white;
   }
   p.fillRect(inside, back);
-  p.drawText(text, inside, dtSingleLine | dtVCenter | dtCenter, Font::normal, fore, back);
+  drawTextFitted(p, text, inside, dtSingleLine | dtVCenter | dtCenter, Font::normal, fore, back);
 }
 
 }  // namespace ui

@@ -3,7 +3,9 @@
 #include <string>
 
 #include "ui/AboutDialog_Win32.h"
+#include "ui/DpiScale.h"
 #include "ui/Painter_Win32.h"
+#include "ui/ScaledPainter.h"
 #include "ui/Window.h"
 #include "ui/resource.h"
 
@@ -21,13 +23,51 @@ std::wstring widen(const char* s) {
   return w;
 }
 
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
+template <class F>
+F user32Function(const char* name) {
+  FARPROC f = GetProcAddress(GetModuleHandleW(L"user32.dll"), name);
+  return reinterpret_cast<F>(reinterpret_cast<void*>(f));
+}
+
+// The dpi of the monitor the window is on (Windows 10 and later), else the system's.
+int32_t windowDpi(HWND hwnd) {
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  static const auto getDpiForWindow = user32Function<GetDpiForWindowFn>("GetDpiForWindow");
+  if (getDpiForWindow)
+    if (const UINT dpi = getDpiForWindow(hwnd)) return saneDpi(dpi);
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  return saneDpi(dpi);
+}
+
+// Frame, caption and menu bar around a client area at dpi.
+SIZE nonClientSize(DWORD style, bool menu, int32_t dpi) {
+  using AdjustForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+  static const auto adjustForDpi = user32Function<AdjustForDpiFn>("AdjustWindowRectExForDpi");
+  RECT rc{0, 0, 100, 100};
+  if (adjustForDpi) {
+    adjustForDpi(&rc, style, menu, 0, static_cast<UINT>(dpi));
+    return {rc.right - rc.left - 100, rc.bottom - rc.top - 100};
+  }
+  // Before Windows 10 the frame has the system's metrics, whatever dpi is asked for.
+  AdjustWindowRectEx(&rc, style, menu, 0);
+  return {rc.right - rc.left - 100, rc.bottom - rc.top - 100};
+}
+
+constexpr DWORD kStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
 // The window that takes the accelerator table's commands (the one with the main menu).
 HWND g_acceleratorWindow = nullptr;
 HACCEL g_accelerators = nullptr;
 
 class DcPainter : public Painter_Win32 {
  public:
-  DcPainter(HWND hwnd, HDC dc) : Painter_Win32(dc), hwnd_(hwnd) {}
+  DcPainter(HWND hwnd, HDC dc, int32_t dpi) : Painter_Win32(dc, dpi), hwnd_(hwnd) {}
   ~DcPainter() override { ReleaseDC(hwnd_, dc()); }
 
  private:
@@ -36,7 +76,7 @@ class DcPainter : public Painter_Win32 {
 
 class PaintPainter : public Painter_Win32 {
  public:
-  PaintPainter(HWND hwnd, const PAINTSTRUCT& ps) : Painter_Win32(ps.hdc), hwnd_(hwnd), ps_(ps) {}
+  PaintPainter(HWND hwnd, const PAINTSTRUCT& ps, int32_t dpi) : Painter_Win32(ps.hdc, dpi), hwnd_(hwnd), ps_(ps) {}
   ~PaintPainter() override { EndPaint(hwnd_, &ps_); }
 
  private:
@@ -70,10 +110,17 @@ class Window_Win32 : public Window {
       if (!RegisterClassExW(&wc)) return false;
     }
     const std::wstring title = widen(windowSpec.title);
-    HWND hwnd = CreateWindowExW(0, className.c_str(), title.c_str(), WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                                CW_USEDEFAULT, CW_USEDEFAULT, windowSpec.outerWidth, windowSpec.outerHeight, nullptr, nullptr,
-                                instance, this);
+    HWND hwnd = CreateWindowExW(0, className.c_str(), title.c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                                windowSpec.outerWidth, windowSpec.outerHeight, nullptr, nullptr, instance, this);
     if (!hwnd) return false;
+    if (!scale_.identity()) {
+      // The outer size is given at 96 dpi: the client area it leaves there, scaled, in this dpi's frame.
+      const SIZE nc96 = nonClientSize(kStyle, windowSpec.mainMenu, 96);
+      const SIZE nc = nonClientSize(kStyle, windowSpec.mainMenu, scale_.dpi);
+      SetWindowPos(hwnd, nullptr, 0, 0, scale_.toDevice(windowSpec.outerWidth - nc96.cx) + nc.cx,
+                   scale_.toDevice(windowSpec.outerHeight - nc96.cy) + nc.cy,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     if (windowSpec.mainMenu) {
       g_acceleratorWindow = hwnd;
       if (!g_accelerators) g_accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDC_VANTELINK));
@@ -85,14 +132,14 @@ class Window_Win32 : public Window {
     if (!alive()) return nullptr;
     HDC dc = GetDC(hwnd_);
     if (!dc) return nullptr;
-    return std::make_unique<DcPainter>(hwnd_, dc);
+    return scaledPainter(std::make_unique<DcPainter>(hwnd_, dc, scale_.dpi), scale_);
   }
 
   std::unique_ptr<Painter> beginPaint() override {
     if (!alive()) return nullptr;
     PAINTSTRUCT ps{};
     if (!BeginPaint(hwnd_, &ps)) return nullptr;
-    return std::make_unique<PaintPainter>(hwnd_, ps);
+    return scaledPainter(std::make_unique<PaintPainter>(hwnd_, ps, scale_.dpi), scale_);
   }
 
   void invalidate(const Rect* r) override {
@@ -101,7 +148,8 @@ class Window_Win32 : public Window {
       InvalidateRect(hwnd_, nullptr, FALSE);
       return;
     }
-    const RECT rc{r->left, r->top, r->right, r->bottom};
+    const Rect d = scale_.toDevice(*r);
+    const RECT rc{d.left, d.top, d.right, d.bottom};
     InvalidateRect(hwnd_, &rc, FALSE);
   }
 
@@ -127,12 +175,12 @@ class Window_Win32 : public Window {
   int32_t clientWidth() const override {
     RECT rc{};
     GetClientRect(hwnd_, &rc);
-    return rc.right - rc.left;
+    return scale_.lengthToLogical(rc.right - rc.left);
   }
   int32_t clientHeight() const override {
     RECT rc{};
     GetClientRect(hwnd_, &rc);
-    return rc.bottom - rc.top;
+    return scale_.lengthToLogical(rc.bottom - rc.top);
   }
   int32_t runAbout() override {
     if (!alive()) return 0;
@@ -150,10 +198,22 @@ class Window_Win32 : public Window {
     if (msg == WM_NCCREATE) {
       auto* self = static_cast<Window_Win32*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
       self->hwnd_ = hwnd;
+      self->scale_.dpi = windowDpi(hwnd);
       SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
     auto* self = reinterpret_cast<Window_Win32*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    if (msg == WM_DPICHANGED) {
+      // Moved to a monitor of another dpi: the size Windows suggests keeps the scaled layout.
+      self->scale_.dpi = saneDpi(LOWORD(wParam));
+      const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                   suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+      InvalidateRect(hwnd, nullptr, FALSE);
+      return 0;
+    }
+    if (msg >= WM_MOUSEFIRST && msg <= WM_MBUTTONDBLCLK)
+      lParam = pointParam(self->scale_.toLogical(pointX(lParam)), self->scale_.toLogical(pointY(lParam)));
     const LRESULT result = self->handler_.message(*self, msg, wParam, lParam);
     if (msg == WM_NCDESTROY) {
       SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
@@ -165,6 +225,7 @@ class Window_Win32 : public Window {
 
   WindowHandler& handler_;
   HWND hwnd_ = nullptr;
+  DpiScale scale_;  // the handler works in 96-dpi layout units
 };
 
 }  // namespace

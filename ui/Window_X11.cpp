@@ -10,6 +10,7 @@
 #include <ctime>
 
 #include "ui/Painter_X11.h"
+#include "ui/ScaledPainter.h"
 #include "ui/resource.h"
 
 namespace ui {
@@ -26,6 +27,11 @@ bool g_quit = false;
 constexpr int32_t kFrame = 3;
 constexpr int32_t kCaption = 19;
 constexpr int32_t kMenu = 19;
+
+// The area the program captures, at the screen's top left: where no window manager places the
+// window, it opens beside this area so that it does not mirror itself.
+constexpr int32_t kCapturedWidth = 640;
+constexpr int32_t kCapturedHeight = 480;
 
 Window_X11* windowOf(::Window w) {
   for (Window_X11* win : g_windows)
@@ -71,6 +77,39 @@ void setIcon(x11::Connection& c, ::Window w) {
                   reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()));
 }
 
+// A window manager announces itself with a window of its own named on the root window, and the
+// same property on that window (a stale one from a manager that died names a window that is gone).
+bool windowManagerRuns(x11::Connection& c) {
+  const Atom check = XInternAtom(c.dpy, "_NET_SUPPORTING_WM_CHECK", True);
+  if (check == None) return false;
+  auto supportingWindow = [&](::Window w) -> ::Window {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    ::Window found = 0;
+    if (XGetWindowProperty(c.dpy, w, check, 0, 1, False, XA_WINDOW, &type, &format, &count, &after, &data) == Success &&
+        data && type == XA_WINDOW && format == 32 && count == 1)
+      found = static_cast<::Window>(*reinterpret_cast<unsigned long*>(data));
+    if (data) XFree(data);
+    return found;
+  };
+  const ::Window wm = supportingWindow(RootWindow(c.dpy, c.screen));
+  return wm != 0 && supportingWindow(wm) == wm;
+}
+
+// To the right of the captured area, else below it, else as far right as the screen allows.
+void placeBesideCapture(x11::Connection& c, int32_t width, int32_t height, int32_t& x, int32_t& y) {
+  const int32_t screenWidth = DisplayWidth(c.dpy, c.screen), screenHeight = DisplayHeight(c.dpy, c.screen);
+  if (kCapturedWidth + width <= screenWidth) {
+    x = kCapturedWidth, y = 0;
+  } else if (kCapturedHeight + height <= screenHeight) {
+    x = 0, y = kCapturedHeight;
+  } else {
+    x = std::max(0, screenWidth - width), y = 0;
+  }
+}
+
 }  // namespace
 
 int64_t monotonicMs() {
@@ -80,7 +119,7 @@ int64_t monotonicMs() {
 }
 
 Window_X11::Window_X11(x11::Connection& c, WindowHandler& handler, const Options& options, bool withMenu)
-    : c_(c), handler_(handler), clientWidth_(options.clientWidth), clientHeight_(options.clientHeight) {
+    : c_(c), scale_(c.scale), handler_(handler), clientWidth_(options.clientWidth), clientHeight_(options.clientHeight) {
   if (withMenu) menu_ = std::make_unique<MenuBar>(mainMenu, mainMenuCount);
 }
 
@@ -89,16 +128,20 @@ std::unique_ptr<Window_X11> Window_X11::create(const WindowSpec& windowSpec, con
   x11::Connection* c = x11::acquire();
   if (!c) return nullptr;
   std::unique_ptr<Window_X11> win(new Window_X11(*c, handler, options, windowSpec.mainMenu));
-  const int32_t height = options.clientHeight + win->barHeight();
   if (options.clientWidth <= 0 || options.clientHeight <= 0) {
     x11::release();
     return nullptr;
   }
+  const int32_t width = c->scale.toDevice(options.clientWidth);
+  const int32_t height = win->barPixels() + c->scale.toDevice(options.clientHeight);
+  int32_t x = options.x, y = options.y;
+  const bool placed = options.transientFor || (options.besideCapture && !windowManagerRuns(*c));
+  if (options.besideCapture && placed) placeBesideCapture(*c, width, height, x, y);
   XSetWindowAttributes attrs{};
   attrs.background_pixel = x11::pixel(*c, Colour::white);
   attrs.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
                      StructureNotifyMask | FocusChangeMask;
-  win->xid_ = XCreateWindow(c->dpy, RootWindow(c->dpy, c->screen), options.x, options.y, static_cast<unsigned>(options.clientWidth),
+  win->xid_ = XCreateWindow(c->dpy, RootWindow(c->dpy, c->screen), x, y, static_cast<unsigned>(width),
                             static_cast<unsigned>(height), 0, CopyFromParent, InputOutput, CopyFromParent,
                             CWBackPixel | CWEventMask, &attrs);
   if (!win->xid_) {
@@ -107,10 +150,11 @@ std::unique_ptr<Window_X11> Window_X11::create(const WindowSpec& windowSpec, con
   }
   XSizeHints* hints = XAllocSizeHints();
   if (hints) {
-    hints->flags = PMinSize | PMaxSize | (options.transientFor ? PPosition : 0);
-    hints->x = options.x;
-    hints->y = options.y;
-    hints->min_width = hints->max_width = options.clientWidth;
+    // With a window manager, the main window's place is the manager's choice.
+    hints->flags = PMinSize | PMaxSize | (placed ? PPosition : 0);
+    hints->x = x;
+    hints->y = y;
+    hints->min_width = hints->max_width = width;
     hints->min_height = hints->max_height = height;
     XSetWMNormalHints(c->dpy, win->xid_, hints);
     XFree(hints);
@@ -128,8 +172,7 @@ std::unique_ptr<Window_X11> Window_X11::create(const WindowSpec& windowSpec, con
   if (win->menu_) {
     win->popup_ = XCreateSimpleWindow(c->dpy, win->xid_, 0, 0, 1, 1, 0, 0, x11::pixel(*c, Colour::white));
     XSelectInput(c->dpy, win->popup_, ExposureMask);
-    Painter_X11 measure(*c, win->xid_, 0, 0, {});
-    win->menu_->layout(measure);
+    win->menu_->layout(*win->scaledPainter(win->xid_, 0, 0, 0));
   }
   g_windows.push_back(win.get());
   win->send(msgCreate, 0, 0);
@@ -149,9 +192,13 @@ void Window_X11::destroy() {
   x11::release();
 }
 
+std::unique_ptr<Painter> Window_X11::scaledPainter(::Window target, int32_t dy, int32_t width, int32_t height) {
+  return ui::scaledPainter(std::make_unique<Painter_X11>(c_, target, 0, dy, Rect{0, 0, width, height}), scale_);
+}
+
 std::unique_ptr<Painter> Window_X11::painter() {
   if (!xid_) return nullptr;
-  return std::make_unique<Painter_X11>(c_, xid_, 0, barHeight(), Rect{0, 0, clientWidth_, clientHeight_});
+  return scaledPainter(xid_, barPixels(), scale_.toDevice(clientWidth_), scale_.toDevice(clientHeight_));
 }
 
 std::unique_ptr<Painter> Window_X11::beginPaint() {
@@ -225,23 +272,21 @@ intptr_t Window_X11::defaultProc(uint32_t msg, uintptr_t wParam, intptr_t) {
 
 void Window_X11::paintBar() {
   if (!menu_ || !xid_) return;
-  Painter_X11 p(c_, xid_, 0, 0, {0, 0, clientWidth_, MenuBar::barHeight});
-  menu_->paintBar(p, clientWidth_);
+  menu_->paintBar(*scaledPainter(xid_, 0, scale_.toDevice(clientWidth_), barPixels()), clientWidth_);
 }
 
 void Window_X11::paintPopup() {
   if (!menu_ || !menu_->isOpen() || !popup_) return;
   const Rect r = menu_->popupRect();
-  Painter_X11 p(c_, popup_, 0, 0, {0, 0, r.width(), r.height()});
-  menu_->paintPopup(p);
+  menu_->paintPopup(*scaledPainter(popup_, 0, scale_.toDevice(r.width()), scale_.toDevice(r.height())));
 }
 
 void Window_X11::applyMenu(const MenuBar::Result& r) {
   if (!r.changed && !r.command) return;
   if (menu_->isOpen()) {
     const Rect pr = menu_->popupRect();
-    XMoveResizeWindow(c_.dpy, popup_, pr.left, pr.top, static_cast<unsigned>(pr.width()),
-                      static_cast<unsigned>(pr.height()));
+    XMoveResizeWindow(c_.dpy, popup_, scale_.toDevice(pr.left), scale_.toDevice(pr.top),
+                      static_cast<unsigned>(scale_.toDevice(pr.width())), static_cast<unsigned>(scale_.toDevice(pr.height())));
     XMapRaised(c_.dpy, popup_);
     if (!captured_)
       XGrabPointer(c_.dpy, xid_, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
@@ -256,8 +301,9 @@ void Window_X11::applyMenu(const MenuBar::Result& r) {
   if (r.command) send(msgCommand, static_cast<uintptr_t>(r.command), 0);
 }
 
-void Window_X11::mouseEvent(uint32_t type, unsigned button, int32_t x, int32_t y) {
+void Window_X11::mouseEvent(uint32_t type, unsigned button, int32_t px, int32_t py) {
   if (blocked_) return;
+  const int32_t x = scale_.toLogical(px), y = scale_.toLogical(py);
   // The menu bar is outside the client area: its events never reach the window procedure.
   if (menu_ && !captured_ && (menu_->isOpen() || (type == ButtonPress && button == Button1 && y < barHeight()))) {
     MenuBar::Result r;
@@ -272,7 +318,7 @@ void Window_X11::mouseEvent(uint32_t type, unsigned button, int32_t x, int32_t y
       return;
     }
   }
-  const intptr_t lParam = pointParam(x, y - barHeight());
+  const intptr_t lParam = pointParam(x, scale_.toLogical(py - barPixels()));
   if (type == MotionNotify) {
     send(msgMouseMove, 0, lParam);
     return;
@@ -422,6 +468,7 @@ std::unique_ptr<Window> createWindow(const WindowSpec& windowSpec, WindowHandler
   Window_X11::Options options;
   options.clientWidth = windowSpec.outerWidth - 2 * kFrame;
   options.clientHeight = windowSpec.outerHeight - 2 * kFrame - kCaption - (windowSpec.mainMenu ? kMenu : 0);
+  options.besideCapture = true;
   return Window_X11::create(windowSpec, options, handler);
 }
 

@@ -18,8 +18,9 @@ class Window_X11 : public Window {
     int32_t clientWidth = 0;
     int32_t clientHeight = 0;
     ::Window transientFor = 0;  // set for a dialog
-    int32_t x = 0;  // position on the screen
+    int32_t x = 0;  // position on the screen, in its pixels
     int32_t y = 0;
+    bool besideCapture = false;  // without a window manager, x and y are chosen off the captured area
   };
 
   static std::unique_ptr<Window_X11> create(const WindowSpec& windowSpec, const Options& options, WindowHandler& handler);
@@ -49,7 +50,10 @@ class Window_X11 : public Window {
   bool deliverPending();
   // Milliseconds until deliverPending has something to deliver (0: now), at most `limit`.
   int64_t msUntilPending(int64_t limit) const;
-  int32_t barHeight() const { return menu_ ? MenuBar::barHeight : 0; }
+  int32_t barHeight() const { return menu_ ? MenuBar::barHeight : 0; }  // layout units
+  int32_t barPixels() const { return scale_.toDevice(barHeight()); }
+  // Client coordinates are 96-dpi layout units; the window itself is in the screen's pixels.
+  const DpiScale& scale() const { return scale_; }
   const MenuBar* menu() const { return menu_.get(); }
 
  private:
@@ -67,7 +71,10 @@ class Window_X11 : public Window {
     int64_t dueMs;
   };
 
+  std::unique_ptr<Painter> scaledPainter(::Window target, int32_t dy, int32_t width, int32_t height);
+
   x11::Connection& c_;
+  DpiScale scale_;
   WindowHandler& handler_;
   ::Window xid_ = 0;
   ::Window popup_ = 0;

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "Gallery.h"
 #include "GalleryProbes.h"
@@ -226,6 +227,40 @@ TEST(Resources, MenuStringsAcceleratorsAndIcons) {
   EXPECT_EQ(std::wstring(buf), L"VANTELINK");
   EXPECT_NE(LoadImageW(inst, MAKEINTRESOURCEW(IDI_VANTELINK), IMAGE_ICON, 32, 32, 0), nullptr);
   EXPECT_NE(LoadImageW(inst, MAKEINTRESOURCEW(IDI_SMALL), IMAGE_ICON, 16, 16, 0), nullptr);
+}
+
+TEST(Resources, ManifestMakesTheProcessDpiAwareAndTheVersionNamesTheProduct) {
+  HINSTANCE inst = GetModuleHandleW(nullptr);
+  HRSRC res = FindResourceW(inst, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // the process manifest
+  ASSERT_NE(res, nullptr);
+  const std::string manifest(static_cast<const char*>(LockResource(LoadResource(inst, res))), SizeofResource(inst, res));
+  for (const char* part : {"<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true/pm</dpiAware>",
+                           ">PerMonitorV2, PerMonitor</dpiAwareness>", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+                           "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+                           "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
+    EXPECT_NE(manifest.find(part), std::string::npos) << part;
+  // The loader read it: the process is not scaled by the system.
+  EXPECT_TRUE(IsProcessDPIAware());
+
+  wchar_t path[MAX_PATH];
+  ASSERT_GT(GetModuleFileNameW(nullptr, path, MAX_PATH), 0u);
+  std::vector<char> info(GetFileVersionInfoSizeW(path, nullptr));
+  ASSERT_FALSE(info.empty());
+  ASSERT_TRUE(GetFileVersionInfoW(path, 0, static_cast<DWORD>(info.size()), info.data()));
+  auto text = [&](const wchar_t* name) {
+    void* value = nullptr;
+    UINT length = 0;
+    const std::wstring key = std::wstring(L"\\StringFileInfo\\041104B0\\") + name;
+    return VerQueryValueW(info.data(), key.c_str(), &value, &length) && value ? std::wstring(static_cast<wchar_t*>(value))
+                                                                                : std::wstring();
+  };
+  EXPECT_EQ(text(L"ProductName"), L"Vantelink");
+  EXPECT_EQ(text(L"ProductVersion"), widen(VL_PROJECT_VERSION));
+  EXPECT_FALSE(text(L"FileDescription").empty());
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  EXPECT_EQ(fixed->dwProductVersionMS, static_cast<DWORD>(VL_PROJECT_VERSION_MAJOR << 16 | VL_PROJECT_VERSION_MINOR));
 }
 
 TEST(Resources, AboutDialogHoldsItsTextsIconAndOkButton) {

@@ -27,6 +27,11 @@ struct SettingsWin32 : testing::Test {
     DeviceSlots slots = makeDefaultSlots();
     slots[0].port = 63;  // a port no test machine has
     ASSERT_EQ(saveSettings(store, slots, CaptureMode::mainScreen), kSettingsOk);
+    // The prefix's screen resolution, as Wine's settings give it.
+    DWORD logPixels = 96, size = sizeof logPixels;
+    if (RegGetValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", RRF_RT_REG_DWORD, nullptr, &logPixels,
+                     &size) == ERROR_SUCCESS)
+      dpi = static_cast<int32_t>(logPixels);
     ASSERT_TRUE(host.start());
     hwnd = FindWindowW(L"VANTELINK", nullptr);
     ASSERT_NE(hwnd, nullptr);
@@ -46,7 +51,7 @@ struct SettingsWin32 : testing::Test {
   // A real click: the pointer moved onto the widget, the button pressed and released.
   void click(int32_t id) {
     const Rect r = host.settings.form().findById(id)->rect;
-    POINT pt{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    POINT pt{scaled((r.left + r.right) / 2), scaled((r.top + r.bottom) / 2)};
     ClientToScreen(hwnd, &pt);
     SetCursorPos(pt.x, pt.y);
     INPUT in[2]{};
@@ -66,6 +71,10 @@ struct SettingsWin32 : testing::Test {
     EXPECT_TRUE(pumpUntil([&] { return text(id) == want; })) << "widget " << id << " shows " << text(id) << ", not " << want;
   }
 
+  // Where a 96-dpi layout coordinate lands on this screen.
+  int32_t scaled(int32_t x) const { return (x * dpi + 48) / 96; }
+
+  int32_t dpi = 96;
   vltest::TempDir dir;
   vltest::SettingsHost host;
   HWND hwnd = nullptr;
@@ -146,6 +155,44 @@ TEST_F(SettingsWin32, ClicksAndKeysChangeTheSettingsTheLayoutMatchesX11AndTheFil
   EXPECT_EQ(slots[0].posX, 16);
   EXPECT_EQ(slots[0].invert, 1);
   EXPECT_TRUE(pumpUntil([&] { return quit; }, 2000)) << "no quit message after the window was destroyed";
+}
+
+// Run at 96 dpi here and, as their own tests, in Wine prefixes at 144 and 192 dpi.
+TEST_F(SettingsWin32, ScaledScreenTheLayoutGrowsWithTheDpiAndEveryCaptionShowsWhole) {
+  RECT client{};
+  GetClientRect(hwnd, &client);
+  EXPECT_EQ(client.right, scaled(314));
+  EXPECT_EQ(client.bottom, scaled(336));
+  ASSERT_TRUE(pumpUntil([&] { return text(idPort) == "COM63 "; }));
+  // The first and last rows, by their scaled places.
+  click(idDitherUp);
+  expectText(idDither, "4色ハーフトーン");
+  click(idPosYUp);
+  expectText(idPosY, "16");
+
+  const vltest::Image shot = vltest::grabClient(hwnd);
+  const char* b = std::getenv("VL_BINARY_DIR");
+  vltest::writePng(std::string(b ? b : ".") + "/artefacts/settings-win32-" + std::to_string(dpi) + "dpi.png", shot);
+  const Form& form = host.settings.form();
+  for (size_t i = 0; i < form.size(); ++i) {
+    const auto* caption = dynamic_cast<const Label*>(form.at(i));
+    if (!caption || caption->id != 0) continue;
+    const Rect r{scaled(caption->rect.left), scaled(caption->rect.top), scaled(caption->rect.right),
+                 scaled(caption->rect.bottom)};
+    const vltest::Ink ink = vltest::inkIn(shot, r, vltest::kWhite);
+    // A caption cut by its rectangle has ink in the rectangle's first column.
+    EXPECT_GT(ink.minX, r.left) << caption->text;
+    EXPECT_GT(ink.count, 8 * dpi / 96) << caption->text;
+  }
+  // Lines are as thick as a layout pixel: the group box's left edge.
+  const Rect group = form.findById(idGroup)->rect;
+  const int32_t middle = scaled((group.top + group.bottom) / 2);
+  for (int32_t x = scaled(group.left); x < scaled(group.left + 1); ++x) EXPECT_EQ(shot.at(x, middle), vltest::kBlack) << x;
+  EXPECT_EQ(shot.at(scaled(group.left + 1), middle), vltest::kWhite);
+
+  PostMessageW(hwnd, WM_COMMAND, IDM_EXIT, 0);
+  ASSERT_TRUE(pumpUntil([&] { return !host.window->alive(); }));
+  EXPECT_EQ(host.finish(), kSettingsOk);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <thread>
 
 #include "FakeWindow.h"
@@ -77,8 +78,8 @@ struct SettingsDrive : testing::Test {
     const Rect r = reference->form().findById(id)->rect;
     int rx = 0, ry = 0;
     ::Window child;
-    XTranslateCoordinates(dpy, win, DefaultRootWindow(dpy), (r.left + r.right) / 2, (r.top + r.bottom) / 2 + MenuBar::barHeight,
-                          &rx, &ry, &child);
+    XTranslateCoordinates(dpy, win, DefaultRootWindow(dpy), scaled((r.left + r.right) / 2),
+                          scaled((r.top + r.bottom) / 2) + scaled(MenuBar::barHeight), &rx, &ry, &child);
     // A synchronous move to where the pointer already is waits for a motion that never comes.
     const std::string move = rx == lastX && ry == lastY ? "" : "mousemove --sync " + std::to_string(rx) + " " + std::to_string(ry) + " ";
     lastX = rx, lastY = ry;
@@ -95,8 +96,8 @@ struct SettingsDrive : testing::Test {
   int releases = 0;
   vltest::Image grab() {
     vltest::Image img;
-    const int w = 314, h = 336;
-    XImage* x = XGetImage(dpy, win, 0, MenuBar::barHeight, w, h, AllPlanes, ZPixmap);
+    const int w = scaled(314), h = scaled(336);
+    XImage* x = XGetImage(dpy, win, 0, scaled(MenuBar::barHeight), w, h, AllPlanes, ZPixmap);
     if (!x) return img;
     img.width = w, img.height = h;
     img.pixels.resize(static_cast<size_t>(w) * h);
@@ -112,7 +113,12 @@ struct SettingsDrive : testing::Test {
     return gone && WIFEXITED(status) && WEXITSTATUS(status) == 0;
   }
 
+  // Where a 96-dpi layout coordinate lands on a screen of dpi.
+  int32_t scaled(int32_t x) const { return (x * dpi + 48) / 96; }
+  int32_t dpi = 96;
+
   vltest::XServer& server = vltest::sharedXvfb();
+  std::unique_ptr<vltest::XServer> ownServer;  // outlives TearDown, which stops the host
   vltest::TempDir dir;
   std::string statePath;
   AppState referenceApp;
@@ -224,6 +230,45 @@ TEST_F(SettingsDrive, WithoutTheDeviceTheWindowAsksForTheUsbConnection) {
   }
   startHost();
   expectShows({"1=*USB接続を確認してください*", "3=COM1 *エラー*", "17=Vantela1 *エラー* [x]", "18=Vantela2 設定"});
+  xdotool("key alt+f x");
+  EXPECT_TRUE(exitedCleanly());
+}
+
+// A desktop at 192 dpi (Xft.dpi) on a wide screen without a window manager.
+TEST_F(SettingsDrive, ScaledScreenTheWindowDoublesBesideTheCapturedAreaAndCaptionsShowWhole) {
+  if (std::system("command -v xrdb >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xrdb";
+  ownServer = std::make_unique<vltest::XServer>("1920x1080x24");
+  ASSERT_TRUE(ownServer->ok());
+  ownServer->becomeDefault();
+  ASSERT_EQ(std::system("echo 'Xft.dpi: 192' | xrdb -nocpp -merge"), 0);
+  dpi = 192;
+  startHost();
+  XWindowAttributes attrs{};
+  ASSERT_TRUE(XGetWindowAttributes(dpy, win, &attrs));
+  ASSERT_EQ(attrs.width, scaled(314));
+  ASSERT_EQ(attrs.height, scaled(336 + MenuBar::barHeight));
+  int rx = -1, ry = -1;
+  ::Window child;
+  XTranslateCoordinates(dpy, win, DefaultRootWindow(dpy), 0, 0, &rx, &ry, &child);
+  EXPECT_GE(rx, 640) << "the window covers the captured area";
+
+  expectShows({"7=Floyd-Steinberg"});
+  step(idDitherUp, "7=4色ハーフトーン");
+  step(idPosYUp, "16=16");
+  const vltest::Image shot = grab();
+  const char* b = std::getenv("VL_BINARY_DIR");
+  vltest::writePng(std::string(b ? b : ".") + "/artefacts/settings-x11-192dpi.png", shot);
+  const Form& form = reference->form();
+  for (size_t i = 0; i < form.size(); ++i) {
+    const auto* caption = dynamic_cast<const Label*>(form.at(i));
+    if (!caption || caption->id != 0) continue;
+    const Rect r{scaled(caption->rect.left), scaled(caption->rect.top), scaled(caption->rect.right),
+                 scaled(caption->rect.bottom)};
+    const vltest::Ink ink = vltest::inkIn(shot, r, vltest::kWhite);
+    // A caption cut by its rectangle has ink in the rectangle's first column.
+    EXPECT_GT(ink.minX, r.left) << caption->text;
+    EXPECT_GT(ink.count, 16) << caption->text;
+  }
   xdotool("key alt+f x");
   EXPECT_TRUE(exitedCleanly());
 }

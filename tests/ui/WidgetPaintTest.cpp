@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeWindow.h"
+#include "ui/ScaledPainter.h"
 #include "ui/Widgets.h"
 
 namespace {
@@ -135,6 +136,53 @@ TEST(WidgetPaint, InvalidateAsksForTheWidgetRectOnly) {
   l.invalidate(w);
   ASSERT_EQ(w.invalidated.size(), 1u);
   EXPECT_EQ(w.invalidated[0], (Rect{1, 2, 3, 4}));
+}
+
+}  // namespace
+
+namespace {
+
+// Measures as the recording painter does, narrowed by the percent, and notes each narrowing.
+struct NarrowingPainter : vltest::RecordingPainter {
+  using RecordingPainter::RecordingPainter;
+  void drawTextCondensed(std::string_view s, const Rect& r, uint32_t flags, ui::Font font, int32_t percent, Colour fore,
+                         Colour back) override {
+    percents.push_back(percent);
+    drawText(s, r, flags, font, fore, back);
+  }
+  int32_t textWidthCondensed(std::string_view s, ui::Font font, int32_t percent) override {
+    return textWidth(s, font) * percent / 100;
+  }
+  std::vector<int32_t> percents;
+};
+
+TEST(WidgetPaint, OnlyACaptionWiderThanItsRectIsNarrowedJustEnoughToFitWhole) {
+  std::vector<PaintOp> ops;
+  NarrowingPainter p(ops);
+  ui::Label({6, 2, 106, 16}, 0, "状態 :", 2, false).paint(p);
+  EXPECT_TRUE(p.percents.empty());
+  // 28 bytes: 168 pixels into 98 (a pixel of room each side); 55 % gives 92, 60 % would give 100.
+  ui::Label({6, 20, 106, 34}, 0, "Vantela 画面ドライバ :", 2, false).paint(p);
+  EXPECT_EQ(p.percents, std::vector<int32_t>{55});
+  EXPECT_EQ(ops.back(), text("Vantela 画面ドライバ :", {6, 20, 106, 34}, 0x26, ui::Font::normal, Colour::black, Colour::white));
+}
+
+TEST(ScaledPainter, At144DpiEdgesScaleLinesBecomeBandsAndWidthsRoundUp) {
+  std::vector<PaintOp> ops;
+  ui::ScaledPainter p(std::make_unique<vltest::RecordingPainter>(ops), ui::DpiScale{144});
+  p.frameRect({5, 81, 306, 322}, Colour::black);
+  p.line(8, 322, 306, 322);
+  p.line(306, 322, 306, 83);
+  p.drawText("x", {6, 2, 106, 16}, 0, ui::Font::bold, Colour::black, Colour::white);
+  EXPECT_EQ(ops, (std::vector<PaintOp>{fill({8, 122, 459, 123}, Colour::black), fill({8, 482, 459, 483}, Colour::black),
+                                       fill({8, 122, 9, 483}, Colour::black), fill({458, 122, 459, 483}, Colour::black),
+                                       fill({12, 483, 459, 485}, Colour::black), fill({459, 126, 461, 485}, Colour::black),
+                                       text("x", {9, 3, 159, 24}, 0, ui::Font::bold, Colour::black, Colour::white)}));
+  EXPECT_EQ(p.textWidth("abc", ui::Font::normal), 12);  // 18 pixels are 12 layout units
+  EXPECT_EQ(p.textWidth("abcd", ui::Font::normal), 16);  // 24 pixels: 16
+  const ui::DpiScale s{144};
+  for (int32_t px = -7; px < 50; ++px) EXPECT_LE(s.toDevice(s.toLogical(px)), px) << px;
+  for (int32_t px = -7; px < 50; ++px) EXPECT_GT(s.toDevice(s.toLogical(px) + 1), px) << px;
 }
 
 }  // namespace
