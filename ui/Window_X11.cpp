@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "source/CaptureArea.h"
 #include "ui/Painter_X11.h"
 #include "ui/ScaledPainter.h"
 #include "ui/resource.h"
@@ -30,8 +31,8 @@ constexpr int32_t kMenu = 19;
 
 // The area the program captures, at the screen's top left: where no window manager places the
 // window, it opens beside this area so that it does not mirror itself.
-constexpr int32_t kCapturedWidth = 640;
-constexpr int32_t kCapturedHeight = 480;
+constexpr int32_t kCapturedWidth = kCaptureArea.right;
+constexpr int32_t kCapturedHeight = kCaptureArea.bottom;
 
 Window_X11* windowOf(::Window w) {
   for (Window_X11* win : g_windows)

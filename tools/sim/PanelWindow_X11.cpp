@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "source/CaptureArea.h"
+
 namespace {
 
 constexpr int kScale = 2;
@@ -14,8 +16,8 @@ constexpr int kHeight = 240 * kScale;
 constexpr uint32_t kBright = 0xE8EEE0;  // the panel's pale reflective white
 constexpr uint32_t kDark = 0x202420;
 // The program mirrors the screen's top left 640 x 480: a window there would show itself.
-constexpr int kCapturedWidth = 640;
-constexpr int kCapturedHeight = 480;
+constexpr int kCapturedWidth = kCaptureArea.right;
+constexpr int kCapturedHeight = kCaptureArea.bottom;
 
 }  // namespace
 
