@@ -1,6 +1,11 @@
 #include "pipeline/Dither.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <utility>
+
+#include "pipeline/FrameState.h"
 
 namespace {
 
@@ -56,67 +61,204 @@ void halftone(const LumaImage& image, const ToneCurve& tone, const comsrc::Rect&
 // after frame; bounding it keeps the sum from overflowing without changing its on/off test.
 void boundCarried(int32_t& v) { v = std::clamp(v, -(1 << 30), 1 << 30); }
 
-// One row of error diffusion over working columns c0 … c1 − 1. The value of the pixel being
-// quantized travels in `current`, and the three shares of the row below are summed in
-// registers and stored once: the same sums as adding each share in place, without a round
-// trip through memory on the critical path. Edge columns get their own steps so that the
-// loop over the interior tests nothing.
-template <bool kBelow>
-void diffuseRow(int32_t* e0, int32_t* e1, int32_t c0, int32_t c1, int32_t areaW) {
-  int32_t current = e0[c0];
-  int32_t belowLeft = kBelow && c0 > 0 ? e1[c0 - 1] : 0;
-  int32_t belowHere = kBelow ? e1[c0] : 0;
-  const auto step = [&](int32_t c, bool left, bool right) {
-    const int32_t quantized = current >= 32768 ? kLevelHigh : kLevelLow;
-    e0[c] = quantized;
-    const int32_t e = current - quantized;
-    // k·e / 16 cut toward zero for k = 1, 3, 5, 7: the four products share e's sign, so one
-    // rounding bias serves all four shifts.
-    const int32_t bias = (e >> 31) & 15;
-    if (right) current = e0[c + 1] + ((7 * e + bias) >> 4);
-    if (kBelow) {
-      const int32_t belowRight = right ? e1[c + 1] + ((e + bias) >> 4) : 0;
-      if (left) e1[c - 1] = belowLeft + ((3 * e + bias) >> 4);
-      belowHere += (5 * e + bias) >> 4;
-      belowLeft = belowHere;
-      belowHere = belowRight;
+// Error diffusion runs on bands of kBandRows rows at once, one row in each lane of a vector:
+// row j of a band runs kLag columns behind row j − 1, so that when it reaches a pixel, the
+// three pixels above that share error with it are done, and the shares for the row below,
+// which move one lane down, are needed only a step after they were made; the share to the
+// right stays in its lane. Only that share is on the chain from one step to the next. Every
+// share is the same sum as in the plain algorithm, so the elements come out bit for bit the same.
+constexpr int32_t kBandRows = 8;
+constexpr int32_t kLag = 3;
+typedef int32_t Lanes __attribute__((vector_size(4 * kBandRows)));
+// Columns c0 − 1 … c1 of a band (the rectangle and the neighbours its error reaches), the
+// slant, and the steps up to a whole block of kBandRows.
+constexpr int32_t kMaxSpan = kPanelWidth + 2;
+constexpr int32_t kMaxSteps = (kMaxSpan + kLag * kBandRows + 2 * kBandRows - 1) / kBandRows * kBandRows;
+
+struct Diffusion {
+  const int32_t* luma;  // image pixel of working column 0, row 0
+  int32_t lumaStride;
+  const ToneCurve* tone;
+  int32_t* pixels;
+  int32_t stride;
+  int32_t c0, c1, r0, r1;  // the rectangle in working coordinates
+  int32_t left, right;     // the columns that take part: c0 − 1 … c1 within the area
+  int32_t areaH;
+};
+
+// What lane j of a band holds at each step: row j's elements, kLag · j steps late.
+struct BandScratch {
+  alignas(64) int32_t lanes[kBandRows][kMaxSteps];
+  alignas(64) int32_t steps[kMaxSteps * kBandRows];  // element step · kBandRows + lane
+  int32_t carryBuffer[kLag * kBandRows + kMaxSpan];   // what the band hands to the row below
+};
+
+__attribute__((always_inline)) inline void toneValues(int32_t* out, const int32_t* luma, int32_t count,
+                                                      const ToneCurve& tone) {
+  if (tone.linear) {
+    const int32_t shift = int32_t(std::clamp<int64_t>(tone.offsetTerm - 32768, -(1 << 30), 1 << 30));
+    for (int32_t i = 0; i < count; ++i) out[i] = std::min(std::max(luma[i] + shift, kLevelLow), kLevelHigh);
+  } else {
+    for (int32_t i = 0; i < count; ++i) out[i] = clampTone(tone.apply(luma[i]));
+  }
+}
+
+inline Lanes loadLanes(const int32_t* p) {
+  Lanes v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+inline void storeLanes(int32_t* p, Lanes v) { std::memcpy(p, &v, sizeof v); }
+
+template <size_t... I>
+inline Lanes shiftDown(Lanes v, std::index_sequence<I...>) {
+  return __builtin_shufflevector(v, Lanes{}, (I == 0 ? kBandRows : int32_t(I) - 1)...);
+}
+
+// An 8 × 8 block turned over its diagonal, between the row-by-row and the step-by-step layout.
+__attribute__((always_inline)) inline void transposeBlock(const int32_t* in, ptrdiff_t inStride, int32_t* out,
+                                                          ptrdiff_t outStride) {
+  static_assert(kBandRows == 8);
+  Lanes r[8], t[8], u[8];
+  for (int32_t j = 0; j < 8; ++j) r[j] = loadLanes(in + j * inStride);
+  for (int32_t j = 0; j < 8; j += 2) {
+    t[j] = __builtin_shufflevector(r[j], r[j + 1], 0, 8, 1, 9, 4, 12, 5, 13);
+    t[j + 1] = __builtin_shufflevector(r[j], r[j + 1], 2, 10, 3, 11, 6, 14, 7, 15);
+  }
+  for (int32_t j = 0; j < 8; j += 4)
+    for (int32_t k = 0; k < 2; ++k) {
+      u[j + 2 * k] = __builtin_shufflevector(t[j + k], t[j + k + 2], 0, 1, 8, 9, 4, 5, 12, 13);
+      u[j + 2 * k + 1] = __builtin_shufflevector(t[j + k], t[j + k + 2], 2, 3, 10, 11, 6, 7, 14, 15);
     }
-  };
-  int32_t c = c0;
-  if (c == 0 && c < c1) {
-    step(0, false, areaW > 1);
-    c = 1;
+  // u[0 … 3] hold columns 0, 1, 2, 3 of rows 0 … 3 in their low halves and 4 … 7 in their high.
+  for (int32_t k = 0; k < 4; ++k) {
+    storeLanes(out + k * outStride, __builtin_shufflevector(u[k], u[k + 4], 0, 1, 2, 3, 8, 9, 10, 11));
+    storeLanes(out + (k + 4) * outStride, __builtin_shufflevector(u[k], u[k + 4], 4, 5, 6, 7, 12, 13, 14, 15));
   }
-  const int32_t interiorEnd = std::min(c1, areaW - 1);
-  for (; c < interiorEnd; ++c) step(c, true, true);
-  if (c < c1) step(c, true, false);  // the area's last column
-  // What was carried past the rectangle's last column goes back into its elements.
-  if (c1 < areaW) e0[c1] = current;
-  if (kBelow) {
-    e1[c1 - 1] = belowLeft;
-    if (c1 < areaW) e1[c1] = belowHere;
+}
+
+// `carry` holds, for columns left … right − 1, the error the band's first row has from the row
+// above; on return, what the band hands to the row below it.
+__attribute__((always_inline)) inline void diffuseBand(const Diffusion& d, int32_t y, int32_t rows, BandScratch& s,
+                                                       int32_t* carry) {
+  const int32_t span = d.right - d.left, width = d.c1 - d.c0, first = d.c0 - d.left;
+  // Lane kBandRows − 1 quantizes column right − 1 at step span − 1 + kLag · (kBandRows − 1);
+  // what it hands down reaches the row below two steps after its last share was made.
+  const int32_t steps = span + kLag * kBandRows - 2;
+  const int32_t blocks = (steps + kBandRows) / kBandRows;  // also the step read after the last
+  for (int32_t j = 0; j < kBandRows; ++j) {
+    int32_t* lane = s.lanes[j];
+    std::fill(lane, lane + blocks * kBandRows, 0);
+    if (j < rows)
+      toneValues(lane + first + kLag * j, d.luma + int64_t{d.lumaStride} * (y + j) + d.c0, width, *d.tone);
   }
+  for (int32_t i = 0; i < span; ++i) s.lanes[0][i] += carry[i];
+  for (int32_t b = 0; b < blocks; ++b)
+    transposeBlock(&s.lanes[0][b * kBandRows], kMaxSteps, s.steps + b * kBandRows * kBandRows, kBandRows);
+
+  // Lane j quantizes at steps first + kLag·j … first + kLag·j + width − 1; a lane below the
+  // band's rows never does, and only collects the error handed down to it.
+  Lanes begin, end;
+  for (int32_t j = 0; j < kBandRows; ++j) {
+    begin[j] = j < rows ? first + kLag * j : INT32_MAX;
+    end[j] = j < rows ? first + kLag * j + width : INT32_MAX;
+  }
+  // What lane kBandRows − 1 hands down at step t reaches column left + t + 2 − kLag·kBandRows
+  // of the row below.
+  int32_t* handedDown = carry + 2 - kLag * kBandRows;
+  Lanes step = Lanes{} + 0;
+  Lanes current = loadLanes(s.steps);
+  Lanes next1 = Lanes{}, next2 = Lanes{}, downBefore = Lanes{};
+  for (int32_t t = 0; t < steps; ++t, step += 1) {
+    const Lanes quantizes = (step >= begin) & (step < end);
+    const Lanes quantized = kLevelLow + ((current >= 32768) & (kLevelHigh - kLevelLow));
+    storeLanes(s.steps + t * kBandRows, current ^ ((current ^ quantized) & quantizes));
+    const Lanes e = (current - quantized) & quantizes;
+    // k·e / 16 cut toward zero: the four products share e's sign, so one bias serves all.
+    const Lanes bias = (e >> 31) & 15;
+    const Lanes share1 = (e + bias) >> 4;
+    const Lanes share3 = ((e << 1) + e + bias) >> 4;
+    const Lanes share5 = ((e << 2) + e + bias) >> 4;
+    const Lanes share7 = ((e << 3) - e + bias) >> 4;
+    // The row below takes its below-left share two steps later, below three, below-right four.
+    const Lanes down = share3 + next1;
+    next1 = share5 + next2;
+    next2 = share1;
+    handedDown[t] = down[kBandRows - 1];
+    current = loadLanes(s.steps + (t + 1) * kBandRows) + share7 +
+              shiftDown(downBefore, std::make_index_sequence<size_t(kBandRows)>{});
+    downBefore = down;
+  }
+
+  for (int32_t b = 0; b < blocks; ++b)
+    transposeBlock(s.steps + b * kBandRows * kBandRows, kBandRows, &s.lanes[0][b * kBandRows], kMaxSteps);
+  for (int32_t j = 0; j <= rows && j < kBandRows; ++j) {
+    const int32_t row = y + j;
+    if (row >= d.areaH) break;
+    int32_t* px = d.pixels + int64_t{d.stride} * row + d.left;
+    const int32_t* lane = s.lanes[j] + kLag * j;
+    if (j == rows) {  // the row below a short band: only error arrives there
+      for (int32_t i = 0; i < span; ++i) px[i] += lane[i];
+      break;
+    }
+    std::memcpy(px + first, lane + first, sizeof(int32_t) * size_t(width));
+    if (first > 0) px[0] += lane[0];
+    if (first + width < span) px[span - 1] += lane[span - 1];
+  }
+}
+
+__attribute__((always_inline)) inline void diffuseBands(const Diffusion& d) {
+  BandScratch s;
+  int32_t* carry = s.carryBuffer + kLag * kBandRows;
+  std::fill(carry, carry + (d.right - d.left), 0);
+  for (int32_t y = d.r0; y < d.r1; y += kBandRows) {
+    const int32_t rows = std::min(kBandRows, d.r1 - y);
+    diffuseBand(d, y, rows, s, carry);
+    if (rows == kBandRows && y + rows == d.r1 && d.r1 < d.areaH) {
+      int32_t* px = d.pixels + int64_t{d.stride} * d.r1 + d.left;
+      for (int32_t i = 0; i < d.right - d.left; ++i) px[i] += carry[i];
+    }
+  }
+}
+
+// The same code for the vector units there are: 256-bit registers where the processor has
+// them, pairs of 128-bit ones otherwise.
+using DiffuseBands = void (*)(const Diffusion&);
+
+__attribute__((target("avx2"))) void diffuseBandsAvx2(const Diffusion& d) { diffuseBands(d); }
+__attribute__((target("sse2"))) void diffuseBandsSse2(const Diffusion& d) { diffuseBands(d); }
+void diffuseBandsPlain(const Diffusion& d) { diffuseBands(d); }
+
+DiffuseBands chooseDiffuseBands() {
+  static const DiffuseBands chosen = __builtin_cpu_supports("avx2")   ? diffuseBandsAvx2
+                                     : __builtin_cpu_supports("sse2") ? diffuseBandsSse2
+                                                                      : diffuseBandsPlain;
+  return chosen;
 }
 
 void floydSteinberg(const LumaImage& image, const ToneCurve& tone, const comsrc::Rect& r, const WorkArea& work) {
   const int32_t areaW = work.area.width(), areaH = work.area.height();
   const int32_t c0 = r.left - work.area.left, c1 = r.right - work.area.left;
   const int32_t r0 = r.top - work.area.top, r1 = r.bottom - work.area.top;
-  const int32_t stride = work.stride;
-  // The tone pass of a row runs just before the row above it is diffused, while it is still
-  // in cache; diffusing a row touches only that row and the next, so the result is the same
-  // as running the whole tone pass first.
-  const auto clamped = [](int32_t t, int32_t) { return clampTone(t); };
-  toneRow(image, tone, r.top, r.left, r.right, work, clamped);
-  for (int32_t row = r0; row < r1; ++row) {
-    if (row + 1 < r1) toneRow(image, tone, work.area.top + row + 1, r.left, r.right, work, clamped);
-    int32_t* e0 = work.pixels + int64_t{stride} * row;
-    if (row < areaH - 1)
-      diffuseRow<true>(e0, e0 + stride, c0, c1, areaW);
-    else
-      diffuseRow<false>(e0, nullptr, c0, c1, areaW);
-  }
+  const int32_t left = std::max(c0 - 1, 0), right = std::min(c1 + 1, areaW);
+  // A device area is never wider than a panel.
+  if (right - left > kMaxSpan) return;
+  const Diffusion d{image.luma + int64_t{image.width} * work.area.top + work.area.left,
+                    image.width,
+                    &tone,
+                    work.pixels,
+                    work.stride,
+                    c0,
+                    c1,
+                    r0,
+                    r1,
+                    left,
+                    right,
+                    areaH};
+  chooseDiffuseBands()(d);
 
+  const int32_t stride = work.stride;
   if (c1 < areaW)
     for (int32_t row = r0; row < std::min(r1 + 1, areaH); ++row) boundCarried(work.pixels[int64_t{stride} * row + c1]);
   if (r1 < areaH)
