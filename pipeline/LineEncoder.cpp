@@ -1,5 +1,6 @@
 #include "pipeline/LineEncoder.h"
 
+#include <bit>
 #include <cstring>
 
 void LineRange::widen(const comsrc::Rect& changed, int32_t areaTop) {
@@ -12,18 +13,23 @@ void LineRange::widen(const comsrc::Rect& changed, int32_t areaTop) {
 
 namespace {
 
-inline uint8_t packForward(const int32_t* p) {
-  uint8_t bits = 0;
-  for (int32_t b = 0; b < 8; ++b) bits |= uint8_t((p[b] >= 32768) << b);
-  return bits;
+constexpr int32_t kRowPixels = 400;
+
+// Eight on/off bytes (0 or 1), the first in the lowest byte.
+inline uint64_t eightFlags(const uint8_t* p) {
+  uint64_t v = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&v, p, sizeof v);
+  } else {
+    for (int32_t b = 0; b < 8; ++b) v |= uint64_t{p[b]} << (8 * b);
+  }
+  return v;
 }
 
-// p points at the pixel that goes into bit 0; the others lie to its left.
-inline uint8_t packBackward(const int32_t* p) {
-  uint8_t bits = 0;
-  for (int32_t b = 0; b < 8; ++b) bits |= uint8_t((p[-b] >= 32768) << b);
-  return bits;
-}
+// Multiplying eight 0/1 bytes by these constants gathers them into the top byte without carries:
+// byte b into bit b, or byte b into bit 7 − b.
+constexpr uint64_t kGatherForward = 0x0102040810204080ull;
+constexpr uint64_t kGatherBackward = 0x8040201008040201ull;
 
 }  // namespace
 
@@ -33,10 +39,15 @@ void encodeLine(uint8_t* record, const int32_t* row, int32_t l, uint8_t invert, 
   uint8_t* data = record + 3;
   const uint8_t flip = invert ? 0xFF : 0x00;
   record[2] = uint8_t(lineAddress(l, rotate));
+  // One byte per pixel first: a comparison the compiler does many pixels at a time.
+  uint8_t on[kRowPixels];
+  for (int32_t x = 0; x < kRowPixels; ++x) on[x] = row[x] >= 32768;
   if (rotate == 0) {
-    for (int32_t k = 0; k < 50; ++k) data[k] = packForward(row + 8 * k) ^ flip;
+    for (int32_t k = 0; k < 50; ++k) data[k] = uint8_t((eightFlags(on + 8 * k) * kGatherForward) >> 56) ^ flip;
   } else if (rotate == 2) {
-    for (int32_t k = 0; k < 50; ++k) data[k] = packBackward(row + 399 - 8 * k) ^ flip;
+    // Byte k holds pixels 399 − 8k (bit 0) down to 392 − 8k (bit 7).
+    for (int32_t k = 0; k < 50; ++k)
+      data[k] = uint8_t((eightFlags(on + 392 - 8 * k) * kGatherBackward) >> 56) ^ flip;
   } else {
     std::memset(data, 0, 50);
   }
