@@ -67,7 +67,7 @@ void boundCarried(int32_t& v) { v = std::clamp(v, -(1 << 30), 1 << 30); }
 // which move one lane down, are needed only a step after they were made; the share to the
 // right stays in its lane. Only that share is on the chain from one step to the next. Every
 // share is the same sum as in the plain algorithm, so the elements come out bit for bit the same.
-constexpr int32_t kBandRows = 8;
+constexpr int32_t kBandRows = 16;
 constexpr int32_t kLag = 3;
 typedef int32_t Lanes __attribute__((vector_size(4 * kBandRows)));
 // Columns c0 − 1 … c1 of a band (the rectangle and the neighbours its error reaches), the
@@ -116,26 +116,39 @@ inline Lanes shiftDown(Lanes v, std::index_sequence<I...>) {
   return __builtin_shufflevector(v, Lanes{}, (I == 0 ? kBandRows : int32_t(I) - 1)...);
 }
 
-// An 8 × 8 block turned over its diagonal, between the row-by-row and the step-by-step layout.
+// One step of turning a square block over its diagonal: rows i and i + d (bit d of i clear)
+// swap the elements whose column has bit d set in row i with those whose column has it clear
+// in row i + d. Done for every bit d, the block is transposed.
+template <int32_t d, size_t... J>
+__attribute__((always_inline)) inline void swapBit(Lanes& a, Lanes& b, std::index_sequence<J...>) {
+  constexpr int32_t n = kBandRows;
+  const Lanes low = __builtin_shufflevector(a, b, ((int32_t(J) & d) ? n + int32_t(J) - d : int32_t(J))...);
+  const Lanes high = __builtin_shufflevector(a, b, ((int32_t(J) & d) ? n + int32_t(J) : int32_t(J) + d)...);
+  a = low;
+  b = high;
+}
+
+template <int32_t d>
+__attribute__((always_inline)) inline void swapBitOfAllRows(Lanes* r) {
+#pragma GCC unroll 16
+  for (int32_t i = 0; i < kBandRows; ++i)
+    if (!(i & d)) swapBit<d>(r[i], r[i + d], std::make_index_sequence<size_t(kBandRows)>{});
+}
+
+// A kBandRows × kBandRows block turned over its diagonal, between the row-by-row and the
+// step-by-step layout.
 __attribute__((always_inline)) inline void transposeBlock(const int32_t* in, ptrdiff_t inStride, int32_t* out,
                                                           ptrdiff_t outStride) {
-  static_assert(kBandRows == 8);
-  Lanes r[8], t[8], u[8];
-  for (int32_t j = 0; j < 8; ++j) r[j] = loadLanes(in + j * inStride);
-  for (int32_t j = 0; j < 8; j += 2) {
-    t[j] = __builtin_shufflevector(r[j], r[j + 1], 0, 8, 1, 9, 4, 12, 5, 13);
-    t[j + 1] = __builtin_shufflevector(r[j], r[j + 1], 2, 10, 3, 11, 6, 14, 7, 15);
-  }
-  for (int32_t j = 0; j < 8; j += 4)
-    for (int32_t k = 0; k < 2; ++k) {
-      u[j + 2 * k] = __builtin_shufflevector(t[j + k], t[j + k + 2], 0, 1, 8, 9, 4, 5, 12, 13);
-      u[j + 2 * k + 1] = __builtin_shufflevector(t[j + k], t[j + k + 2], 2, 3, 10, 11, 6, 7, 14, 15);
-    }
-  // u[0 … 3] hold columns 0, 1, 2, 3 of rows 0 … 3 in their low halves and 4 … 7 in their high.
-  for (int32_t k = 0; k < 4; ++k) {
-    storeLanes(out + k * outStride, __builtin_shufflevector(u[k], u[k + 4], 0, 1, 2, 3, 8, 9, 10, 11));
-    storeLanes(out + (k + 4) * outStride, __builtin_shufflevector(u[k], u[k + 4], 4, 5, 6, 7, 12, 13, 14, 15));
-  }
+  static_assert(kBandRows == 16);
+  Lanes r[kBandRows];
+#pragma GCC unroll 16
+  for (int32_t j = 0; j < kBandRows; ++j) r[j] = loadLanes(in + j * inStride);
+  swapBitOfAllRows<1>(r);
+  swapBitOfAllRows<2>(r);
+  swapBitOfAllRows<4>(r);
+  swapBitOfAllRows<8>(r);
+#pragma GCC unroll 16
+  for (int32_t j = 0; j < kBandRows; ++j) storeLanes(out + j * outStride, r[j]);
 }
 
 // `carry` holds, for columns left … right − 1, the error the band's first row has from the row
@@ -161,8 +174,8 @@ __attribute__((always_inline)) inline void diffuseBand(const Diffusion& d, int32
   // band's rows never does, and only collects the error handed down to it.
   Lanes begin, end;
   for (int32_t j = 0; j < kBandRows; ++j) {
-    begin[j] = j < rows ? first + kLag * j : INT32_MAX;
-    end[j] = j < rows ? first + kLag * j + width : INT32_MAX;
+    begin[j] = j < rows ? first + kLag * j : kMaxSteps;
+    end[j] = j < rows ? first + kLag * j + width : kMaxSteps;
   }
   // What lane kBandRows − 1 hands down at step t reaches column left + t + 2 − kLag·kBandRows
   // of the row below.
@@ -171,8 +184,12 @@ __attribute__((always_inline)) inline void diffuseBand(const Diffusion& d, int32
   Lanes current = loadLanes(s.steps);
   Lanes next1 = Lanes{}, next2 = Lanes{}, downBefore = Lanes{};
   for (int32_t t = 0; t < steps; ++t, step += 1) {
-    const Lanes quantizes = (step >= begin) & (step < end);
-    const Lanes quantized = kLevelLow + ((current >= 32768) & (kLevelHigh - kLevelLow));
+    // All ones or all zeros by the sign bit rather than comparisons, which some vector units
+    // answer with mask registers that cost more to turn back into vectors. No term overflows:
+    // steps are small, and what is quantized lies far within ±2³⁰.
+    const Lanes quantizes = ~(((step - begin) | (end - 1 - step)) >> 31);
+    const Lanes high = (32767 - current) >> 31;
+    const Lanes quantized = kLevelLow + (high & (kLevelHigh - kLevelLow));
     storeLanes(s.steps + t * kBandRows, current ^ ((current ^ quantized) & quantizes));
     const Lanes e = (current - quantized) & quantizes;
     // k·e / 16 cut toward zero: the four products share e's sign, so one bias serves all.
@@ -222,16 +239,18 @@ __attribute__((always_inline)) inline void diffuseBands(const Diffusion& d) {
   }
 }
 
-// The same code for the vector units there are: 256-bit registers where the processor has
-// them, pairs of 128-bit ones otherwise.
+// The same code for the vector units there are: one 512-bit register per vector where the
+// processor has them, two 256-bit or four 128-bit ones otherwise.
 using DiffuseBands = void (*)(const Diffusion&);
 
+__attribute__((target("avx512f"))) void diffuseBandsAvx512(const Diffusion& d) { diffuseBands(d); }
 __attribute__((target("avx2"))) void diffuseBandsAvx2(const Diffusion& d) { diffuseBands(d); }
 __attribute__((target("sse2"))) void diffuseBandsSse2(const Diffusion& d) { diffuseBands(d); }
 void diffuseBandsPlain(const Diffusion& d) { diffuseBands(d); }
 
 DiffuseBands chooseDiffuseBands() {
-  static const DiffuseBands chosen = __builtin_cpu_supports("avx2")   ? diffuseBandsAvx2
+  static const DiffuseBands chosen = __builtin_cpu_supports("avx512f") ? diffuseBandsAvx512
+                                     : __builtin_cpu_supports("avx2")   ? diffuseBandsAvx2
                                      : __builtin_cpu_supports("sse2") ? diffuseBandsSse2
                                                                       : diffuseBandsPlain;
   return chosen;
