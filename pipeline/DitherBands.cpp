@@ -14,9 +14,11 @@ void boundCarried(int32_t& v) { v = std::clamp(v, -(1 << 30), 1 << 30); }
 // Error diffusion runs on bands of N rows at once, one row in each lane of a vector:
 // row j of a band runs kLag columns behind row j − 1, so that when it reaches a pixel, the
 // three pixels above that share error with it are done, and the shares for the row below,
-// which move one lane down, are needed only a step after they were made; the share to the
-// right stays in its lane. Only that share is on the chain from one step to the next. Every
-// share is the same sum as in the plain algorithm, so the elements come out bit for bit the same.
+// which move one lane down, are needed two steps after they were made at the soonest; the
+// share to the right stays in its lane. Only that share is on the chain from one step to the
+// next. The band is turned into step-by-step order (one vector per step) before and back
+// after, a block at a time in registers. Every share is the same sum as in the plain
+// algorithm, so the elements come out bit for bit the same.
 constexpr int32_t kMaxBandRows = 16;
 constexpr int32_t kLag = 3;
 template <int32_t N>
@@ -96,6 +98,7 @@ __attribute__((always_inline)) inline void swapBitOfAllRows(typename LanesOf<N>:
 template <int32_t N>
 __attribute__((always_inline)) inline void transposeBlock(const int32_t* in, ptrdiff_t inStride, int32_t* out,
                                                           ptrdiff_t outStride) {
+  static_assert(N == 8 || N == 16);
   using Lanes = typename LanesOf<N>::Type;
   Lanes r[N];
 #pragma GCC unroll 16
