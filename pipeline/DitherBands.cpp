@@ -125,9 +125,14 @@ __attribute__((always_inline)) inline void diffuseBand(const Diffusion& d, int32
   const int32_t blocks = (steps + kBandRows) / kBandRows;  // also the step read after the last
   for (int32_t j = 0; j < kBandRows; ++j) {
     int32_t* lane = s.lanes[j];
-    std::fill(lane, lane + blocks * kBandRows, 0);
-    if (j < rows)
-      toneValues(lane + first + kLag * j, d.luma + int64_t{d.lumaStride} * (y + j) + d.c0, width, *d.tone);
+    if (j < rows) {
+      const int32_t begin = first + kLag * j, end = begin + width;
+      std::fill(lane, lane + begin, 0);
+      toneValues(lane + begin, d.luma + int64_t{d.lumaStride} * (y + j) + d.c0, width, *d.tone);
+      std::fill(lane + end, lane + blocks * kBandRows, 0);
+    } else {
+      std::fill(lane, lane + blocks * kBandRows, 0);
+    }
   }
   for (int32_t i = 0; i < span; ++i) s.lanes[0][i] += carry[i];
   for (int32_t b = 0; b < blocks; ++b)
