@@ -26,10 +26,14 @@ inline uint64_t eightFlags(const uint8_t* p) {
   return v;
 }
 
-// Multiplying eight 0/1 bytes by these constants gathers them into the top byte without carries:
-// byte b into bit b, or byte b into bit 7 − b.
-constexpr uint64_t kGatherForward = 0x0102040810204080ull;
-constexpr uint64_t kGatherBackward = 0x8040201008040201ull;
+// Eight on/off bytes gathered into one, byte b into bit b: each step moves the bits gathered so
+// far in every byte next to those of the byte it is folded onto, and no two steps overlap.
+inline uint8_t gatherBits(uint64_t v) {
+  v |= v >> 7;
+  v |= v >> 14;
+  v |= v >> 28;
+  return uint8_t(v);
+}
 
 }  // namespace
 
@@ -39,15 +43,16 @@ void encodeLine(uint8_t* record, const int32_t* row, int32_t l, uint8_t invert, 
   uint8_t* data = record + 3;
   const uint8_t flip = invert ? 0xFF : 0x00;
   record[2] = uint8_t(lineAddress(l, rotate));
-  // One byte per pixel first: a comparison the compiler does many pixels at a time.
-  uint8_t on[kRowPixels];
-  for (int32_t x = 0; x < kRowPixels; ++x) on[x] = row[x] >= 32768;
-  if (rotate == 0) {
-    for (int32_t k = 0; k < 50; ++k) data[k] = uint8_t((eightFlags(on + 8 * k) * kGatherForward) >> 56) ^ flip;
-  } else if (rotate == 2) {
-    // Byte k holds pixels 399 − 8k (bit 0) down to 392 − 8k (bit 7).
-    for (int32_t k = 0; k < 50; ++k)
-      data[k] = uint8_t((eightFlags(on + 392 - 8 * k) * kGatherBackward) >> 56) ^ flip;
+  if (rotate == 0 || rotate == 2) {
+    // One byte per pixel in the order the bits go out (turned by 180°: from the row's end),
+    // then eight bytes to a byte: both loops the compiler does many at a time.
+    uint8_t on[kRowPixels];
+    if (rotate == 0) {
+      for (int32_t x = 0; x < kRowPixels; ++x) on[x] = row[x] >= 32768;
+    } else {
+      for (int32_t x = 0; x < kRowPixels; ++x) on[x] = row[kRowPixels - 1 - x] >= 32768;
+    }
+    for (int32_t k = 0; k < 50; ++k) data[k] = gatherBits(eightFlags(on + 8 * k)) ^ flip;
   } else {
     std::memset(data, 0, 50);
   }
