@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "pipeline/Dither.h"
+#include "pipeline/DitherBands.h"
 
 namespace {
 
@@ -211,14 +212,17 @@ TEST(FloydSteinberg, SameAsThePlainAlgorithmForAnyRectangleAndArea) {
                             std::min(top + 240, height)};
     std::vector<int32_t> expected(400 * 240);
     for (int32_t& v : expected) v = next(70000) - 2000;
-    std::vector<int32_t> actual = expected;
+    std::vector<int32_t> actual = expected, inBandsOfEight = expected;
     for (int32_t k = 0; k < 3; ++k) {
       const int32_t x = next(width + 40) - 20, y = next(height + 40) - 20;
       const comsrc::Rect changed{x, y, x + 1 + next(200), y + 1 + next(150)};
       referenceFloydSteinberg(luma, width, tone, changed, area, expected);
       ditherChanged(1, LumaImage{luma.data(), width}, tone, changed, WorkArea{actual.data(), 400, area}, 0);
+      // Bands of eight rows, as processors without 512-bit vectors diffuse.
+      floydSteinbergBands(LumaImage{luma.data(), width}, tone, changed, WorkArea{inBandsOfEight.data(), 400, area}, 8);
     }
     ASSERT_EQ(actual, expected) << "round " << round;
+    ASSERT_EQ(inBandsOfEight, expected) << "round " << round;
   }
 }
 

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "pipeline/Dither.h"
 #include "pipeline/FrameState.h"
 #include "pipeline/Capture.h"
@@ -74,6 +77,20 @@ TEST(Luma, TablesAndClamp) {
   EXPECT_EQ(frame.lumaBuffer[1], 4096);
   EXPECT_EQ(frame.lumaBuffer[2], 25 * 10 + 129 * 20 + 66 * 30);
   EXPECT_EQ(frame.lumaBuffer[3], 25 * 255);
+
+  // A row long enough for the vector loop: every byte value in each channel, as the tables say.
+  std::vector<uint8_t> row(4 * 256);
+  for (int32_t x = 0; x < 256; ++x) {
+    row[size_t(4 * x)] = uint8_t(x);
+    row[size_t(4 * x + 1)] = uint8_t(255 - x);
+    row[size_t(4 * x + 2)] = uint8_t(x * 7);
+    row[size_t(4 * x + 3)] = uint8_t(x * 13);
+  }
+  convertToLuma(frame, row.data(), 4 * 256, 256, 1);
+  for (int32_t x = 0; x < 256; ++x) {
+    const int32_t sum = frame.lumaB[x] + frame.lumaG[255 - x] + frame.lumaR[(x * 7) & 255];
+    ASSERT_EQ(frame.lumaBuffer[size_t(x)], std::max(sum, 4096)) << x;
+  }
 
   // Rows are read with the image's stride, even a negative one; the buffer's stride is the width.
   const uint8_t twoRows[2 * 8] = {0, 0, 255, 0, 0, 0, 0, 0, 0, 255, 0, 0, 0, 0, 0, 0};
