@@ -31,7 +31,12 @@ std::string DamageWatcher::open(const std::string& displayName) {
   // Drawing into any window reaches the root's damage; one event until the damage is taken.
   c->damage = XDamageCreate(d, DefaultRootWindow(d), XDamageReportNonEmpty);
   c->parts = XFixesCreateRegion(d, nullptr, 0);
-  XFlush(d);
+  // A new damage object reports the whole window at once. That is no drawing (every source
+  // starts with the whole frame anyway), and taken later it would reach a client that has
+  // just started as one: it is taken and dropped here, before anyone can connect.
+  XSync(d, False);
+  XDamageSubtract(d, c->damage, None, None);
+  XSync(d, True);
   return {};
 }
 
