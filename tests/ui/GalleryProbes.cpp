@@ -198,4 +198,18 @@ std::vector<std::string> compareTextBoxes(const ui::Form& form, const Image& a, 
   return out;
 }
 
+std::vector<std::string> checkCaptionsWhole(const ui::Form& form, const Image& client, int32_t dpi, int32_t minInk) {
+  const auto scaled = [dpi](int32_t x) { return (x * dpi + 48) / 96; };
+  std::vector<std::string> out;
+  for (size_t i = 0; i < form.size(); ++i) {
+    const auto* caption = dynamic_cast<const ui::Label*>(form.at(i));
+    if (!caption || caption->id != 0) continue;
+    const ui::Rect r{scaled(caption->rect.left), scaled(caption->rect.top), scaled(caption->rect.right),
+                     scaled(caption->rect.bottom)};
+    const Ink ink = inkIn(client, r, kWhite);
+    if (ink.minX <= r.left || ink.count <= minInk) out.push_back("caption cut or missing: " + caption->text);
+  }
+  return out;
+}
+
 }  // namespace vltest

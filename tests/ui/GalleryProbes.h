@@ -29,6 +29,11 @@ struct Ink {
 };
 Ink inkIn(const Image& img, const ui::Rect& r, uint32_t background);
 
+// Every caption of the form, drawn at `dpi` in `client`, shows whole: it leaves its rectangle's
+// first column clear (a caption cut by its rectangle has ink there) and has at least minInk
+// pixels. One line per caption that does not.
+std::vector<std::string> checkCaptionsWhole(const ui::Form& form, const Image& client, int32_t dpi, int32_t minInk);
+
 // The ink of r as a bitmap cropped to its bounding box, for comparing two glyphs.
 std::vector<uint8_t> inkShape(const Image& img, const ui::Rect& r, uint32_t background);
 

@@ -174,16 +174,7 @@ TEST_F(SettingsWin32, ScaledScreenTheLayoutGrowsWithTheDpiAndEveryCaptionShowsWh
   const char* b = std::getenv("VL_BINARY_DIR");
   vltest::writePng(std::string(b ? b : ".") + "/artefacts/settings-win32-" + std::to_string(dpi) + "dpi.png", shot);
   const Form& form = host.settings.form();
-  for (size_t i = 0; i < form.size(); ++i) {
-    const auto* caption = dynamic_cast<const Label*>(form.at(i));
-    if (!caption || caption->id != 0) continue;
-    const Rect r{scaled(caption->rect.left), scaled(caption->rect.top), scaled(caption->rect.right),
-                 scaled(caption->rect.bottom)};
-    const vltest::Ink ink = vltest::inkIn(shot, r, vltest::kWhite);
-    // A caption cut by its rectangle has ink in the rectangle's first column.
-    EXPECT_GT(ink.minX, r.left) << caption->text;
-    EXPECT_GT(ink.count, 8 * dpi / 96) << caption->text;
-  }
+  for (const std::string& line : vltest::checkCaptionsWhole(form, shot, dpi, 8 * dpi / 96)) ADD_FAILURE() << line;
   // Lines are as thick as a layout pixel: the group box's left edge.
   const Rect group = form.findById(idGroup)->rect;
   const int32_t middle = scaled((group.top + group.bottom) / 2);

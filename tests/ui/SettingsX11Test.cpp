@@ -258,17 +258,7 @@ TEST_F(SettingsDrive, ScaledScreenTheWindowDoublesBesideTheCapturedAreaAndCaptio
   const vltest::Image shot = grab();
   const char* b = std::getenv("VL_BINARY_DIR");
   vltest::writePng(std::string(b ? b : ".") + "/artefacts/settings-x11-192dpi.png", shot);
-  const Form& form = reference->form();
-  for (size_t i = 0; i < form.size(); ++i) {
-    const auto* caption = dynamic_cast<const Label*>(form.at(i));
-    if (!caption || caption->id != 0) continue;
-    const Rect r{scaled(caption->rect.left), scaled(caption->rect.top), scaled(caption->rect.right),
-                 scaled(caption->rect.bottom)};
-    const vltest::Ink ink = vltest::inkIn(shot, r, vltest::kWhite);
-    // A caption cut by its rectangle has ink in the rectangle's first column.
-    EXPECT_GT(ink.minX, r.left) << caption->text;
-    EXPECT_GT(ink.count, 16) << caption->text;
-  }
+  for (const std::string& line : vltest::checkCaptionsWhole(reference->form(), shot, dpi, 16)) ADD_FAILURE() << line;
   xdotool("key alt+f x");
   EXPECT_TRUE(exitedCleanly());
 }
