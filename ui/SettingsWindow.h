@@ -90,6 +90,8 @@ class SettingsWindow : public WindowHandler {
   void markDirty(bool& changed);
   void redrawAll();
   void setText(Painter* p, int32_t id, const char* text);
+  // The value rows of the device being edited.
+  void showDeviceValues(Painter* p, const DeviceSettings& s, bool portOk);
 
   Devices& devices_;
   ScreenSources& sources_;

@@ -61,10 +61,40 @@ void SettingsWindow::setText(Painter* p, int32_t id, const char* text) {
   if (p) label->paint(*p);
 }
 
+void SettingsWindow::showDeviceValues(Painter* p, const DeviceSettings& s, bool portOk) {
+  char buf[256];
+  const char* suffix = s.active ? (portOk ? "OK" : "*エラー*") : "";
+  if (s.port >= 1) {
+    std::snprintf(buf, sizeof buf, "COM%d %s", s.port, suffix);
+    setText(p, idPort, buf);
+  } else {
+    setText(p, idPort, "*COMポートがありません*");
+  }
+  std::snprintf(buf, sizeof buf, "%d.%03d kbps", s.speed / 1000, s.speed % 1000);
+  setText(p, idSpeed, buf);
+  setText(p, idCts, s.cts ? "ON (無線用)" : "off (有線用)");
+  setText(p, idDither, ditherText(s.dither));
+  std::snprintf(buf, sizeof buf, "%.2f", s.contrast);
+  setText(p, idContrast, buf);
+  std::snprintf(buf, sizeof buf, "%d", s.offset);
+  setText(p, idOffset, buf);
+  std::snprintf(buf, sizeof buf, "%.2f", s.gamma);
+  setText(p, idGamma, buf);
+  setText(p, idInvert, s.invert ? "ON" : "off");
+  setText(p, idRotate, s.rotate ? "ON" : "off");
+  std::snprintf(buf, sizeof buf, "%d", s.posX);
+  setText(p, idPosX, buf);
+  std::snprintf(buf, sizeof buf, "%d", s.posY);
+  setText(p, idPosY, buf);
+  if (auto* box = dynamic_cast<Checkbox*>(form_.findById(idActive))) {
+    box->checked = s.active != 0;
+    if (p) box->paint(*p);
+  }
+}
+
 void SettingsWindow::refreshValues(Window& w) {
   std::unique_ptr<Painter> dc = w.painter();
   Painter* p = dc.get();
-  char buf[256];
 
   setText(p, idStatus, statusText(devices_, sources_));
   if (showInitialising_) {
@@ -77,36 +107,8 @@ void SettingsWindow::refreshValues(Window& w) {
 
   const int32_t current = currentDevice_;
   const size_t slot = static_cast<size_t>(current);
-  if (current >= 0 && slot < devices_.deviceSlots.size() && slot < devices_.deviceWork.size()) {
-    const DeviceSettings& s = devices_.deviceSlots[slot];
-    const char* suffix = s.active ? (devices_.deviceWork[slot].portOk ? "OK" : "*エラー*") : "";
-    if (s.port >= 1) {
-      std::snprintf(buf, sizeof buf, "COM%d %s", s.port, suffix);
-      setText(p, idPort, buf);
-    } else {
-      setText(p, idPort, "*COMポートがありません*");
-    }
-    std::snprintf(buf, sizeof buf, "%d.%03d kbps", s.speed / 1000, s.speed % 1000);
-    setText(p, idSpeed, buf);
-    setText(p, idCts, s.cts ? "ON (無線用)" : "off (有線用)");
-    setText(p, idDither, ditherText(s.dither));
-    std::snprintf(buf, sizeof buf, "%.2f", s.contrast);
-    setText(p, idContrast, buf);
-    std::snprintf(buf, sizeof buf, "%d", s.offset);
-    setText(p, idOffset, buf);
-    std::snprintf(buf, sizeof buf, "%.2f", s.gamma);
-    setText(p, idGamma, buf);
-    setText(p, idInvert, s.invert ? "ON" : "off");
-    setText(p, idRotate, s.rotate ? "ON" : "off");
-    std::snprintf(buf, sizeof buf, "%d", s.posX);
-    setText(p, idPosX, buf);
-    std::snprintf(buf, sizeof buf, "%d", s.posY);
-    setText(p, idPosY, buf);
-    if (auto* box = dynamic_cast<Checkbox*>(form_.findById(idActive))) {
-      box->checked = s.active != 0;
-      if (p) box->paint(*p);
-    }
-  }
+  if (current >= 0 && slot < devices_.deviceSlots.size() && slot < devices_.deviceWork.size())
+    showDeviceValues(p, devices_.deviceSlots[slot], devices_.deviceWork[slot].portOk != 0);
 
   auto* device1 = dynamic_cast<OnOffBtn*>(form_.findById(idDevice1));
   auto* device2 = dynamic_cast<OnOffBtn*>(form_.findById(idDevice2));
