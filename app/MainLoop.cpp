@@ -16,6 +16,7 @@ constexpr uint32_t kIdleWaitMs = 50;
 constexpr double kTickMs = 10;
 // 40 ms between capture starts, and a millisecond for the capture's own clock to agree.
 constexpr double kChangeFrameMs = 41;
+constexpr int32_t kChanged = 1, kNothing = 0, kResendDue = 2;
 // Without a usable frequency the counter is taken to count nanoseconds, as it does on Linux.
 constexpr double kFallbackTickLength = 1e9 / 100;
 }  // namespace
@@ -82,33 +83,42 @@ bool MainLoop::pass() {
   }
   const uint32_t nextHousekeeping = lastHousekeeping + kHousekeepingTicks;
   if (!(devices.anyDeviceActive && devices.linksOpen && sources.sourceReady)) {
-    services.waitForEvents(std::min(kIdleWaitMs, msUntilTick(nextHousekeeping)));
+    services.waitForEvents(std::min(kIdleWaitMs, msUntilTick(nextHousekeeping)), false);
     return true;
   }
-  if (tick < lastFrame + kFrameTicks) {
-    services.waitForEvents(msUntilTick(std::min(lastFrame + kFrameTicks, nextHousekeeping)));
-    return true;
-  }
+  // Asked on every pass: it also takes the source's reports of drawing, so that a wait on the
+  // source's connection sleeps until the next one.
   const int32_t pending = services.changePending();
-  if (pending == 0) {
-    // Nothing drawn: wait for the next drawing (it wakes the wait) or the next housekeeping.
-    services.waitForEvents(msUntilTick(nextHousekeeping));
-    return true;
-  }
-  int64_t count = 0;
-  const bool timed = counter.now(count);
-  if (pending > 0 && timed) {
-    // A frame that follows a drawing may fall between the ticks' grid; it still starts a whole
-    // capture period after the last one began, or the capture would pass it by.
-    const double elapsedMs = static_cast<double>(count - lastFrameCount) * kTickMs / tickLength;
-    if (elapsedMs < kChangeFrameMs) {
-      services.waitForEvents(static_cast<uint32_t>(std::ceil(kChangeFrameMs - elapsedMs)));
+  const bool gridDue = tick >= lastFrame + kFrameTicks;
+  const uint32_t gridWait = msUntilTick(std::min(lastFrame + kFrameTicks, nextHousekeeping));
+  if (pending == kChanged) {
+    // A change starts its frame at once, off the ticks' grid, a whole capture period after the
+    // last change's frame began (or the capture would pass it by); lines resent meanwhile do
+    // not hold it back.
+    int64_t count = 0;
+    const bool timed = counter.now(count);
+    const double sinceChange = static_cast<double>(count - lastChangeCount) * kTickMs / tickLength;
+    if (timed && sinceChange < kChangeFrameMs) {
+      services.waitForEvents(static_cast<uint32_t>(std::ceil(kChangeFrameMs - sinceChange)), false);
       return true;
     }
+    services.produceFrame();
+    lastFrame = tick;
+    lastChangeCount = timed ? count : 0;
+    return true;
+  }
+  if (pending == kNothing) {
+    // Nothing to do: wait for the next drawing (it wakes the wait) or the next housekeeping.
+    services.waitForEvents(msUntilTick(nextHousekeeping), true);
+    return true;
+  }
+  // Lines due to be resent, or a source that cannot tell: frames on the 40 ms grid.
+  if (!gridDue) {
+    services.waitForEvents(gridWait, pending == kResendDue);
+    return true;
   }
   services.produceFrame();
   lastFrame = tick;
-  lastFrameCount = timed ? count : 0;
   return true;
 }
 

@@ -15,16 +15,17 @@ class LoopServices {
   virtual ~LoopServices() = default;
   // At most one window message: 1 handled, 0 none waiting, -1 the quit message.
   virtual int32_t pumpMessage() = 0;
-  // Returns when a window message or a drawing on the captured screen may be waiting, or after
-  // ms milliseconds.
-  virtual void waitForEvents(uint32_t ms) = 0;
+  // Returns when a window message (or, with drawings, a drawing on the captured screen) may be
+  // waiting, or after ms milliseconds.
+  virtual void waitForEvents(uint32_t ms, bool drawings) = 0;
   virtual int32_t discoverDisplays() = 0;
   virtual int32_t openLinks() = 0;
   virtual int32_t rebuildSource() = 0;
   // The driver source's identity check (capture mode 1); negative when the driver is gone.
   virtual int32_t checkDriver() = 0;
-  // Whether a frame has anything to do: 1 something was drawn or is due to be sent again, 0
-  // nothing, -1 the source cannot tell (then frames follow the 40 ms grid).
+  // Whether a frame has anything to do: 1 something changed (drawn, or the change list holds
+  // it), 2 only lines are due to be sent again, 0 nothing, -1 the source cannot tell (then frames
+  // follow the 40 ms grid).
   virtual int32_t changePending() = 0;
   virtual void produceFrame() = 0;
   // A flag the window's status texts show has changed: show them now.
@@ -40,10 +41,10 @@ struct StatusFlags {
 StatusFlags statusFlags(const Devices& devices, const ScreenSources& sources);
 
 // The non-blocking loop: one message a pass, time in ticks of 1/100 s from the counter,
-// housekeeping every 100 ticks, frames no closer than 4 ticks while a device, its link and the
-// screen source are all there. A frame runs when its tick has come and something changed (or
-// the source cannot tell); between frames the loop waits for events until the next deadline.
-// Missed periods are not made up.
+// housekeeping every 100 ticks, and frames while a device, its link and the screen source are
+// all there: at once for a change, no closer than 40 ms to the last change's frame; every 4
+// ticks while lines are due to be resent or the source cannot tell. Between frames the loop
+// waits for events until the next deadline. Missed periods are not made up.
 class MainLoop {
  public:
   MainLoop(Devices& devices, ScreenSources& sources, LoopServices& services, comsrc::PerfCounter& counter);
@@ -68,6 +69,6 @@ class MainLoop {
   double tickLength;
   uint32_t lastHousekeeping = 0;
   uint32_t lastFrame = 0;
-  int64_t lastFrameCount = 0;  // the counter when the last frame began
+  int64_t lastChangeCount = 0;  // the counter when the last frame for a change began
   StatusFlags shownStatus;
 };

@@ -26,8 +26,8 @@ int32_t ProgramServices::pumpMessage() {
   return ui::pumpMessage();
 }
 
-void ProgramServices::waitForEvents(uint32_t ms) {
-  DeviceMediator* source = app.sources.sourceReady ? app.sources.activeSource() : nullptr;
+void ProgramServices::waitForEvents(uint32_t ms, bool drawings) {
+  DeviceMediator* source = drawings && app.sources.sourceReady ? app.sources.activeSource() : nullptr;
   ui::waitForMessage(ms, source ? source->drawingEvents() : -1);
 }
 

@@ -17,7 +17,7 @@ class ProgramServices : public LoopServices, public ui::SettingsActions {
  public:
   explicit ProgramServices(AppState& app) : app(app) {}
   int32_t pumpMessage() override;
-  void waitForEvents(uint32_t ms) override;
+  void waitForEvents(uint32_t ms, bool drawings) override;
   int32_t discoverDisplays() override;
   int32_t openLinks() override;
   int32_t rebuildSource() override;

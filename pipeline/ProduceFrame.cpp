@@ -149,9 +149,10 @@ void produceFrame(FrameState& frame, ScreenSources& sources, Devices& devices) {
 
 int32_t frameWorkPending(const ScreenSources& sources, const Devices& devices) {
   if (sources.changeList && sources.changeList->count() > 0) return 1;
-  if (devices.resendDue()) return 1;
   for (size_t i = 0; i < devices.deviceLinks.size() && i < devices.deviceSlots.size() && i < devices.deviceWork.size(); ++i)
     if (devices.deviceLinks[i] && devices.deviceWork[i].portOk && isHalftone(devices.deviceSlots[i].dither)) return 1;
   DeviceMediator* source = sources.activeSource();
-  return source ? source->changePending() : -1;
+  const int32_t drawn = source ? source->changePending() : -1;
+  if (drawn == 0 && devices.resendDue()) return 2;
+  return drawn;
 }

@@ -45,10 +45,8 @@ int32_t DevMed_HDC::refresh() {
 
   const bool drawn = capture->drawnSinceLastBlit(screen);
   if (capture->lost()) return -3;
-  if (current && !drawn && settled) {
-    lastCaptureMs = startMs;
-    return 0;
-  }
+  // Nothing drawn and nothing left to compare: no capture, so none to space the next one from.
+  if (current && !drawn && settled) return 0;
 
   bool first = false;
   if (!current) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -23,18 +24,18 @@ class FakeServices : public LoopServices {
     if (quitAfter >= 0 && passes++ >= quitAfter) return -1;
     return 0;
   }
-  void waitForEvents(uint32_t ms) override {
+  void waitForEvents(uint32_t ms, bool drawings) override {
     log.push_back("wait" + std::to_string(ms));
     int64_t until = nowMs() + ms;
     for (int64_t at : drawingsAtMs)
-      if (tells && at > nowMs() && at < until) until = at;
+      if (tells && drawings && at > nowMs() && at < until) until = at;
     clock.setMs(until);
   }
   int32_t changePending() override {
     if (!tells) return -1;
     for (int64_t at : drawingsAtMs)
       if (at <= nowMs() && at > lastFrameMs) return 1;
-    return 0;
+    return nowMs() < resendUntilMs ? 2 : 0;
   }
   void showStatus() override { log.push_back("status"); }
   int64_t nowMs() const { return clock.count / 1000; }
@@ -91,6 +92,7 @@ class FakeServices : public LoopServices {
   int64_t frameMs = 2;
   bool tells = false;
   std::vector<int64_t> drawingsAtMs;
+  int64_t resendUntilMs = 0;  // lines are due to be resent until then
   int64_t lastFrameMs = 0;
 };
 
@@ -165,6 +167,18 @@ TEST_F(LoopFixture, ASourceThatTellsDrawingsGetsAFrameAtOnceAfterAQuietSpellAndN
   EXPECT_GE(frames[1] - frames[0], 41);
   EXPECT_LE(frames[1] - frames[0], 42);
   EXPECT_LE(frames[2] - (t + 300), 1);
+  EXPECT_LE(services.count("wait"), 12u) << "a pending drawing does not wake the loop before its frame may run";
+
+  // Lines resent on the 40 ms grid do not hold a drawing back.
+  const int64_t r = services.nowMs() + 50;
+  services.resendUntilMs = r + 400;
+  services.drawingsAtMs = {r + 215};
+  services.log.clear();
+  runFor(700);
+  const std::vector<int64_t> resent = services.frameTimes();
+  ASSERT_GE(resent.size(), 10u);
+  EXPECT_EQ(resent[1] - resent[0], 40);
+  EXPECT_NE(std::find(resent.begin(), resent.end(), r + 216), resent.end());
 }
 
 TEST_F(LoopFixture, ALongFrameIsFollowedAtOnceAndMissedPeriodsAreNotMadeUp) {

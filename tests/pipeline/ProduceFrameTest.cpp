@@ -49,6 +49,7 @@ class FakeSource : public DeviceMediator {
     pending.clear();
     return result;
   }
+  int32_t changePending() override { return drawn; }
   comsrc::DIBitmap* bitmap() override {
     ++bitmapCalls;
     return image.getPixels() ? &image : nullptr;
@@ -67,6 +68,7 @@ class FakeSource : public DeviceMediator {
   int32_t result = 1;
   int32_t refreshes = 0;
   int32_t bitmapCalls = 0;
+  int32_t drawn = -1;  // what changePending answers
 };
 
 constexpr uint32_t kRing = 16384;
@@ -203,10 +205,14 @@ TEST(ProduceFrame, OnlyLinesTheDeviceDoesNotShowGoOutAndTheForcedRefreshFollowsF
   rig.frame();
   EXPECT_EQ(rig.sent(0).size(), 246u * 57);
   EXPECT_EQ(frameWorkPending(rig.app.sources, rig.app.devices), -1);  // the source cannot tell
+  rig.source->drawn = 0;
+  EXPECT_EQ(frameWorkPending(rig.app.sources, rig.app.devices), 0);
 
   // The forced refresh: every line again, a few a frame behind what changed; a changed line
   // goes first and is not sent twice.
   rig.app.devices.resendAll();
+  EXPECT_EQ(frameWorkPending(rig.app.sources, rig.app.devices), 2);
+  rig.source->drawn = 1;
   EXPECT_EQ(frameWorkPending(rig.app.sources, rig.app.devices), 1);
   rig.source->fill(0, 0, 0, {20, 100, 30, 101});
   rig.source->pending = {{16, 96, 48, 112}};
