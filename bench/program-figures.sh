@@ -135,7 +135,7 @@ for run in 1 2 3; do
   sleep 1
   "$draw" --typing --every 100 --jitter 200 --count "$typing_changes" --log "$work/typing$run.log" || fail "x11-draw"
   sleep 1
-  read -r a b typed lost < <("$python" "$(dirname "$0")/latency.py" "$work/typing$run.log" "${records[@]}")
+  read -r a b _ lost < <("$python" "$(dirname "$0")/latency.py" "$work/typing$run.log" "${records[@]}")
   typing_p50+=("$a") typing_p95+=("$b") typing_missed=$((typing_missed + lost))
   read -r changed total < <("$python" "$(dirname "$0")/latency.py" --share "$work/typing$run.log" "${records[@]}")
   typing_share+=("$(awk -v c="$changed" -v t="$total" 'BEGIN { printf "%.1f", t ? 100 * c / t : 0 }')")
