@@ -13,21 +13,27 @@
 namespace {
 
 const char kUsage[] =
-    "usage: x11-draw (--bands | --scroll) [--every MS] [--jitter MS] [--count N] [--seconds S]\n"
+    "usage: x11-draw (--bands | --scroll | --typing) [--every MS] [--jitter MS] [--count N] [--seconds S]\n"
     "                [--log FILE]\n"
     "\n"
     "Draws on the top left 640 x 480 of the root window of $DISPLAY, after painting it black.\n"
     "  --bands      change i fills the 640 x 24 band i % 10 of the top 240 rows, white in even\n"
     "               rounds of ten and black in odd ones\n"
     "  --scroll     moves grey stripes across the whole 640 x 480 by 4 pixels each change\n"
+    "  --typing     change i erases the white 16 x 16 block of change i - 1 and draws one 24 rows\n"
+    "               lower (rows 8 to 215, then from the top again) and 40 columns to the right\n"
+    "               (columns 248 to 343, which devices placed at 0,0 and 240,0 both show)\n"
     "  --every MS   time between changes (default 40)\n"
     "  --jitter MS  adds (i * 7919) % MS milliseconds before change i, so that changes fall at\n"
     "               every phase of a periodic reader\n"
     "  --count N    stop after N changes; --seconds S: after S seconds (default: until SIGTERM)\n"
     "  --log FILE   a line per change: CLOCK_MONOTONIC nanoseconds just before it was drawn,\n"
-    "               then for --bands its first row, its end row and 1 when white, 0 when black\n";
+    "               then for --bands its first row, its end row and 1 when white, 0 when black;\n"
+    "               for --typing the new block's first row, its end row, 1 and its width\n";
 
 constexpr int kWidth = 640, kHeight = 480, kBandRows = 24, kBands = 10, kStripe = 16;
+constexpr int kBlock = 16, kBlockTop = 8, kBlockStep = 24, kBlockRows = 9, kBlockLeft = 248, kBlockShift = 40,
+              kBlockColumns = 3;
 
 volatile sig_atomic_t g_stop = 0;
 void onStop(int) { g_stop = 1; }
@@ -61,7 +67,7 @@ Pixmap makeStripes(Display* dpy, Window root, GC gc) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool bands = false, scroll = false;
+  bool bands = false, scroll = false, typing = false;
   long every = 40, jitter = 0, count = 0;
   double seconds = 0;
   const char* logPath = nullptr;
@@ -72,6 +78,8 @@ int main(int argc, char** argv) {
       bands = true;
     } else if (!std::strcmp(a, "--scroll")) {
       scroll = true;
+    } else if (!std::strcmp(a, "--typing")) {
+      typing = true;
     } else if (v && !std::strcmp(a, "--every")) {
       every = std::atol(argv[++i]);
     } else if (v && !std::strcmp(a, "--jitter")) {
@@ -87,7 +95,7 @@ int main(int argc, char** argv) {
       return std::strcmp(a, "--help") ? 2 : 0;
     }
   }
-  if (bands == scroll || every < 1 || jitter < 0) {
+  if (bands + scroll + typing != 1 || every < 1 || jitter < 0) {
     std::fputs(kUsage, stderr);
     return 2;
   }
@@ -127,6 +135,16 @@ int main(int argc, char** argv) {
       XSetForeground(dpy, gc, grey(white ? 255 : 0));
       XFillRectangle(dpy, root, gc, 0, top, kWidth, kBandRows);
       if (log) std::fprintf(log, "%lld %d %d %d\n", static_cast<long long>(at), top, top + kBandRows, white);
+    } else if (typing) {
+      auto left = [](long k) { return kBlockLeft + static_cast<int>(k % kBlockColumns) * kBlockShift; };
+      auto top = [](long k) { return kBlockTop + static_cast<int>(k % kBlockRows) * kBlockStep; };
+      if (i > 0) {
+        XSetForeground(dpy, gc, grey(0));
+        XFillRectangle(dpy, root, gc, left(i - 1), top(i - 1), kBlock, kBlock);
+      }
+      XSetForeground(dpy, gc, grey(255));
+      XFillRectangle(dpy, root, gc, left(i), top(i), kBlock, kBlock);
+      if (log) std::fprintf(log, "%lld %d %d 1 %d\n", static_cast<long long>(at), top(i), top(i) + kBlock, kBlock);
     } else {
       XCopyArea(dpy, stripes, root, gc, static_cast<int>((i * 4) % (4 * kStripe)), 0, kWidth, kHeight, 0, 0);
       if (log) std::fprintf(log, "%lld\n", static_cast<long long>(at));

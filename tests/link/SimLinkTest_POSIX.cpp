@@ -99,6 +99,7 @@ TEST_F(OverTheSimulator, TheSimulatorShowsWhatItDecodedAndCountsWhatItSkipped) {
   bottom[3] = 0;
   bottom[52] = 0x80;  // the bottom right pixel only
   bytes.insert(bytes.end(), bottom.begin(), bottom.end());
+  bytes.insert(bytes.end(), top.begin(), top.end());  // changes nothing
   bytes.insert(bytes.end(), {0x80, 0x80, 7});  // a record cut short
   const auto monotonicNs = [] {
     struct timespec t;
@@ -110,23 +111,29 @@ TEST_F(OverTheSimulator, TheSimulatorShowsWhatItDecodedAndCountsWhatItSkipped) {
   std::this_thread::sleep_for(200ms);
   const std::string counts = sim.stop();
   const int64_t stoppedAt = monotonicNs();
-  EXPECT_EQ(counts, "records 2 bytes " + std::to_string(bytes.size()) + " skipped 8\n");
-  // The log: when each record arrived, its address and its bright pixels.
-  long long at[2] = {0, 0};
-  int address[2] = {0, 0}, lit[2] = {0, 0};
+  EXPECT_EQ(counts, "records 3 bytes " + std::to_string(bytes.size()) + " skipped 8\n");
+  // The log: when each record arrived, its address, its bright pixels and whether it changed
+  // the panel.
+  long long at[3] = {0, 0, 0};
+  int address[3] = {0, 0, 0}, lit[3] = {0, 0, 0}, changed[3] = {0, 0, 0};
   const std::string log = vltest::TempDir::readFile(dir.file("records.log"));
-  ASSERT_EQ(std::sscanf(log.c_str(), "%lld %d %d\n%lld %d %d\n", &at[0], &address[0], &lit[0], &at[1], &address[1],
-                        &lit[1]),
-            6)
+  ASSERT_EQ(std::sscanf(log.c_str(), "%lld %d %d %d\n%lld %d %d %d\n%lld %d %d %d\n", &at[0], &address[0], &lit[0],
+                        &changed[0], &at[1], &address[1], &lit[1], &changed[1], &at[2], &address[2], &lit[2],
+                        &changed[2]),
+            12)
       << log;
-  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2);
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 3);
   EXPECT_EQ(address[0], 1);
   EXPECT_EQ(address[1], 240);
+  EXPECT_EQ(address[2], 1);
   EXPECT_EQ(lit[0], 1);
   EXPECT_EQ(lit[1], 1);
+  EXPECT_EQ(changed[0], 1);
+  EXPECT_EQ(changed[1], 1);
+  EXPECT_EQ(changed[2], 0);
   EXPECT_LE(sentAt, at[0]);
-  EXPECT_LE(at[0], at[1]);
-  EXPECT_LE(at[1], stoppedAt);
+  EXPECT_LE(at[0], at[2]);
+  EXPECT_LE(at[2], stoppedAt);
   vltools::PngPicture picture;
   std::string error;
   ASSERT_TRUE(vltools::readPng(dir.file("panel.png"), picture, error)) << error;

@@ -45,9 +45,10 @@ void writePanel(const std::string& path, const PanelDecoder& decoder) {
 }
 
 // Feeds bytes that crossed the line from lineStart on, at bytesPerSecond (0: all at once), and
-// logs each record completed, at the time its last byte arrived.
-void feedLogged(PanelDecoder& decoder, const uint8_t* data, size_t length, FILE* log, Clock::time_point lineStart,
-                double bytesPerSecond) {
+// logs each record completed, at the time its last byte arrived, and whether it changed its
+// panel line; logPanel holds the panel as the log has seen it so far.
+void feedLogged(PanelDecoder& decoder, const uint8_t* data, size_t length, FILE* log, std::vector<uint8_t>& logPanel,
+                Clock::time_point lineStart, double bytesPerSecond) {
   if (!log) {
     decoder.feed(data, length);
     return;
@@ -59,9 +60,14 @@ void feedLogged(PanelDecoder& decoder, const uint8_t* data, size_t length, FILE*
     if (decoder.records() == before) continue;
     const double offset = bytesPerSecond > 0 ? static_cast<double>(i + 1) / bytesPerSecond : 0;
     const auto at = lineStart + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(offset));
-    std::fprintf(log, "%lld %d %d\n",
+    const size_t row = static_cast<size_t>(decoder.lastAddress() - 1) * PanelDecoder::kWidth;
+    const auto line = decoder.panel().begin() + static_cast<ptrdiff_t>(row);
+    const auto seen = logPanel.begin() + static_cast<ptrdiff_t>(row);
+    const bool changed = !std::equal(line, line + PanelDecoder::kWidth, seen);
+    if (changed) std::copy(line, line + PanelDecoder::kWidth, seen);
+    std::fprintf(log, "%lld %d %d %d\n",
                  static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(at.time_since_epoch()).count()),
-                 decoder.lastAddress(), decoder.lastBright());
+                 decoder.lastAddress(), decoder.lastBright(), changed ? 1 : 0);
     logged = true;
   }
   if (logged) std::fflush(log);
@@ -119,6 +125,7 @@ int main(int argc, char** argv) {
   std::fprintf(stderr, "vantela-sim: %s -> %s\n", linkPath.c_str(), terminal.slavePath().c_str());
 
   PanelDecoder decoder;
+  std::vector<uint8_t> logPanel = decoder.panel();
   const double bytesPerSecond = static_cast<double>(options.speed) / 10.0;
   // Paced reading takes about 5 ms of line time at once; the terminal's buffer holds the rest,
   // as a real device's receive buffer would.
@@ -178,7 +185,8 @@ int main(int argc, char** argv) {
         // time, while a line that had run dry starts again from now.
         const auto credit = backlog ? std::chrono::milliseconds(1000) : std::chrono::milliseconds(2);
         const auto lineStart = options.speed > 0 ? std::max(lineFree, Clock::now() - credit) : Clock::now();
-        feedLogged(decoder, buffer.data(), static_cast<size_t>(n), log, lineStart, options.speed > 0 ? bytesPerSecond : 0);
+        feedLogged(decoder, buffer.data(), static_cast<size_t>(n), log, logPanel, lineStart,
+                   options.speed > 0 ? bytesPerSecond : 0);
         if (wire) {
           std::fwrite(buffer.data(), 1, static_cast<size_t>(n), wire);
           std::fflush(wire);
@@ -201,7 +209,7 @@ int main(int argc, char** argv) {
   if (terminal.master() >= 0 && options.speed == 0) {
     ssize_t n;
     while ((n = read(terminal.master(), buffer.data(), buffer.size())) > 0) {
-      feedLogged(decoder, buffer.data(), static_cast<size_t>(n), log, Clock::now(), 0);
+      feedLogged(decoder, buffer.data(), static_cast<size_t>(n), log, logPanel, Clock::now(), 0);
       if (wire) std::fwrite(buffer.data(), 1, static_cast<size_t>(n), wire);
     }
   }
