@@ -133,8 +133,9 @@ int runPreview(const PreviewOptions& options, std::string& error) {
   FrameState frameState;
   for (int32_t frame = 0; frame < options.frames; ++frame) {
     produceFrame(frameState, sources, devices);
-    // Shutting down sends whatever the last frame queued.
-    if (frame + 1 < options.frames) deviceEnd.waitUntilSent(deviceLink);
+    // Also after the last frame: a link shut down while its writer is still busy waits for
+    // it in steps of several milliseconds.
+    deviceEnd.waitUntilSent(deviceLink);
   }
   deviceLink.shutdown();
   device.panel.finish();
