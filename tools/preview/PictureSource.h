@@ -5,6 +5,7 @@
 
 #include "comsrc/DIBitmap.h"
 #include "source/DeviceMediator.h"
+#include "source/HDCAcquirer.h"
 #include "tools/common/PngFile.h"
 
 namespace comsrc {
@@ -27,4 +28,10 @@ class PictureSource : public DeviceMediator {
   comsrc::RectList& changeList;
   std::unique_ptr<comsrc::DIBitmap> image;
   int32_t refreshes = 0;
+};
+
+// The display the picture stands in for: only its rectangle, never a screen context.
+class PictureDisplay : public HDCAcquirer {
+ public:
+  explicit PictureDisplay(const comsrc::Rect& rect) : HDCAcquirer(rect) {}
 };

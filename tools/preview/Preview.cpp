@@ -11,7 +11,6 @@
 #include "link/Devices.h"
 #include "pipeline/FrameState.h"
 #include "pipeline/ProduceFrame.h"
-#include "source/HDCAcquirer.h"
 #include "source/ScreenSources.h"
 #include "tools/common/PanelDecoder.h"
 #include "tools/common/PngFile.h"
@@ -86,8 +85,8 @@ int runPreview(const PreviewOptions& options, std::string& error) {
   }
 
   sources.changeList = std::make_unique<comsrc::RectList>();
-  auto display = std::make_unique<HDCAcquirer>();
-  *display->rect() = comsrc::Rect{0, 0, picture.width, picture.height};
+  std::unique_ptr<HDCAcquirer> display =
+      std::make_unique<PictureDisplay>(comsrc::Rect{0, 0, picture.width, picture.height});
   auto source = std::make_unique<PictureSource>(*sources.changeList);
   if (!source->load(picture)) {
     error = options.inputPath + ": picture too large";
