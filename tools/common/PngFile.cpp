@@ -118,8 +118,11 @@ bool writePng(const std::string& path, PngKind kind, int32_t width, int32_t heig
     uint8_t* dst = packed.data() + rowBytes * size_t(y);
     rowPointers[size_t(y)] = dst;
     if (kind == PngKind::mono1) {
-      for (int32_t x = 0; x < width; ++x)
-        if (src[x] >= 128) dst[x / 8] |= uint8_t(0x80 >> (x % 8));
+      for (int32_t x = 0; x < width; x += 8) {
+        uint8_t bits = 0;
+        for (int32_t k = 0; k < 8; ++k) bits = uint8_t(bits << 1 | (x + k < width && src[x + k] >= 128));
+        dst[x / 8] = bits;
+      }
     } else if (kind == PngKind::gray8) {
       std::memcpy(dst, src, size_t(width));
     } else {
