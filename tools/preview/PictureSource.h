@@ -18,8 +18,8 @@ class PictureSource : public DeviceMediator {
  public:
   PictureSource(comsrc::RectList& changes) : changeList(changes) {}
 
-  // Copies the picture into the source's 32-bit image; false when there is no memory for it.
-  bool load(const vltools::PngPicture& picture);
+  // Takes the picture's pixels as the source's 32-bit image; false for an empty picture.
+  bool load(vltools::PngPicture&& picture);
 
   int32_t refresh() override;
   comsrc::DIBitmap* bitmap() override { return image.get(); }

@@ -88,8 +88,8 @@ int runPreview(const PreviewOptions& options, std::string& error) {
   std::unique_ptr<HDCAcquirer> display =
       std::make_unique<PictureDisplay>(comsrc::Rect{0, 0, picture.width, picture.height});
   auto source = std::make_unique<PictureSource>(*sources.changeList);
-  if (!source->load(picture)) {
-    error = options.inputPath + ": picture too large";
+  if (!source->load(std::move(picture))) {
+    error = options.inputPath + ": no pixels in the picture";
     return kExitBadInput;
   }
   // The picture is the screen in either capture mode.
