@@ -104,7 +104,9 @@ bool writePng(const std::string& path, PngKind kind, int32_t width, int32_t heig
   int bitDepth = 8;
   int colorType = PNG_COLOR_TYPE_GRAY;
   size_t rowBytes = size_t(width);
-  if (kind == PngKind::mono1) {
+  const bool oneBit = kind == PngKind::mono1 || kind == PngKind::onOff1;
+  const uint8_t white = kind == PngKind::mono1 ? 128 : 1;
+  if (oneBit) {
     bitDepth = 1;
     rowBytes = (size_t(width) + 7) / 8;
   } else if (kind == PngKind::rgb8) {
@@ -117,10 +119,10 @@ bool writePng(const std::string& path, PngKind kind, int32_t width, int32_t heig
     const uint8_t* src = rows + ptrdiff_t(y) * stride;
     uint8_t* dst = packed.data() + rowBytes * size_t(y);
     rowPointers[size_t(y)] = dst;
-    if (kind == PngKind::mono1) {
+    if (oneBit) {
       for (int32_t x = 0; x < width; x += 8) {
         uint8_t bits = 0;
-        for (int32_t k = 0; k < 8; ++k) bits = uint8_t(bits << 1 | (x + k < width && src[x + k] >= 128));
+        for (int32_t k = 0; k < 8; ++k) bits = uint8_t(bits << 1 | (x + k < width && src[x + k] >= white));
         dst[x / 8] = bits;
       }
     } else if (kind == PngKind::gray8) {

@@ -146,9 +146,8 @@ int runPreview(const PreviewOptions& options, std::string& error) {
       return 1;
     }
   }
-  const std::vector<uint8_t> grey = device.panel.grey();
-  if (!vltools::writePng(options.outputPath, vltools::PngKind::mono1, PanelDecoder::kWidth, PanelDecoder::kHeight,
-                         grey.data(), PanelDecoder::kWidth, error)) {
+  if (!vltools::writePng(options.outputPath, vltools::PngKind::onOff1, PanelDecoder::kWidth, PanelDecoder::kHeight,
+                         device.panel.panel().data(), PanelDecoder::kWidth, error)) {
     return 1;
   }
   return 0;
