@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "comsrc/ZeroedArray.h"
 #include "link/DeviceLink.h"
 #include "settings/DeviceSettings.h"
 
@@ -12,7 +13,7 @@
 // dithered picture, which outlives the slot's links so that a reopened link resumes from it.
 struct DeviceWork {
   int32_t portOk = 0;
-  std::vector<int32_t> workPixels = std::vector<int32_t>(kPanelWidth * kPanelHeight, 0);
+  comsrc::ZeroedArray<int32_t> workPixels{size_t{kPanelWidth} * kPanelHeight};
   int32_t workStride = 0;
 };
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "comsrc/ZeroedArray.h"
 #include "source/CaptureArea.h"
 
 inline constexpr int32_t kMaxCaptureWidth = kCaptureArea.width();
@@ -18,7 +19,7 @@ struct FrameState {
   int32_t tablesBuilt = 0;
 
   // Luma of the captured area, row stride captureWidth, row 0 the top row.
-  std::vector<int32_t> lumaBuffer = std::vector<int32_t>(kMaxCaptureWidth * kMaxCaptureHeight, 0);
+  comsrc::ZeroedArray<int32_t> lumaBuffer{size_t{kMaxCaptureWidth} * kMaxCaptureHeight};
   // Goes up by one in every frame that has changes and wraps; the halftone phase.
   uint32_t frameCounter = 0;
   int32_t captureWidth = 0;

@@ -9,11 +9,18 @@
 // Windows, an X display connection with its root window on X11.
 struct ScreenContext;
 
+// How a platform opens and frees its screen contexts; each platform's adapter has one.
+struct ScreenContextAccess {
+  ScreenContext* (*open)(const char* deviceName);  // null when the display cannot be reached
+  void (*release)(ScreenContext* dc);
+};
+
 // Owns the screen context of one display and that display's desktop rectangle.
 class HDCAcquirer {
  public:
   // No device name means the whole desktop. On X11 a device name is an X display name, or
   // an adapter description whose last word is one (a stand-in display: "Vantela ... :N").
+  // Defined by the platform's adapter, which brings its screen context access.
   explicit HDCAcquirer(const char* deviceName = nullptr);
   virtual ~HDCAcquirer();
   HDCAcquirer(const HDCAcquirer&) = delete;
@@ -29,8 +36,18 @@ class HDCAcquirer {
   const char* name() const { return hasDeviceName ? deviceName.c_str() : nullptr; }
 
  protected:
+  // A display that is only a rectangle, with no screen context behind it (a picture standing
+  // in for the screen): it never opens, and a program that has only such displays links none
+  // of the platform's code.
+  explicit HDCAcquirer(const comsrc::Rect& rect);
+
   bool hasDeviceName = false;
   std::string deviceName;
   ScreenContext* dc = nullptr;  // owned; freed by close
   comsrc::Rect displayRect;
+
+ private:
+  HDCAcquirer(const char* deviceName, const ScreenContextAccess* platform);
+
+  const ScreenContextAccess* access = nullptr;
 };

@@ -3,23 +3,23 @@
 #include "source/HDCAcquirer.h"
 #include "source/ScreenContext_Win32.h"
 
-int32_t HDCAcquirer::open() {
-  close();
-  HDC handle = CreateDCA("DISPLAY", hasDeviceName ? deviceName.c_str() : nullptr, nullptr, nullptr);
-  if (!handle) return -1;
-  dc = new (std::nothrow) ScreenContext{handle};
-  if (!dc) {
-    DeleteDC(handle);
-    return -1;
-  }
-  return 0;
+namespace {
+
+ScreenContext* openContext(const char* deviceName) {
+  HDC handle = CreateDCA("DISPLAY", deviceName, nullptr, nullptr);
+  if (!handle) return nullptr;
+  auto* dc = new (std::nothrow) ScreenContext{handle};
+  if (!dc) DeleteDC(handle);
+  return dc;
 }
 
-int32_t HDCAcquirer::close() {
-  if (dc) {
-    DeleteDC(dc->dc);
-    delete dc;
-    dc = nullptr;
-  }
-  return 0;
+void releaseContext(ScreenContext* dc) {
+  DeleteDC(dc->dc);
+  delete dc;
 }
+
+constexpr ScreenContextAccess kWin32Access{openContext, releaseContext};
+
+}  // namespace
+
+HDCAcquirer::HDCAcquirer(const char* name) : HDCAcquirer(name, &kWin32Access) {}

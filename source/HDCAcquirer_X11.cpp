@@ -21,23 +21,23 @@ void describePixels(const xcb_setup_t* setup, const xcb_screen_t* s, ScreenConte
       }
 }
 
-}  // namespace
-
-int32_t HDCAcquirer::open() {
-  close();
-  const size_t space = deviceName.rfind(' ');
-  const std::string displayName = space == std::string::npos ? deviceName : deviceName.substr(space + 1);
+ScreenContext* openContext(const char* deviceName) {
+  std::string displayName;
+  if (deviceName) {
+    displayName = deviceName;
+    if (const size_t space = displayName.rfind(' '); space != std::string::npos) displayName.erase(0, space + 1);
+  }
   int screenNumber = 0;
-  std::shared_ptr<xcb_connection_t> c(xcb_connect(hasDeviceName ? displayName.c_str() : nullptr, &screenNumber),
+  std::shared_ptr<xcb_connection_t> c(xcb_connect(deviceName ? displayName.c_str() : nullptr, &screenNumber),
                                       xcb_disconnect);
-  if (xcb_connection_has_error(c.get())) return -1;
+  if (xcb_connection_has_error(c.get())) return nullptr;
   const xcb_setup_t* setup = xcb_get_setup(c.get());
   auto it = xcb_setup_roots_iterator(setup);
   for (int i = 0; i < screenNumber && it.rem; ++i) xcb_screen_next(&it);
-  if (!it.rem) return -1;
+  if (!it.rem) return nullptr;
   const xcb_screen_t* s = it.data;
-  dc = new (std::nothrow) ScreenContext;
-  if (!dc) return -1;
+  auto* dc = new (std::nothrow) ScreenContext;
+  if (!dc) return nullptr;
   dc->connection = c;
   dc->root = s->root;
   dc->width = s->width_in_pixels;
@@ -46,11 +46,13 @@ int32_t HDCAcquirer::open() {
   describePixels(setup, s, *dc);
   const xcb_query_extension_reply_t* shm = xcb_get_extension_data(c.get(), &xcb_shm_id);
   dc->shmOffered = shm && shm->present;
-  return 0;
+  return dc;
 }
 
-int32_t HDCAcquirer::close() {
-  delete dc;
-  dc = nullptr;
-  return 0;
-}
+void releaseContext(ScreenContext* dc) { delete dc; }
+
+constexpr ScreenContextAccess kX11Access{openContext, releaseContext};
+
+}  // namespace
+
+HDCAcquirer::HDCAcquirer(const char* name) : HDCAcquirer(name, &kX11Access) {}

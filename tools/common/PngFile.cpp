@@ -4,6 +4,7 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace vltools {
@@ -40,6 +41,9 @@ bool writeRows(FILE* file, int32_t width, int32_t height, int bitDepth, int colo
     return false;
   }
   png_init_io(png, file);
+  // Speed over size: these pictures are small, and deflate's effort dominated writing them.
+  png_set_compression_level(png, 1);
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), bitDepth, colorType,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
@@ -65,24 +69,29 @@ bool readPng(const std::string& path, PngPicture& out, std::string& error) {
     return false;
   }
   image.format = PNG_FORMAT_BGR;
+  const size_t pixels = size_t{image.width} * image.height;
+  // The three-byte pixels are read into the last three quarters of the picture's own buffer
+  // and spread to four bytes from the front: pixel i is moved before pixel i + 1 is reached.
+  // The zeroed buffer is the black that transparent pixels are composited onto.
+  out.bgrx.assign(pixels * 4, 0);
+  uint8_t* const bgr = out.bgrx.data() + pixels;
   const size_t rowBytes = size_t{image.width} * 3;
-  // A zeroed buffer is the black that transparent pixels are composited onto.
-  std::vector<uint8_t> bgr(rowBytes * image.height, 0);
-  if (!png_image_finish_read(&image, nullptr, bgr.data(), static_cast<png_int_32>(rowBytes), nullptr)) {
+  if (!png_image_finish_read(&image, nullptr, bgr, static_cast<png_int_32>(rowBytes), nullptr)) {
     error = path + ": " + (image.message[0] ? image.message : "broken PNG");
     png_image_free(&image);
+    out.bgrx.clear();
     return false;
+  }
+  uint8_t* const bgrx = out.bgrx.data();
+  for (size_t i = 0; i < pixels; ++i) {
+    const uint8_t b = bgr[3 * i], g = bgr[3 * i + 1], r = bgr[3 * i + 2];
+    bgrx[4 * i + 0] = b;
+    bgrx[4 * i + 1] = g;
+    bgrx[4 * i + 2] = r;
+    bgrx[4 * i + 3] = 255;
   }
   out.width = static_cast<int32_t>(image.width);
   out.height = static_cast<int32_t>(image.height);
-  const size_t pixels = size_t{image.width} * image.height;
-  out.bgrx.assign(pixels * 4, 0);
-  for (size_t i = 0; i < pixels; ++i) {
-    out.bgrx[4 * i + 0] = bgr[3 * i + 0];
-    out.bgrx[4 * i + 1] = bgr[3 * i + 1];
-    out.bgrx[4 * i + 2] = bgr[3 * i + 2];
-    out.bgrx[4 * i + 3] = 255;
-  }
   return true;
 }
 
@@ -95,7 +104,9 @@ bool writePng(const std::string& path, PngKind kind, int32_t width, int32_t heig
   int bitDepth = 8;
   int colorType = PNG_COLOR_TYPE_GRAY;
   size_t rowBytes = size_t(width);
-  if (kind == PngKind::mono1) {
+  const bool oneBit = kind == PngKind::mono1 || kind == PngKind::onOff1;
+  const uint8_t white = kind == PngKind::mono1 ? 128 : 1;
+  if (oneBit) {
     bitDepth = 1;
     rowBytes = (size_t(width) + 7) / 8;
   } else if (kind == PngKind::rgb8) {
@@ -108,19 +119,19 @@ bool writePng(const std::string& path, PngKind kind, int32_t width, int32_t heig
     const uint8_t* src = rows + ptrdiff_t(y) * stride;
     uint8_t* dst = packed.data() + rowBytes * size_t(y);
     rowPointers[size_t(y)] = dst;
-    for (int32_t x = 0; x < width; ++x) {
-      switch (kind) {
-        case PngKind::mono1:
-          if (src[x] >= 128) dst[x / 8] |= uint8_t(0x80 >> (x % 8));
-          break;
-        case PngKind::gray8:
-          dst[x] = src[x];
-          break;
-        case PngKind::rgb8:
-          dst[3 * x + 0] = src[4 * x + 2];
-          dst[3 * x + 1] = src[4 * x + 1];
-          dst[3 * x + 2] = src[4 * x + 0];
-          break;
+    if (oneBit) {
+      for (int32_t x = 0; x < width; x += 8) {
+        uint8_t bits = 0;
+        for (int32_t k = 0; k < 8; ++k) bits = uint8_t(bits << 1 | (x + k < width && src[x + k] >= white));
+        dst[x / 8] = bits;
+      }
+    } else if (kind == PngKind::gray8) {
+      std::memcpy(dst, src, size_t(width));
+    } else {
+      for (int32_t x = 0; x < width; ++x) {
+        dst[3 * x + 0] = src[4 * x + 2];
+        dst[3 * x + 1] = src[4 * x + 1];
+        dst[3 * x + 2] = src[4 * x + 0];
       }
     }
   }

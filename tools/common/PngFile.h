@@ -22,12 +22,13 @@ struct PngPicture {
 bool readPng(const std::string& path, PngPicture& out, std::string& error);
 
 enum class PngKind {
-  mono1,  // 1 bit per pixel: a source byte of 128 or more is white
+  mono1,   // 1 bit per pixel: a source byte of 128 or more is white
+  onOff1,  // 1 bit per pixel: a source byte other than 0 is white (a decoded panel as it is)
   gray8,
   rgb8,
 };
 
-// Writes a PNG from 8-bit gray rows (mono1, gray8: one byte per pixel) or BGRX rows (rgb8).
+// Writes a PNG from 8-bit gray rows (mono1, onOff1, gray8: one byte per pixel) or BGRX rows (rgb8).
 bool writePng(const std::string& path, PngKind kind, int32_t width, int32_t height, const uint8_t* rows,
               int32_t stride, std::string& error);
 

@@ -1,18 +1,39 @@
 #include "tools/preview/PictureSource.h"
 
-#include <cstring>
+#include <utility>
+#include <vector>
 
+#include "comsrc/PixelFormat.h"
 #include "comsrc/RectList.h"
 
-bool PictureSource::load(const vltools::PngPicture& picture) {
-  auto bitmap = std::make_unique<comsrc::DIBitmap>();
-  if (bitmap->create(picture.width, picture.height) != 0) return false;
-  uint8_t* pixels = bitmap->lockPixels();
-  if (!pixels) return false;
-  for (int32_t y = 0; y < picture.height; ++y)
-    std::memcpy(pixels + int64_t{y} * bitmap->getStride(), picture.bgrx.data() + int64_t{y} * picture.stride(),
-                size_t(picture.stride()));
-  bitmap->unlockPixels();
+namespace {
+
+// The picture's own pixels, already in the layout of the program's 32-bit bitmaps, lent out
+// as one without a second copy. It has no drawing context: nothing draws on the screen.
+class PictureBitmap : public comsrc::DIBitmap {
+ public:
+  bool adopt(vltools::PngPicture&& picture) {
+    if (pixels || buildStandardFormat(format, 32) != 0) return false;
+    bgrx = std::move(picture.bgrx);
+    pixels = bgrx.data();
+    stride = picture.stride();
+    width = picture.width;
+    height = picture.height;
+    pixelsLocked = 0;
+    return true;
+  }
+
+ private:
+  std::vector<uint8_t> bgrx;
+};
+
+}  // namespace
+
+bool PictureSource::load(vltools::PngPicture&& picture) {
+  if (picture.width < 1 || picture.height < 1 || picture.bgrx.size() != size_t(picture.stride()) * picture.height)
+    return false;
+  auto bitmap = std::make_unique<PictureBitmap>();
+  if (!bitmap->adopt(std::move(picture))) return false;
   image = std::move(bitmap);
   return true;
 }

@@ -5,6 +5,7 @@
 
 #include "comsrc/DIBitmap.h"
 #include "source/DeviceMediator.h"
+#include "source/HDCAcquirer.h"
 #include "tools/common/PngFile.h"
 
 namespace comsrc {
@@ -17,8 +18,8 @@ class PictureSource : public DeviceMediator {
  public:
   PictureSource(comsrc::RectList& changes) : changeList(changes) {}
 
-  // Copies the picture into the source's 32-bit image; false when there is no memory for it.
-  bool load(const vltools::PngPicture& picture);
+  // Takes the picture's pixels as the source's 32-bit image; false for an empty picture.
+  bool load(vltools::PngPicture&& picture);
 
   int32_t refresh() override;
   comsrc::DIBitmap* bitmap() override { return image.get(); }
@@ -27,4 +28,10 @@ class PictureSource : public DeviceMediator {
   comsrc::RectList& changeList;
   std::unique_ptr<comsrc::DIBitmap> image;
   int32_t refreshes = 0;
+};
+
+// The display the picture stands in for: only its rectangle, never a screen context.
+class PictureDisplay : public HDCAcquirer {
+ public:
+  explicit PictureDisplay(const comsrc::Rect& rect) : HDCAcquirer(rect) {}
 };

@@ -1,16 +1,16 @@
 #include "tools/preview/Preview.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <memory>
-#include <thread>
+#include <mutex>
 
 #include "comsrc/RectList.h"
 #include "link/DeviceLink.h"
 #include "link/Devices.h"
 #include "pipeline/FrameState.h"
 #include "pipeline/ProduceFrame.h"
-#include "source/HDCAcquirer.h"
 #include "source/ScreenSources.h"
 #include "tools/common/PanelDecoder.h"
 #include "tools/common/PngFile.h"
@@ -39,24 +39,37 @@ class DeviceStream : public multio::Stream {
     if (device.wire && std::fwrite(buffer, 1, size_t(count), device.wire) != size_t(count)) device.wireFailed = true;
     device.panel.feed(static_cast<const uint8_t*>(buffer), size_t(count));
     bytesWritten = addCount(bytesWritten, count);
+    {
+      std::lock_guard<std::mutex> hold(lock);
+      ++writes;
+    }
+    wrote.notify_one();
     return count;
+  }
+
+  // The preview stands for a device that keeps up with every frame: the next frame starts
+  // once the link has handed everything to the device. The writer frees the ring just after
+  // a write returns, so a wake-up can find the last bytes not yet released; the short wait
+  // then covers that step, which no write signals.
+  void waitUntilSent(DeviceLink& link) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    std::unique_lock<std::mutex> hold(lock);
+    while (link.freeSpace() < kRingSize - 1 && std::chrono::steady_clock::now() < giveUp) {
+      const uint64_t seen = writes;
+      wrote.wait_for(hold, std::chrono::milliseconds(1), [&] { return writes != seen; });
+    }
   }
 
  private:
   Device& device;
+  std::mutex lock;
+  std::condition_variable wrote;
+  uint64_t writes = 0;
 };
 
 struct FileCloser {
   void operator()(FILE* f) const { std::fclose(f); }
 };
-
-// The preview stands for a device that keeps up with every frame: the next frame starts
-// once the link has handed everything to the device.
-void waitUntilSent(DeviceLink& link) {
-  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (link.freeSpace() < kRingSize - 1 && std::chrono::steady_clock::now() < giveUp)
-    std::this_thread::sleep_for(std::chrono::microseconds(200));
-}
 
 }  // namespace
 
@@ -72,11 +85,11 @@ int runPreview(const PreviewOptions& options, std::string& error) {
   }
 
   sources.changeList = std::make_unique<comsrc::RectList>();
-  auto display = std::make_unique<HDCAcquirer>();
-  *display->rect() = comsrc::Rect{0, 0, picture.width, picture.height};
+  std::unique_ptr<HDCAcquirer> display =
+      std::make_unique<PictureDisplay>(comsrc::Rect{0, 0, picture.width, picture.height});
   auto source = std::make_unique<PictureSource>(*sources.changeList);
-  if (!source->load(picture)) {
-    error = options.inputPath + ": picture too large";
+  if (!source->load(std::move(picture))) {
+    error = options.inputPath + ": no pixels in the picture";
     return kExitBadInput;
   }
   // The picture is the screen in either capture mode.
@@ -104,7 +117,9 @@ int runPreview(const PreviewOptions& options, std::string& error) {
   devices.deviceSlots[slot].active = 1;
   devices.deviceWork[slot].portOk = 1;
   devices.deviceWork[slot].workStride = kPanelWidth;
-  auto link = std::make_unique<DeviceLink>(std::make_unique<DeviceStream>(device));
+  auto stream = std::make_unique<DeviceStream>(device);
+  DeviceStream& deviceEnd = *stream;
+  auto link = std::make_unique<DeviceLink>(std::move(stream));
   link->sizeRing(kRingSize);
   DeviceLink& deviceLink = *link;
   devices.deviceLinks.resize(kDeviceSlotCount);
@@ -117,7 +132,9 @@ int runPreview(const PreviewOptions& options, std::string& error) {
   FrameState frameState;
   for (int32_t frame = 0; frame < options.frames; ++frame) {
     produceFrame(frameState, sources, devices);
-    waitUntilSent(deviceLink);
+    // Also after the last frame: a link shut down while its writer is still busy waits for
+    // it in steps of several milliseconds.
+    deviceEnd.waitUntilSent(deviceLink);
   }
   deviceLink.shutdown();
   device.panel.finish();
@@ -129,9 +146,8 @@ int runPreview(const PreviewOptions& options, std::string& error) {
       return 1;
     }
   }
-  const std::vector<uint8_t> grey = device.panel.grey();
-  if (!vltools::writePng(options.outputPath, vltools::PngKind::mono1, PanelDecoder::kWidth, PanelDecoder::kHeight,
-                         grey.data(), PanelDecoder::kWidth, error)) {
+  if (!vltools::writePng(options.outputPath, vltools::PngKind::onOff1, PanelDecoder::kWidth, PanelDecoder::kHeight,
+                         device.panel.panel().data(), PanelDecoder::kWidth, error)) {
     return 1;
   }
   return 0;
