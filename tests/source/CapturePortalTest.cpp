@@ -18,9 +18,10 @@
 #include "support/TempDir.h"
 #include "comsrc/DIBitmap.h"
 #include "comsrc/Rect.h"
+#include "settings/CaptureOptions.h"
 #include "settings/ScopedEnv.h"
 #include "source/ScreenCapture_Portal.h"
-#include "source/ScreenCapture_PortalToken.h"
+#include "source/ScreenCapture_PortalRefusal.h"
 
 namespace {
 
@@ -171,10 +172,7 @@ bool pictureArrives(ScreenCapture& capture, Producer& producer, bool square) {
 }
 
 bool lostWithin5s(ScreenCapture& capture) {
-  for (int i = 0; i < 50 && !capture.lost(); ++i) {
-    pollfd p{int(capture.drawingEvents(nullptr)), POLLIN, 0};
-    poll(&p, 1, 100);
-  }
+  for (int i = 0; i < 50 && !capture.lost(); ++i) frameWithin(capture, 100);
   return capture.lost();
 }
 
@@ -194,7 +192,6 @@ TEST(CapturePortal, PictureDamageCloseRestoreAndRefusal) {
   chmod(dir.path().c_str(), 0700);
   vltest::ScopedEnv runtime("XDG_RUNTIME_DIR", dir.path().c_str()), state("XDG_STATE_HOME", dir.path().c_str()),
       config("XDG_CONFIG_HOME", dir.path().c_str()), remote("PIPEWIRE_REMOTE", nullptr);
-  setPortalRestoreToken("");
   setPortalRefused(false);
 
   vltest::ChildIo busIo;
@@ -221,7 +218,8 @@ TEST(CapturePortal, PictureDamageCloseRestoreAndRefusal) {
     ASSERT_TRUE(waitForFile(log, "ready\n"));
 
     std::string why;
-    std::unique_ptr<ScreenCapture> capture = makeScreenCapture_Portal(why);
+    CaptureOptions options;
+    std::unique_ptr<ScreenCapture> capture = makeScreenCapture_Portal(&options, why);
     ASSERT_TRUE(capture) << why;
     ASSERT_TRUE(pictureArrives(*capture, producer, false)) << vltest::TempDir::readFile(log);
     // One frame with the square: its area alone is reported, in the captured part's coordinates.
@@ -234,30 +232,29 @@ TEST(CapturePortal, PictureDamageCloseRestoreAndRefusal) {
     EXPECT_EQ(capture->drawingPending(nullptr), 0) << "nothing new after the blit";
     EXPECT_NE(vltest::TempDir::readFile(log).find("SelectSources types=1 cursor_mode=1 persist_mode=2 restore_token=-"),
               std::string::npos);
-    EXPECT_EQ(portalRestoreToken(), "token-1");
+    EXPECT_EQ(options.portalToken, "token-1");
 
     // The user stops sharing: lost; the next session sends the token and reads the picture.
     kill(service, SIGUSR1);
     EXPECT_TRUE(lostWithin5s(*capture));
-    capture = makeScreenCapture_Portal(why);
+    capture = makeScreenCapture_Portal(&options, why);
     ASSERT_TRUE(capture) << why;
     ASSERT_TRUE(pictureArrives(*capture, producer, true));
     EXPECT_NE(vltest::TempDir::readFile(log).find("restore_token=token-1\n"), std::string::npos);
-    EXPECT_EQ(portalRestoreToken(), "token-2");
+    EXPECT_EQ(options.portalToken, "token-2");
 
     // Refused: lost, and no new session asks again.
     kill(service, SIGUSR2);
     ASSERT_TRUE(waitForFile(log, "refusing\n"));
     capture.reset();
-    capture = makeScreenCapture_Portal(why);
+    capture = makeScreenCapture_Portal(&options, why);
     ASSERT_TRUE(capture) << why;
     EXPECT_TRUE(lostWithin5s(*capture));
     EXPECT_TRUE(portalRefused());
-    EXPECT_FALSE(makeScreenCapture_Portal(why));
+    EXPECT_FALSE(makeScreenCapture_Portal(&options, why));
     capture.reset();
     EXPECT_EQ(countLines(vltest::TempDir::readFile(log), "CreateSession"), 3);
   }
-  setPortalRestoreToken("");
   setPortalRefused(false);
   for (pid_t child : {service, wireplumber, pipewire, bus}) vltest::endChild(child);
 }
