@@ -1,49 +1,41 @@
 #include "source/ScreenCapture_Portal.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <systemd/sd-bus.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <new>
-#include <thread>
+#include <utility>
 
 #include "comsrc/DIBitmap.h"
 #include "comsrc/Rect.h"
 #include "settings/CaptureOptions.h"
-#include "source/ScreenCapture_PortalSession.h"
-#include "source/ScreenCapture_PortalStream.h"
+#include "source/ScreenCapture_PortalCast.h"
 #include "source/ScreenCapture_PortalRefusal.h"
 #include "source/ScreenCapture_Wayland.h"
 
 namespace {
+
+// The cast of the capture destroyed last, for the next one to take over.
+std::mutex parkedLock;
+std::shared_ptr<PortalCast> parked;
 
 void drain(int fd) {
   uint64_t count;
   [[maybe_unused]] ssize_t n = read(fd, &count, sizeof count);
 }
 
-void signal(int fd) {
-  const uint64_t one = 1;
-  [[maybe_unused]] ssize_t n = write(fd, &one, sizeof one);
-}
-
 class ScreenCapture_Portal : public ScreenCapture {
  public:
-  ScreenCapture_Portal(sd_bus* bus, CaptureOptions* captureOptions, int wakeFd, int stopFd)
-      : options(captureOptions), wake(wakeFd), stop(stopFd) {
-    worker = std::thread([this, bus, token = options ? options->portalToken : ""] { run(bus, token); });
-  }
+  ScreenCapture_Portal(std::shared_ptr<PortalCast> portalCast, CaptureOptions* captureOptions)
+      : cast(std::move(portalCast)), frames(cast->frames), options(captureOptions) {}
 
   ~ScreenCapture_Portal() override {
-    stopping = true;
-    signal(stop);
-    worker.join();
-    ::close(wake);
-    ::close(stop);
+    if (cast->failed()) return;
+    cast->park(true);
+    std::lock_guard<std::mutex> hold(parkedLock);
+    parked = std::move(cast);
   }
 
   std::unique_ptr<comsrc::DIBitmap> createCaptureBitmap(ScreenContext*, int32_t width, int32_t height) override {
@@ -60,7 +52,7 @@ class ScreenCapture_Portal : public ScreenCapture {
   // The held frame's pixels at (srcX, srcY) on the monitor; what lies outside it is black.
   void blitFromScreen(comsrc::DIBitmap& target, ScreenContext*, int32_t srcX, int32_t srcY, uint32_t) override {
     if (target.getBitsPerPixel() != 32) return;
-    drain(wake);
+    drain(cast->wakeFd());
     uint8_t* pixels = target.lockPixels();
     if (!pixels) return;
     const int32_t stride = target.getStride();
@@ -101,7 +93,7 @@ class ScreenCapture_Portal : public ScreenCapture {
   }
 
   bool drawnSinceLastBlit(ScreenContext*) override {
-    drain(wake);
+    drain(cast->wakeFd());
     std::lock_guard<std::mutex> hold(frames.lock);
     report();
     return frames.fresh;
@@ -112,7 +104,7 @@ class ScreenCapture_Portal : public ScreenCapture {
     return drawnSinceLastBlit(screen) ? 1 : 0;
   }
 
-  intptr_t drawingEvents(ScreenContext*) override { return wake; }
+  intptr_t drawingEvents(ScreenContext*) override { return cast->wakeFd(); }
 
   bool damagedArea(comsrc::Rect& out) override {
     if (!damageKnown) return false;
@@ -120,67 +112,25 @@ class ScreenCapture_Portal : public ScreenCapture {
     return true;
   }
 
-  bool lost() const override {
-    std::lock_guard<std::mutex> hold(frames.lock);
-    return frames.failed;
-  }
+  bool lost() const override { return cast->failed(); }
 
  private:
-  void run(sd_bus* bus, const std::string& token) {
-    PortalSession session(bus, token);
-    uint32_t node = 0;
-    int fd = -1;
-    std::string why;
-    const PortalSession::Outcome outcome = session.start(stopping, stop, node, fd, why);
-    if (outcome == PortalSession::Outcome::Stopped) return;
-    if (outcome == PortalSession::Outcome::Refused) setPortalRefused(true);
-    if (outcome != PortalSession::Outcome::Started) return fail(why);
-    {
-      std::lock_guard<std::mutex> hold(frames.lock);
-      started = "screen cast started: " + why;
-      newToken = session.newRestoreToken();
-    }
-    PortalStream stream(frames, wake);
-    if (!stream.connect(fd, node, why)) return fail(why);
-    while (!stopping) {
-      pollfd fds[3] = {{stream.loopFd(), POLLIN, 0}, {session.busFd(), POLLIN, 0}, {stop, POLLIN, 0}};
-      if (poll(fds, 3, -1) < 0 && errno != EINTR) return fail("the screen cast could not be waited on");
-      stream.iterate();
-      if (!session.process()) return fail("the desktop portal closed the screen cast");
-      std::lock_guard<std::mutex> hold(frames.lock);
-      if (frames.failed) return;
-    }
-  }
-
-  void fail(const std::string& why) {
-    {
-      std::lock_guard<std::mutex> hold(frames.lock);
-      if (frames.failed) return;
-      frames.failed = true;
-      frames.failure = why;
-    }
-    signal(wake);
-  }
-
-  // On the window's thread: what the portal's thread found, once each.
+  // On the window's thread: what the cast's thread found, once each.
   void report() {
-    if (!newToken.empty() && options) options->portalToken = newToken;
-    newToken.clear();
-    if (!started.empty()) traceOnce("portal", started.c_str());
-    started.clear();
+    if (!cast->newToken.empty() && options) options->portalToken = cast->newToken;
+    cast->newToken.clear();
+    if (!cast->started.empty()) traceOnce("portal", cast->started.c_str());
+    cast->started.clear();
     if (frames.failed && !reported) traceOnce("portal", frames.failure.c_str());
     reported = frames.failed;
   }
 
-  mutable PortalFrames frames;
+  std::shared_ptr<PortalCast> cast;
+  PortalFrames& frames;
   CaptureOptions* options;
-  std::string started, newToken;  // under frames.lock
   bool reported = false;
-  int wake, stop;
-  std::atomic<bool> stopping{false};
-  std::thread worker;
 
-  // The last blit's, on the window's thread.
+  // The last blit's.
   comsrc::Rect lastArea;
   bool damageKnown = false;
   comsrc::Rect damage;
@@ -189,26 +139,24 @@ class ScreenCapture_Portal : public ScreenCapture {
 }  // namespace
 
 std::unique_ptr<ScreenCapture> makeScreenCapture_Portal(CaptureOptions* options, std::string& why) {
-  if (portalRefused()) {
-    why = "the screen cast was refused; not asked again until the capture mode changes";
-    return nullptr;
+  std::shared_ptr<PortalCast> cast;
+  {
+    std::lock_guard<std::mutex> hold(parkedLock);
+    cast = std::move(parked);
   }
-  sd_bus* bus = nullptr;
-  if (sd_bus_open_user(&bus) < 0 || !bus) {
-    why = "no session bus to reach the desktop portal";
-    return nullptr;
+  if (cast && !cast->failed()) {
+    cast->park(false);
+    why = "the desktop portal's screen cast, still running";
+  } else {
+    cast.reset();  // a failed one ends here, on the window's thread
+    if (portalRefused()) {
+      why = "the screen cast was refused; not asked again until the capture mode changes";
+      return nullptr;
+    }
+    cast = PortalCast::start(options ? options->portalToken : "", why);
+    if (!cast) return nullptr;
   }
-  const int wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  const int stop = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  std::unique_ptr<ScreenCapture> capture;
-  if (wake >= 0 && stop >= 0) capture.reset(new (std::nothrow) ScreenCapture_Portal(bus, options, wake, stop));
-  if (!capture) {
-    if (wake >= 0) ::close(wake);
-    if (stop >= 0) ::close(stop);
-    sd_bus_flush_close_unref(bus);
-    why = "out of resources";
-    return nullptr;
-  }
-  why = "the desktop portal's screen cast";
+  std::unique_ptr<ScreenCapture> capture(new (std::nothrow) ScreenCapture_Portal(cast, options));
+  if (!capture) why = "out of memory";
   return capture;
 }

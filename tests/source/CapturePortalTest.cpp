@@ -233,6 +233,11 @@ TEST(CapturePortal, PictureDamageCloseRestoreAndRefusal) {
     EXPECT_NE(vltest::TempDir::readFile(log).find("SelectSources types=1 cursor_mode=1 persist_mode=2 restore_token=-"),
               std::string::npos);
     EXPECT_EQ(options.portalToken, "token-1");
+    // Discovery makes the source anew: the new capture carries on with the same session.
+    capture.reset();
+    capture = makeScreenCapture_Portal(&options, why);
+    ASSERT_TRUE(capture) << why;
+    EXPECT_EQ(wrongPixels(*capture, true), 0);
 
     // The user stops sharing: lost; the next session sends the token and reads the picture.
     kill(service, SIGUSR1);
@@ -243,10 +248,11 @@ TEST(CapturePortal, PictureDamageCloseRestoreAndRefusal) {
     EXPECT_NE(vltest::TempDir::readFile(log).find("restore_token=token-1\n"), std::string::npos);
     EXPECT_EQ(options.portalToken, "token-2");
 
-    // Refused: lost, and no new session asks again.
+    // Closed again, and the next session refused: lost, and no new session asks again.
     kill(service, SIGUSR2);
     ASSERT_TRUE(waitForFile(log, "refusing\n"));
-    capture.reset();
+    kill(service, SIGUSR1);
+    EXPECT_TRUE(lostWithin5s(*capture));
     capture = makeScreenCapture_Portal(&options, why);
     ASSERT_TRUE(capture) << why;
     EXPECT_TRUE(lostWithin5s(*capture));
