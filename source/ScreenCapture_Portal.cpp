@@ -100,8 +100,8 @@ class ScreenCapture_Portal : public ScreenCapture {
   }
 
   int32_t drawingPending(ScreenContext* screen) override {
-    if (lost()) return -1;
-    return drawnSinceLastBlit(screen) ? 1 : 0;
+    const bool drawn = drawnSinceLastBlit(screen);
+    return lost() ? -1 : drawn ? 1 : 0;
   }
 
   intptr_t drawingEvents(ScreenContext*) override { return cast->wakeFd(); }

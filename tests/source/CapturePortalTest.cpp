@@ -81,9 +81,11 @@ class Producer {
     return SPA_ID_INVALID;
   }
 
-  void show(bool withSquare) {
+  // A stride too small for the rows makes the frame one to refuse.
+  void show(bool withSquare, int32_t rowBytes = kWidth * 4) {
     pw_thread_loop_lock(loop);
     square = withSquare;
+    stride = rowBytes;
     fill();  // queued before the cycle that sends it
     pw_stream_trigger_process(stream);
     pw_thread_loop_unlock(loop);
@@ -113,7 +115,7 @@ class Producer {
     auto* pixels = static_cast<uint8_t*>(d.data);
     for (int y = 0; y < kHeight && pixels; ++y)
       for (int x = 0; x < kWidth; ++x, pixels += 4) pixelAt(x, y, square, pixels), pixels[3] = 0xff;
-    d.chunk->offset = 0, d.chunk->stride = kWidth * 4, d.chunk->size = kWidth * kHeight * 4;
+    d.chunk->offset = 0, d.chunk->stride = stride, d.chunk->size = kWidth * kHeight * 4;
     if (spa_meta* meta = spa_buffer_find_meta(b->buffer, SPA_META_VideoDamage)) {
       auto* r = static_cast<spa_meta_region*>(meta->data);
       const comsrc::Rect area = square ? kSquare : comsrc::Rect{0, 0, kWidth, kHeight};
@@ -126,6 +128,7 @@ class Producer {
   pw_thread_loop* loop = nullptr;
   pw_stream* stream = nullptr;
   bool square = false;
+  int32_t stride = kWidth * 4;
 };
 
 bool waitForFile(const std::string& path, const std::string& text) {
@@ -248,11 +251,12 @@ TEST(CapturePortal, PictureDamageCloseRestoreAndRefusal) {
     EXPECT_NE(vltest::TempDir::readFile(log).find("restore_token=token-1\n"), std::string::npos);
     EXPECT_EQ(options.portalToken, "token-2");
 
-    // Closed again, and the next session refused: lost, and no new session asks again.
+    // A frame buffer that cannot hold its rows is refused; the next session is refused too:
+    // lost, and no new session asks again.
+    producer.show(true, kWidth * 4 - 4);
+    EXPECT_TRUE(lostWithin5s(*capture));
     kill(service, SIGUSR2);
     ASSERT_TRUE(waitForFile(log, "refusing\n"));
-    kill(service, SIGUSR1);
-    EXPECT_TRUE(lostWithin5s(*capture));
     capture = makeScreenCapture_Portal(&options, why);
     ASSERT_TRUE(capture) << why;
     EXPECT_TRUE(lostWithin5s(*capture));
