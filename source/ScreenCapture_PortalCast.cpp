@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <mutex>
 #include <new>
 
@@ -36,12 +37,37 @@ void signal(int fd) {
   [[maybe_unused]] ssize_t n = write(fd, &one, sizeof one);
 }
 
+// Whether the portal runs or the bus can start it; asked once per source, so briefly.
+bool portalOnBus(sd_bus* bus) {
+  constexpr const char* kPortal = "org.freedesktop.portal.Desktop";
+  sd_bus_set_method_call_timeout(bus, 1000000);
+  sd_bus_message* reply = nullptr;
+  int owned = 0;
+  bool found = sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                  "NameHasOwner", nullptr, &reply, "s", kPortal) >= 0 &&
+               sd_bus_message_read(reply, "b", &owned) >= 0 && owned;
+  reply = sd_bus_message_unref(reply);
+  if (!found && sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                   "ListActivatableNames", nullptr, &reply, "") >= 0 &&
+      sd_bus_message_enter_container(reply, 'a', "s") > 0) {
+    const char* name = nullptr;
+    while (!found && sd_bus_message_read_basic(reply, 's', &name) > 0) found = std::strcmp(name, kPortal) == 0;
+  }
+  sd_bus_message_unref(reply);
+  return found;
+}
+
 }  // namespace
 
 std::shared_ptr<PortalCast> PortalCast::start(const std::string& restoreToken, std::string& why) {
   sd_bus* bus = nullptr;
   if (sd_bus_open_user(&bus) < 0 || !bus) {
     why = "no session bus to reach the desktop portal";
+    return nullptr;
+  }
+  if (!portalOnBus(bus)) {
+    sd_bus_flush_close_unref(bus);
+    why = "no desktop portal on the session bus";
     return nullptr;
   }
   int fds[3];
