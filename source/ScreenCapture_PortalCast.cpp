@@ -70,10 +70,10 @@ std::shared_ptr<PortalCast> PortalCast::start(const std::string& restoreToken, s
     why = "no desktop portal on the session bus";
     return nullptr;
   }
-  int fds[3];
+  int fds[2];
   for (int& fd : fds) fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   std::shared_ptr<PortalCast> cast;
-  if (fds[0] >= 0 && fds[1] >= 0 && fds[2] >= 0) cast.reset(new (std::nothrow) PortalCast(fds[0], fds[1], fds[2]));
+  if (fds[0] >= 0 && fds[1] >= 0) cast.reset(new (std::nothrow) PortalCast(fds[0], fds[1]));
   if (!cast) {
     for (int fd : fds)
       if (fd >= 0) ::close(fd);
@@ -86,14 +86,13 @@ std::shared_ptr<PortalCast> PortalCast::start(const std::string& restoreToken, s
   return cast;
 }
 
-PortalCast::PortalCast(int wakeFd, int stopFd, int nudgeFd) : wake(wakeFd), stop(stopFd), nudge(nudgeFd) {}
+PortalCast::PortalCast(int wakeFd, int nudgeFd) : wake(wakeFd), nudge(nudgeFd) {}
 
 PortalCast::~PortalCast() {
   stopping = true;
-  signal(stop);
+  signal(nudge);
   if (worker.joinable()) worker.join();
   ::close(wake);
-  ::close(stop);
   ::close(nudge);
 }
 
@@ -117,8 +116,10 @@ void PortalCast::run(sd_bus* bus, const std::string& token) {
   uint32_t node = 0;
   int fd = -1;
   std::string why;
-  const PortalSession::Outcome outcome = session.start(stopping, stop, node, fd, why);
-  if (outcome == PortalSession::Outcome::Stopped) return;
+  // A dialog still open when nothing mirrors the main screen any more is given up too.
+  const PortalSession::Outcome outcome =
+      session.start([this] { return stopping || parkedWaitMs() == 0; }, nudge, node, fd, why);
+  if (outcome == PortalSession::Outcome::Stopped) return fail("the screen cast ended: nothing mirrors the main screen");
   if (outcome == PortalSession::Outcome::Refused) setPortalRefused(true);
   if (outcome != PortalSession::Outcome::Started) return fail(why);
   {
@@ -129,8 +130,8 @@ void PortalCast::run(sd_bus* bus, const std::string& token) {
   PortalStream stream(frames, wake);
   if (!stream.connect(fd, node, why)) return fail(why);
   while (!stopping) {
-    pollfd fds[4] = {{stream.loopFd(), POLLIN, 0}, {session.busFd(), POLLIN, 0}, {stop, POLLIN, 0}, {nudge, POLLIN, 0}};
-    if (poll(fds, 4, parkedWaitMs()) < 0 && errno != EINTR) return fail("the screen cast could not be waited on");
+    pollfd fds[3] = {{stream.loopFd(), POLLIN, 0}, {session.busFd(), POLLIN, 0}, {nudge, POLLIN, 0}};
+    if (poll(fds, 3, parkedWaitMs()) < 0 && errno != EINTR) return fail("the screen cast could not be waited on");
     drain(nudge);
     if (parkedWaitMs() == 0) return fail("the screen cast ended: nothing mirrors the main screen");
     stream.iterate();

@@ -34,12 +34,12 @@ class PortalCast {
   std::string started, newToken;
 
  private:
-  PortalCast(int wake, int stop, int nudge);
+  PortalCast(int wake, int nudge);
   void run(sd_bus* bus, const std::string& token);
   void fail(const std::string& why);
   int parkedWaitMs() const;
 
-  int wake, stop, nudge;
+  int wake, nudge;  // eventfds: to the window's thread, to the cast's
   std::atomic<bool> stopping{false};
   std::atomic<int64_t> parkedSince{0};
   std::thread worker;

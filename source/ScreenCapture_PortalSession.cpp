@@ -119,7 +119,7 @@ bool PortalSession::waitFor(const bool& done, int timeoutMs) {
   for (;;) {
     if (sd_bus_process(bus, nullptr) < 0) return false;
     if (done) return true;
-    if (stopping->load()) return false;
+    if (stopping()) return false;
     int left = 1000;
     if (timeoutMs >= 0) {
       left = int(std::min<int64_t>(end - nowMs(), 1000));
@@ -130,8 +130,12 @@ bool PortalSession::waitFor(const bool& done, int timeoutMs) {
       if (done) return true;
     }
     if (r < 0) return false;
-    pollfd fds[2] = {{sd_bus_get_fd(bus), short(sd_bus_get_events(bus)), 0}, {stopFd, POLLIN, 0}};
+    pollfd fds[2] = {{sd_bus_get_fd(bus), short(sd_bus_get_events(bus)), 0}, {nudgeFd, POLLIN, 0}};
     if (poll(fds, 2, left) < 0 && errno != EINTR) return false;
+    if (fds[1].revents & POLLIN) {
+      uint64_t count;
+      [[maybe_unused]] ssize_t n = read(nudgeFd, &count, sizeof count);
+    }
   }
 }
 
@@ -143,7 +147,7 @@ bool PortalSession::call(sd_bus_message* message, std::string& why) {
   const bool answered = r >= 0 && waitFor(replied, kCallTimeoutMs + 500);
   sd_bus_slot_unref(slot);
   if (!answered) {
-    why = stopping->load() ? "stopped" : "the desktop portal did not answer";
+    why = stopping() ? "stopped" : "the desktop portal did not answer";
     return false;
   }
   if (const sd_bus_error* error = sd_bus_message_get_error(reply)) {
@@ -186,17 +190,17 @@ int PortalSession::request(const char* method, Build build, const char* what, st
       outcome = int(response);
       if (response != 0) why = std::string("the desktop portal ended the ") + what + (response == 1 ? ": refused" : "");
     } else {
-      why = stopping->load() ? "stopped" : "the session bus went away";
+      why = stopping() ? "stopped" : "the session bus went away";
     }
   }
   sd_bus_slot_unref(match);
   return outcome;
 }
 
-PortalSession::Outcome PortalSession::start(const std::atomic<bool>& stop, int stopDescriptor, uint32_t& node,
+PortalSession::Outcome PortalSession::start(const std::function<bool()>& stop, int nudge, uint32_t& node,
                                             int& pipewireFd, std::string& why) {
-  stopping = &stop;
-  stopFd = stopDescriptor;
+  stopping = stop;
+  nudgeFd = nudge;
   pipewireFd = -1;
   const char* unique = nullptr;
   if (sd_bus_get_unique_name(bus, &unique) < 0 || !unique) {
@@ -208,13 +212,13 @@ PortalSession::Outcome PortalSession::start(const std::atomic<bool>& stop, int s
   requestPrefix = std::string(kPortalPath) + "/request/" + sender + "/";
 
   if (!readProperty("version", version)) {
-    why = stop.load() ? "stopped" : "no desktop portal with a screen cast answers on the session bus";
-    return stop.load() ? Outcome::Stopped : Outcome::Failed;
+    why = stop() ? "stopped" : "no desktop portal with a screen cast answers on the session bus";
+    return stop() ? Outcome::Stopped : Outcome::Failed;
   }
   if (!readProperty("AvailableCursorModes", cursorModes)) cursorModes = 0;
 
   const auto ended = [&](int code) {
-    if (stop.load()) return Outcome::Stopped;
+    if (stop()) return Outcome::Stopped;
     return code > 0 ? Outcome::Refused : Outcome::Failed;
   };
   int code = request(
@@ -282,7 +286,7 @@ PortalSession::Outcome PortalSession::start(const std::atomic<bool>& stop, int s
     return Outcome::Failed;
   }
   int fd = -1;
-  if (!call(m, why)) return stop.load() ? Outcome::Stopped : Outcome::Failed;
+  if (!call(m, why)) return stop() ? Outcome::Stopped : Outcome::Failed;
   if (sd_bus_message_read(reply, "h", &fd) < 0 || fd < 0 || (pipewireFd = fcntl(fd, F_DUPFD_CLOEXEC, 3)) < 0) {
     why = "the desktop portal gave no PipeWire remote";
     return Outcome::Failed;

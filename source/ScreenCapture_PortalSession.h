@@ -2,8 +2,8 @@
 
 #include <systemd/sd-bus.h>
 
-#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // One screen cast session of the desktop portal (org.freedesktop.portal.ScreenCast over the
@@ -20,9 +20,10 @@ class PortalSession {
 
   // Creates, sets up and starts the session and opens its PipeWire remote: `node` is the stream
   // to read and `pipewireFd` (owned by the caller from then on) the connection to reach it. The
-  // user may take long to answer the permission dialog, so this waits, on the bus and on
-  // `stopFd`, until an answer comes or `stop` is set.
-  Outcome start(const std::atomic<bool>& stop, int stopFd, uint32_t& node, int& pipewireFd, std::string& why);
+  // user may take long to answer the permission dialog, so this waits on the bus until an answer
+  // comes or `stop` says to give up, asking it at least once a second and whenever `nudgeFd`
+  // (an eventfd, drained here) becomes readable.
+  Outcome start(const std::function<bool()>& stop, int nudgeFd, uint32_t& node, int& pipewireFd, std::string& why);
 
   // The token that restores this session's permission next time; empty when none was given.
   const std::string& newRestoreToken() const { return grantedToken; }
@@ -61,7 +62,7 @@ class PortalSession {
   uint32_t response = 0;
   bool responded = false;
 
-  const std::atomic<bool>* stopping = nullptr;
-  int stopFd = -1;
+  std::function<bool()> stopping;
+  int nudgeFd = -1;
   uint32_t serial = 0;
 };
