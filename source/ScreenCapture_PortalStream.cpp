@@ -192,25 +192,34 @@ void PortalStream::onParamChanged(void* data, uint32_t id, const spa_pod* param)
   pw_stream_update_params(self->stream, params, 2);
 }
 
-// Every buffer that waits is taken: the newest one's picture, all of their damage.
+// Every buffer that waits is taken: the newest picture, the damage of all of them. A buffer
+// without a picture (a corrupted one, or metadata alone) is handed back at once.
 void PortalStream::onProcess(void* data) {
   auto* self = static_cast<PortalStream*>(data);
   pw_buffer* newest = nullptr;
   comsrc::Rect damage;
   bool damageKnown = true;
   while (pw_buffer* b = pw_stream_dequeue_buffer(self->stream)) {
+    const spa_data* d = b->buffer->n_datas > 0 ? b->buffer->datas : nullptr;
+    if (!d || !d->chunk || d->chunk->size == 0 || (d->chunk->flags & SPA_CHUNK_FLAG_CORRUPTED)) {
+      pw_stream_queue_buffer(self->stream, b);
+      continue;
+    }
+    // A frame comes because something changed: damage that names no region is taken as unknown.
     const spa_meta* meta = spa_buffer_find_meta(b->buffer, SPA_META_VideoDamage);
-    if (!meta) damageKnown = false;
+    bool named = false;
     if (meta && damageKnown) {
       spa_meta_region* r;
       spa_meta_for_each(r, meta) {
         if (!spa_meta_region_is_valid(r)) break;
+        named = true;
         const int32_t x = std::clamp(r->region.position.x, 0, kMaxSide);
         const int32_t y = std::clamp(r->region.position.y, 0, kMaxSide);
         damage = boundingBox(damage, comsrc::Rect{x, y, x + int32_t(std::min<uint32_t>(r->region.size.width, kMaxSide)),
                                                   y + int32_t(std::min<uint32_t>(r->region.size.height, kMaxSide))});
       }
     }
+    damageKnown = damageKnown && named;
     if (newest) pw_stream_queue_buffer(self->stream, newest);
     newest = b;
   }
@@ -220,9 +229,8 @@ void PortalStream::onProcess(void* data) {
 }
 
 void PortalStream::take(const spa_buffer& buffer, const comsrc::Rect& reported, bool damageKnown) {
-  if (width <= 0 || buffer.n_datas < 1 || !buffer.datas) return;
+  if (width <= 0) return;
   const spa_data& d = buffer.datas[0];
-  if (!d.chunk || d.chunk->size == 0 || (d.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED)) return;  // no picture this time
   const size_t rowBytes = size_t(width) * 4;
   const int32_t stride = d.chunk->stride;
   const size_t offset = d.chunk->offset;
