@@ -1,0 +1,162 @@
+#include "source/ScreenCapture_Portal.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <utility>
+
+#include "comsrc/DIBitmap.h"
+#include "comsrc/Rect.h"
+#include "settings/CaptureOptions.h"
+#include "source/ScreenCapture_PortalCast.h"
+#include "source/ScreenCapture_PortalRefusal.h"
+#include "source/ScreenCapture_Wayland.h"
+
+namespace {
+
+// The cast of the capture destroyed last, for the next one to take over.
+std::mutex parkedLock;
+std::shared_ptr<PortalCast> parked;
+
+void drain(int fd) {
+  uint64_t count;
+  [[maybe_unused]] ssize_t n = read(fd, &count, sizeof count);
+}
+
+class ScreenCapture_Portal : public ScreenCapture {
+ public:
+  ScreenCapture_Portal(std::shared_ptr<PortalCast> portalCast, CaptureOptions* captureOptions)
+      : cast(std::move(portalCast)), frames(cast->frames), options(captureOptions) {}
+
+  ~ScreenCapture_Portal() override {
+    if (cast->failed()) return;
+    cast->park(true);
+    std::lock_guard<std::mutex> hold(parkedLock);
+    parked = std::move(cast);
+  }
+
+  std::unique_ptr<comsrc::DIBitmap> createCaptureBitmap(ScreenContext*, int32_t width, int32_t height) override {
+    std::unique_ptr<comsrc::DIBitmap> b(new (std::nothrow) comsrc::DIBitmap());
+    if (!b || b->createWithDepth(width, height, 32) != 0) return nullptr;
+    return b;
+  }
+
+  int32_t createCompatBitmap(ScreenContext*, int32_t, int32_t, std::unique_ptr<comsrc::Bitmap>& out) override {
+    out.reset();
+    return 0;
+  }
+
+  // The held frame's pixels at (srcX, srcY) on the monitor; what lies outside it is black.
+  void blitFromScreen(comsrc::DIBitmap& target, ScreenContext*, int32_t srcX, int32_t srcY, uint32_t) override {
+    if (target.getBitsPerPixel() != 32) return;
+    drain(cast->wakeFd());
+    uint8_t* pixels = target.lockPixels();
+    if (!pixels) return;
+    const int32_t stride = target.getStride();
+    const comsrc::Rect area = comsrc::rectAt(srcX, srcY, target.getWidth(), target.getHeight());
+    {
+      std::lock_guard<std::mutex> hold(frames.lock);
+      const int32_t w = area.width();
+      const int32_t x0 = std::clamp(-area.left, 0, w);
+      const int32_t x1 = std::clamp(frames.width - area.left, x0, w);
+      for (int32_t y = 0; y < area.height(); ++y) {
+        uint8_t* row = pixels + ptrdiff_t{y} * stride;
+        const int32_t fy = area.top + y;
+        if (!frames.any || fy < 0 || fy >= frames.height || x0 == x1) {
+          std::memset(row, 0, size_t(w) * 4);
+          continue;
+        }
+        std::memset(row, 0, size_t(x0) * 4);
+        const uint8_t* src = frames.pixels.data() + (size_t(fy) * frames.width + size_t(area.left + x0)) * 4;
+        if (!frames.swapRedBlue) {
+          std::memcpy(row + size_t(x0) * 4, src, size_t(x1 - x0) * 4);
+        } else {
+          for (int32_t x = x0; x < x1; ++x, src += 4) {
+            uint8_t* to = row + size_t(x) * 4;
+            to[0] = src[2], to[1] = src[1], to[2] = src[0], to[3] = src[3];
+          }
+        }
+        std::memset(row + size_t(x1) * 4, 0, size_t(w - x1) * 4);
+      }
+      damageKnown = frames.any && area == lastArea && (!frames.fresh || frames.damageKnown);
+      damage = comsrc::Rect{};
+      if (damageKnown && frames.fresh)
+        intersectRect(damage, comsrc::offsetRect(frames.damage, -srcX, -srcY),
+                      comsrc::Rect{0, 0, area.width(), area.height()});
+      if (frames.any) lastArea = area;
+      frames.fresh = false;
+    }
+    target.unlockPixels();
+  }
+
+  bool drawnSinceLastBlit(ScreenContext*) override {
+    drain(cast->wakeFd());
+    std::lock_guard<std::mutex> hold(frames.lock);
+    report();
+    return frames.fresh;
+  }
+
+  int32_t drawingPending(ScreenContext* screen) override {
+    const bool drawn = drawnSinceLastBlit(screen);
+    return lost() ? -1 : drawn ? 1 : 0;
+  }
+
+  intptr_t drawingEvents(ScreenContext*) override { return cast->wakeFd(); }
+
+  bool damagedArea(comsrc::Rect& out) override {
+    if (!damageKnown) return false;
+    out = damage;
+    return true;
+  }
+
+  bool lost() const override { return cast->failed(); }
+
+ private:
+  // On the window's thread: what the cast's thread found, once each.
+  void report() {
+    if (!cast->newToken.empty() && options) options->portalToken = cast->newToken;
+    cast->newToken.clear();
+    if (!cast->started.empty()) traceOnce("portal", cast->started.c_str());
+    cast->started.clear();
+    if (frames.failed && !reported) traceOnce("portal", frames.failure.c_str());
+    reported = frames.failed;
+  }
+
+  std::shared_ptr<PortalCast> cast;
+  PortalFrames& frames;
+  CaptureOptions* options;
+  bool reported = false;
+
+  // The last blit's.
+  comsrc::Rect lastArea;
+  bool damageKnown = false;
+  comsrc::Rect damage;
+};
+
+}  // namespace
+
+std::unique_ptr<ScreenCapture> makeScreenCapture_Portal(CaptureOptions* options, std::string& why) {
+  std::shared_ptr<PortalCast> cast;
+  {
+    std::lock_guard<std::mutex> hold(parkedLock);
+    cast = std::move(parked);
+  }
+  if (cast && !cast->failed()) {
+    cast->park(false);
+    why = "the desktop portal's screen cast, still running";
+  } else {
+    cast.reset();  // a failed one ends here, on the window's thread
+    if (portalRefused()) {
+      why = "the screen cast was refused; not asked again until the capture mode changes";
+      return nullptr;
+    }
+    cast = PortalCast::start(options ? options->portalToken : "", why);
+    if (!cast) return nullptr;
+  }
+  std::unique_ptr<ScreenCapture> capture(new (std::nothrow) ScreenCapture_Portal(cast, options));
+  if (!capture) why = "out of memory";
+  return capture;
+}

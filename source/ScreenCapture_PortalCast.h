@@ -1,0 +1,46 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "source/ScreenCapture_PortalStream.h"
+
+struct sd_bus;
+
+// One screen cast of the desktop portal, from the session's start to its end, run on a thread
+// of its own that hands frames to the window's thread through `frames`. It outlives the capture
+// that started it: discovery makes the main-screen source anew whenever the window is painted
+// or a setting changes, and a new session each time would ask the user again.
+class PortalCast {
+ public:
+  // Starts the session with `restoreToken`; null with the reason in `why` when it cannot be.
+  static std::shared_ptr<PortalCast> start(const std::string& restoreToken, std::string& why);
+  ~PortalCast();
+  PortalCast(const PortalCast&) = delete;
+  PortalCast& operator=(const PortalCast&) = delete;
+
+  // Readable when a frame came or the cast failed.
+  int wakeFd() const { return wake; }
+  bool failed() const;
+  // No capture reads it now: it ends unless one takes it back within a moment.
+  void park(bool parked);
+
+  mutable PortalFrames frames;
+  // Under frames.lock, for the window's thread to take: what the start found, and the token that
+  // restores the permission next time.
+  std::string started, newToken;
+
+ private:
+  PortalCast(int wake, int nudge);
+  void run(sd_bus* bus, const std::string& token);
+  void fail(const std::string& why);
+  int parkedWaitMs() const;
+
+  int wake, nudge;  // eventfds: to the window's thread, to the cast's
+  std::atomic<bool> stopping{false};
+  std::atomic<int64_t> parkedSince{0};
+  std::thread worker;
+};
