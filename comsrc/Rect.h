@@ -29,6 +29,13 @@ constexpr bool intersectRect(Rect& out, const Rect& a, const Rect& b) {
   return true;
 }
 
+// The smallest rectangle holding both; an empty one adds nothing.
+constexpr Rect boundingRect(const Rect& a, const Rect& b) {
+  if (a.isEmpty()) return b;
+  if (b.isEmpty()) return a;
+  return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right), std::max(a.bottom, b.bottom)};
+}
+
 // The rectangle of the given size whose top-left corner is (left, top). Corners past the
 // coordinate range stop at its end, so that a position read from a file cannot overflow.
 constexpr Rect rectAt(int32_t left, int32_t top, int32_t width, int32_t height) {

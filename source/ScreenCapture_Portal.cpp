@@ -10,6 +10,7 @@
 
 #include "comsrc/DIBitmap.h"
 #include "comsrc/Rect.h"
+#include "source/MemoryCapture.h"
 #include "settings/CaptureOptions.h"
 #include "source/ScreenCapture_PortalCast.h"
 #include "source/ScreenCapture_PortalRefusal.h"
@@ -26,7 +27,7 @@ void drain(int fd) {
   [[maybe_unused]] ssize_t n = read(fd, &count, sizeof count);
 }
 
-class ScreenCapture_Portal : public ScreenCapture {
+class ScreenCapture_Portal : public MemoryCapture {
  public:
   ScreenCapture_Portal(std::shared_ptr<PortalCast> portalCast, CaptureOptions* captureOptions)
       : cast(std::move(portalCast)), frames(cast->frames), options(captureOptions) {}
@@ -36,17 +37,6 @@ class ScreenCapture_Portal : public ScreenCapture {
     cast->park(true);
     std::lock_guard<std::mutex> hold(parkedLock);
     parked = std::move(cast);
-  }
-
-  std::unique_ptr<comsrc::DIBitmap> createCaptureBitmap(ScreenContext*, int32_t width, int32_t height) override {
-    std::unique_ptr<comsrc::DIBitmap> b(new (std::nothrow) comsrc::DIBitmap());
-    if (!b || b->createWithDepth(width, height, 32) != 0) return nullptr;
-    return b;
-  }
-
-  int32_t createCompatBitmap(ScreenContext*, int32_t, int32_t, std::unique_ptr<comsrc::Bitmap>& out) override {
-    out.reset();
-    return 0;
   }
 
   // The held frame's pixels at (srcX, srcY) on the monitor; what lies outside it is black.

@@ -37,11 +37,6 @@ bool readable(uint32_t format, bool& swapRedBlue) {
   }
 }
 
-comsrc::Rect boundingBox(const comsrc::Rect& a, const comsrc::Rect& b) {
-  if (a.isEmpty()) return b;
-  if (b.isEmpty()) return a;
-  return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right), std::max(a.bottom, b.bottom)};
-}
 
 }  // namespace
 
@@ -215,7 +210,7 @@ void PortalStream::onProcess(void* data) {
         named = true;
         const int32_t x = std::clamp(r->region.position.x, 0, kMaxSide);
         const int32_t y = std::clamp(r->region.position.y, 0, kMaxSide);
-        damage = boundingBox(damage, comsrc::Rect{x, y, x + int32_t(std::min<uint32_t>(r->region.size.width, kMaxSide)),
+        damage = comsrc::boundingRect(damage, comsrc::Rect{x, y, x + int32_t(std::min<uint32_t>(r->region.size.width, kMaxSide)),
                                                   y + int32_t(std::min<uint32_t>(r->region.size.height, kMaxSide))});
       }
     }
@@ -253,7 +248,7 @@ void PortalStream::take(const spa_buffer& buffer, const comsrc::Rect& reported, 
       std::memcpy(frames.pixels.data() + size_t(y) * rowBytes + size_t(copied.left) * 4,
                   from + size_t(y) * stride + size_t(copied.left) * 4, size_t(copied.width()) * 4);
     frames.damageKnown = (frames.fresh ? frames.damageKnown : true) && frames.any && damageKnown;
-    frames.damage = boundingBox(frames.fresh ? frames.damage : comsrc::Rect{}, damage);
+    frames.damage = comsrc::boundingRect(frames.fresh ? frames.damage : comsrc::Rect{}, damage);
     frames.any = frames.fresh = true;
     ++frames.count;
   }

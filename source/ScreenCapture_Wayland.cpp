@@ -18,6 +18,7 @@
 
 #include "comsrc/DIBitmap.h"
 #include "comsrc/Rect.h"
+#include "source/MemoryCapture.h"
 #include "source/protocol/wlr-screencopy-unstable-v1-client-protocol.h"
 
 namespace {
@@ -56,11 +57,6 @@ bool readable(uint32_t format, bool& swapRedBlue) {
   }
 }
 
-comsrc::Rect boundingBox(const comsrc::Rect& a, const comsrc::Rect& b) {
-  if (a.isEmpty()) return b;
-  if (b.isEmpty()) return a;
-  return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right), std::max(a.bottom, b.bottom)};
-}
 
 struct Output {
   wl_output* proxy = nullptr;
@@ -72,7 +68,7 @@ struct Output {
   int32_t transform = WL_OUTPUT_TRANSFORM_NORMAL;
 };
 
-class ScreenCapture_Wayland : public ScreenCapture {
+class ScreenCapture_Wayland : public MemoryCapture {
  public:
   ~ScreenCapture_Wayland() override {
     if (frame) zwlr_screencopy_frame_v1_destroy(frame);
@@ -128,17 +124,6 @@ class ScreenCapture_Wayland : public ScreenCapture {
                   output->height, output->scale);
     why = text;
     return true;
-  }
-
-  std::unique_ptr<comsrc::DIBitmap> createCaptureBitmap(ScreenContext*, int32_t width, int32_t height) override {
-    std::unique_ptr<comsrc::DIBitmap> b(new (std::nothrow) comsrc::DIBitmap());
-    if (!b || b->createWithDepth(width, height, 32) != 0) return nullptr;
-    return b;
-  }
-
-  int32_t createCompatBitmap(ScreenContext*, int32_t, int32_t, std::unique_ptr<comsrc::Bitmap>& out) override {
-    out.reset();
-    return 0;
   }
 
   void blitFromScreen(comsrc::DIBitmap& target, ScreenContext*, int32_t srcX, int32_t srcY, uint32_t) override {
@@ -270,7 +255,7 @@ class ScreenCapture_Wayland : public ScreenCapture {
     auto* self = static_cast<ScreenCapture_Wayland*>(data);
     const auto clamp = [](uint32_t v) { return int32_t(std::min<uint32_t>(v, kMaxSide)); };
     self->frameDamage =
-        boundingBox(self->frameDamage, comsrc::rectAt(clamp(x), clamp(y), clamp(width), clamp(height)));
+        comsrc::boundingRect(self->frameDamage, comsrc::rectAt(clamp(x), clamp(y), clamp(width), clamp(height)));
   }
   static void onDmabuf(void*, zwlr_screencopy_frame_v1*, uint32_t, uint32_t, uint32_t) {}
   static void onBufferDone(void* data, zwlr_screencopy_frame_v1*) {
@@ -341,7 +326,7 @@ class ScreenCapture_Wayland : public ScreenCapture {
     // a frame without damage is taken as wholly changed rather than as unchanged.
     const comsrc::Rect all{0, 0, output->width, output->height};
     const comsrc::Rect drawn = !anyFrame || frameYInvert || frameDamage.isEmpty() ? all : frameDamage;
-    heldDamage = boundingBox(heldDamage, drawn);
+    heldDamage = comsrc::boundingRect(heldDamage, drawn);
     anyFrame = fresh = true;
     ++copies;
     if (debugging())
