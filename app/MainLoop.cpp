@@ -98,13 +98,14 @@ bool MainLoop::pass() {
     int64_t count = 0;
     const bool timed = counter.now(count);
     const double sinceChange = static_cast<double>(count - lastChangeCount) * kTickMs / tickLength;
-    if (timed && sinceChange < kChangeFrameMs) {
-      services.waitForEvents(static_cast<uint32_t>(std::ceil(kChangeFrameMs - sinceChange)), false);
+    // Without the counter no frame runs, as with the ticks.
+    if (!timed || sinceChange < kChangeFrameMs) {
+      services.waitForEvents(timed ? static_cast<uint32_t>(std::ceil(kChangeFrameMs - sinceChange)) : kIdleWaitMs, false);
       return true;
     }
     services.produceFrame();
     lastFrame = tick;
-    lastChangeCount = timed ? count : 0;
+    lastChangeCount = count;
     return true;
   }
   if (pending == kNothing) {

@@ -266,6 +266,11 @@ TEST_F(LoopFixture, UnreadableCounterStopsHousekeepingAndFramesAndQuitLeavesTheL
   services.log.clear();
   for (int i = 0; i < 500; ++i) ASSERT_TRUE(loop.pass());
   EXPECT_TRUE(services.calls().empty());
+  services.tells = true;  // a drawing does not start a frame either
+  services.drawingsAtMs = {services.nowMs()};
+  for (int i = 0; i < 50; ++i) ASSERT_TRUE(loop.pass());
+  EXPECT_TRUE(services.calls().empty());
+  services.tells = false;
   clock.readable = true;
   runFor(100);
   EXPECT_GT(services.count("frame"), 0u);
