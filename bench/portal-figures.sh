@@ -8,11 +8,11 @@
 # (goal: at most 0.5 % of a core).
 # Usage: portal-figures.sh BUILD_DIR; FIGURES_SECONDS sets the still window (default 30),
 # PORTAL_FRAMES the frames read per case (120), PORTAL_CHANGES the changes (square whole).
-# Exits 77 where dbus-daemon, pipewire, wireplumber, pw-dump or Python's D-Bus and GLib are missing.
+# Exits 77 where dbus-daemon, pipewire, wireplumber or Python's D-Bus and GLib are missing.
 set -euo pipefail
 build=$(cd "${1:-build/linux}" && pwd)
 bench=$(cd "$(dirname "$0")" && pwd)
-for tool in dbus-daemon pipewire wireplumber pw-dump Xvfb; do
+for tool in dbus-daemon pipewire wireplumber Xvfb; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
 done
 /usr/bin/python3 -c 'import dbus, dbus.mainloop.glib, gi.repository.GLib' 2>/dev/null ||
@@ -47,14 +47,8 @@ start_producer() {
   spawn producer_pid "$work/producer.out" "$work/producer.log" "$measure" produce "$@"
   for _ in $(seq 200); do node=$(head -n 1 "$work/producer.out" 2>/dev/null); [ -n "$node" ] && break; sleep 0.025; done
   [ -n "$node" ] || fail "the producer has no node"
-  # The program names its target by the node's id, which the session manager matches against
-  # the object serial; the two part once an id is used again, so the service hands the serial out.
-  serial=$(pw-dump 2>/dev/null | /usr/bin/python3 -c 'import json, sys
-for o in json.load(sys.stdin):
-    if o.get("id") == int(sys.argv[1]): print(o["info"]["props"]["object.serial"])' "$node") || true
-  echo "node $node serial $serial" >>"$work/nodes.log"
   rm -f "$work/portal.log"
-  spawn service_pid "" "$work/service.log" /usr/bin/python3 "$bench/../tests/source/portal-service.py" "${serial:-$node}" "$work/portal.log"
+  spawn service_pid "" "$work/service.log" /usr/bin/python3 "$bench/../tests/source/portal-service.py" "$node" "$work/portal.log"
   for _ in $(seq 200); do grep -q "^ready$" "$work/portal.log" 2>/dev/null && break; sleep 0.025; done
   grep -q '^ready$' "$work/portal.log" || fail "the portal service did not start"
 }

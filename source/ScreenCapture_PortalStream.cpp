@@ -76,11 +76,12 @@ bool PortalStream::connect(int fd, uint32_t node, std::string& why) {
   }();
   pw_core_add_listener(core, &coreListener, &coreEvents, this);
 
-  char target[16];
-  std::snprintf(target, sizeof target, "%u", node);
+  // The portal names the node by its id, which goes to pw_stream_connect below. The target
+  // object property would be matched against the node's serial or name instead, and serials
+  // part from ids once pipewire has reused an id.
   stream = pw_stream_new(core, "vantelink",
                          pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY, "Capture",
-                                           PW_KEY_MEDIA_ROLE, "Screen", PW_KEY_TARGET_OBJECT, target, nullptr));
+                                           PW_KEY_MEDIA_ROLE, "Screen", nullptr));
   if (!stream) {
     why = "no PipeWire stream could be made";
     return false;
