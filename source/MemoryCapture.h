@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -21,3 +23,18 @@ class MemoryCapture : public ScreenCapture {
     return 0;
   }
 };
+
+// One row of a capture bitmap `width` pixels wide: pixels x0 … x1 − 1 from src (4 bytes each, red
+// and blue swapped when asked), black on either side.
+inline void copyCaptureRow(uint8_t* row, int32_t width, const uint8_t* src, int32_t x0, int32_t x1, bool swapRedBlue) {
+  std::memset(row, 0, size_t(x0) * 4);
+  if (!swapRedBlue) {
+    std::memcpy(row + size_t(x0) * 4, src, size_t(x1 - x0) * 4);
+  } else {
+    for (int32_t x = x0; x < x1; ++x, src += 4) {
+      uint8_t* to = row + size_t(x) * 4;
+      to[0] = src[2], to[1] = src[1], to[2] = src[0], to[3] = src[3];
+    }
+  }
+  std::memset(row + size_t(x1) * 4, 0, size_t(width - x1) * 4);
+}

@@ -59,17 +59,8 @@ class ScreenCapture_Portal : public MemoryCapture {
           std::memset(row, 0, size_t(w) * 4);
           continue;
         }
-        std::memset(row, 0, size_t(x0) * 4);
         const uint8_t* src = frames.pixels.data() + (size_t(fy) * frames.width + size_t(area.left + x0)) * 4;
-        if (!frames.swapRedBlue) {
-          std::memcpy(row + size_t(x0) * 4, src, size_t(x1 - x0) * 4);
-        } else {
-          for (int32_t x = x0; x < x1; ++x, src += 4) {
-            uint8_t* to = row + size_t(x) * 4;
-            to[0] = src[2], to[1] = src[1], to[2] = src[0], to[3] = src[3];
-          }
-        }
-        std::memset(row + size_t(x1) * 4, 0, size_t(w - x1) * 4);
+        copyCaptureRow(row, w, src, x0, x1, frames.swapRedBlue);
       }
       damageKnown = frames.any && area == lastArea && (!frames.fresh || frames.damageKnown);
       damage = comsrc::Rect{};

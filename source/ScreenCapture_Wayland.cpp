@@ -396,17 +396,8 @@ class ScreenCapture_Wayland : public MemoryCapture {
         continue;
       }
       if (heldYInvert) by = int32_t(height) - 1 - by;
-      std::memset(row, 0, size_t(x0) * 4);
       const uint8_t* src = from + size_t(by) * stride + size_t(area.left + x0 - origin.x) * 4;
-      if (!swapRedBlue) {
-        std::memcpy(row + size_t(x0) * 4, src, size_t(x1 - x0) * 4);
-      } else {
-        for (int32_t x = x0; x < x1; ++x, src += 4) {
-          uint8_t* to = row + size_t(x) * 4;
-          to[0] = src[2], to[1] = src[1], to[2] = src[0], to[3] = src[3];
-        }
-      }
-      std::memset(row + size_t(x1) * 4, 0, size_t(w - x1) * 4);
+      copyCaptureRow(row, w, src, x0, x1, swapRedBlue);
     }
   }
 
