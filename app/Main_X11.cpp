@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/CommandLine.h"
 #include "app/Program.h"
 #include "app/ProgramExit.h"
 #include "ui/Display_X11.h"
@@ -35,12 +36,34 @@ void installQuitSignals() {
   signal(SIGPIPE, SIG_IGN);
 }
 
+// Texts the command line asked for, or its error with the usage; true when the program runs.
+bool answerCommandLine(const CommandLine& commandLine) {
+  switch (commandLine.action) {
+    case CommandLine::Action::run:
+      return true;
+    case CommandLine::Action::help:
+      std::fputs(kUsageText, stdout);
+      break;
+    case CommandLine::Action::version:
+      std::printf("%s\n", versionText().c_str());
+      break;
+    case CommandLine::Action::usageError:
+      std::fprintf(stderr, "%s\n%s", commandLine.error.c_str(), kUsageText);
+      break;
+  }
+  return false;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const CommandLine commandLine = parseCommandLine(argc, argv);
+  if (!answerCommandLine(commandLine)) return commandLineExitStatus(commandLine);
+  if (commandLine.debug) setenv("VANTELINK_DEBUG", "1", 1);
   installQuitSignals();
   XSetIOErrorHandler(onIoError);
   Program program;
+  program.app.settingsFile = commandLine.settingsFile;
   g_program = &program;
   program.start();
   if (!program.openWindow(ui::WindowSpec{})) {

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+// What the command line asks for. Parsing touches nothing: the platform's entry point shows
+// the texts (a terminal or a message box) and only then starts anything.
+struct CommandLine {
+  enum class Action { run, help, version, usageError };
+  Action action = Action::run;
+  std::string settingsFile;  // --settings FILE; empty for the default file
+  bool debug = false;        // --debug, as VANTELINK_DEBUG=1
+  std::string error;         // usageError: one line naming the option at fault
+};
+
+CommandLine parseCommandLine(int argc, const char* const* argv);
+
+// The exit status of a run that stops at the command line: 0 after --help and --version,
+// 2 after a usage error.
+int commandLineExitStatus(const CommandLine& commandLine);
+
+// The texts the entry point shows: the usage (with what each option does) and "vantelink X.Y".
+extern const char* const kUsageText;
+std::string versionText();
