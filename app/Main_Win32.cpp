@@ -20,7 +20,7 @@ void tell(const std::string& text, bool error) {
     WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     return;
   }
-  MessageBoxW(nullptr, widen(text).c_str(), L"Vantelink", MB_OK | (error ? MB_ICONERROR : MB_ICONINFORMATION));
+  MessageBoxW(nullptr, ui::widen(text).c_str(), L"Vantelink", MB_OK | (error ? MB_ICONERROR : MB_ICONINFORMATION));
 }
 
 // Texts the command line asked for, or its error with the usage; true when the program runs.
