@@ -93,7 +93,8 @@ bool enterNamedFile(comsrc::PrefFileOpener& opener, const std::string& path, std
   while (cut > 0 && !opener.separates(path[cut - 1])) --cut;
   name = path.substr(cut);
   if (name.empty()) return false;
-  const std::string folder = cut == 0 ? "." : cut == 1 ? path.substr(0, 1) : path.substr(0, cut - 1);
+  // A file in the root keeps an empty base: the join puts the one separator back.
+  const std::string folder = cut == 0 ? "." : path.substr(0, cut - 1);
   return opener.setBase(folder.c_str(), 0) == 0;
 }
 
