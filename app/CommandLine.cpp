@@ -7,6 +7,8 @@
 #define VL_VERSION "unknown"
 #endif
 
+namespace {
+
 const char* const kUsageText =
     "usage: vantelink [--settings FILE] [--debug]\n"
     "       vantelink --help | --version\n"
@@ -18,9 +20,6 @@ const char* const kUsageText =
     "  --help           show this text\n"
     "  --version        show the program's version\n";
 
-std::string versionText() { return std::string("vantelink ") + VL_VERSION; }
-
-namespace {
 
 CommandLine usageError(std::string line) {
   CommandLine result;
@@ -63,6 +62,20 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
   else if (version)
     result.action = CommandLine::Action::version;
   return result;
+}
+
+std::string commandLineAnswer(const CommandLine& commandLine) {
+  switch (commandLine.action) {
+    case CommandLine::Action::help:
+      return kUsageText;
+    case CommandLine::Action::version:
+      return std::string("vantelink ") + VL_VERSION + "\n";
+    case CommandLine::Action::usageError:
+      return commandLine.error + "\n" + kUsageText;
+    case CommandLine::Action::run:
+      break;
+  }
+  return {};
 }
 
 int commandLineExitStatus(const CommandLine& commandLine) {

@@ -18,6 +18,6 @@ CommandLine parseCommandLine(int argc, const char* const* argv);
 // 2 after a usage error.
 int commandLineExitStatus(const CommandLine& commandLine);
 
-// The texts the entry point shows: the usage (with what each option does) and "vantelink X.Y".
-extern const char* const kUsageText;
-std::string versionText();
+// What a run that stops at the command line shows: the usage (with what each option does),
+// "vantelink X.Y", or the error line followed by the usage; empty when the program runs.
+std::string commandLineAnswer(const CommandLine& commandLine);

@@ -23,30 +23,15 @@ void tell(const std::string& text, bool error) {
   MessageBoxW(nullptr, ui::widen(text).c_str(), L"Vantelink", MB_OK | (error ? MB_ICONERROR : MB_ICONINFORMATION));
 }
 
-// Texts the command line asked for, or its error with the usage; true when the program runs.
-bool answerCommandLine(const CommandLine& commandLine) {
-  switch (commandLine.action) {
-    case CommandLine::Action::run:
-      return true;
-    case CommandLine::Action::help:
-      tell(kUsageText, false);
-      break;
-    case CommandLine::Action::version:
-      tell(versionText() + "\n", false);
-      break;
-    case CommandLine::Action::usageError:
-      tell(commandLine.error + "\n" + kUsageText, true);
-      break;
-  }
-  return false;
-}
-
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // The runtime's own split of the command line, in the code page the file functions take.
   const CommandLine commandLine = parseCommandLine(__argc, __argv);
-  if (!answerCommandLine(commandLine)) return commandLineExitStatus(commandLine);
+  if (commandLine.action != CommandLine::Action::run) {
+    tell(commandLineAnswer(commandLine), commandLineExitStatus(commandLine) != 0);
+    return commandLineExitStatus(commandLine);
+  }
   if (commandLine.debug) _putenv("VANTELINK_DEBUG=1");
 
   char title[100] = "Vantelink";

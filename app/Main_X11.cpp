@@ -36,29 +36,14 @@ void installQuitSignals() {
   signal(SIGPIPE, SIG_IGN);
 }
 
-// Texts the command line asked for, or its error with the usage; true when the program runs.
-bool answerCommandLine(const CommandLine& commandLine) {
-  switch (commandLine.action) {
-    case CommandLine::Action::run:
-      return true;
-    case CommandLine::Action::help:
-      std::fputs(kUsageText, stdout);
-      break;
-    case CommandLine::Action::version:
-      std::printf("%s\n", versionText().c_str());
-      break;
-    case CommandLine::Action::usageError:
-      std::fprintf(stderr, "%s\n%s", commandLine.error.c_str(), kUsageText);
-      break;
-  }
-  return false;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   const CommandLine commandLine = parseCommandLine(argc, argv);
-  if (!answerCommandLine(commandLine)) return commandLineExitStatus(commandLine);
+  if (commandLine.action != CommandLine::Action::run) {
+    std::fputs(commandLineAnswer(commandLine).c_str(), commandLineExitStatus(commandLine) ? stderr : stdout);
+    return commandLineExitStatus(commandLine);
+  }
   if (commandLine.debug) setenv("VANTELINK_DEBUG", "1", 1);
   installQuitSignals();
   XSetIOErrorHandler(onIoError);

@@ -44,6 +44,10 @@ TEST(CommandLine, ParsesEveryOptionAndNamesWhatItRefuses) {
     EXPECT_EQ(parsed.action, c.action) << shown;
     EXPECT_EQ(commandLineExitStatus(parsed), c.action == Action::usageError ? 2 : 0) << shown;
     EXPECT_EQ(parsed.error, c.error) << shown;
+    const std::string answer = commandLineAnswer(parsed);
+    const std::string opening[] = {"", "usage: vantelink", "vantelink ", std::string(c.error) + "\nusage: vantelink"};
+    EXPECT_TRUE(answer.starts_with(opening[static_cast<int>(c.action)])) << shown << answer;
+    EXPECT_EQ(answer.empty(), c.action == Action::run) << shown;
     if (c.action == Action::usageError) continue;
     EXPECT_EQ(parsed.settingsFile, c.settingsFile) << shown;
     EXPECT_EQ(parsed.debug, c.debug) << shown;
