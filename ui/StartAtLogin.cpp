@@ -41,7 +41,7 @@ std::string autostartEntry(std::string_view programPath) {
   return "[Desktop Entry]\n"
          "Type=Application\n"
          "Name=Vantelink\n"
-         "Comment=Shows a part of the desktop on Vantela displays\n"
+         "Comment=Show a part of the desktop on Vantela memory-LCD displays\n"
          "Exec=" + execArgument(programPath) + "\n"
          "Icon=vantelink\n"
          "Terminal=false\n"
