@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "settings/Settings.h"
+
 #include <cstring>
 #include <string_view>
 
@@ -50,6 +52,9 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
       }
       if (file.empty()) return usageError("vantelink: --settings needs a file name");
       result.settingsFile = file;
+      // Found out now rather than at exit, when what the user set could no longer be saved.
+      if (!settingsFileUsable(result.settingsFile))
+        return usageError("vantelink: --settings names no file in an existing folder: " + result.settingsFile);
     } else if (arg.starts_with("-")) {
       return usageError("vantelink: unknown option " + std::string(arg));
     } else {

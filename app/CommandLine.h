@@ -2,8 +2,9 @@
 
 #include <string>
 
-// What the command line asks for. Parsing touches nothing: the platform's entry point shows
-// the texts (a terminal or a message box) and only then starts anything.
+// What the command line asks for. Parsing writes nothing (it only looks whether the settings
+// file's folder exists): the platform's entry point shows the texts (a terminal or a message
+// box) and only then starts anything.
 struct CommandLine {
   enum class Action { run, help, version, usageError };
   Action action = Action::run;

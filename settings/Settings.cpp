@@ -187,6 +187,12 @@ int32_t saveSettings(const std::string& file, PrefStore& store, const DeviceSlot
   return writeFile(*opener, store, name.c_str(), (name + ".tmp").c_str());
 }
 
+bool settingsFileUsable(const std::string& file) {
+  std::unique_ptr<comsrc::PrefFileOpener> opener = comsrc::makePrefFileOpener();
+  std::string name;
+  return opener && enterNamedFile(*opener, file, name) && opener->baseIsFolder();
+}
+
 int32_t loadSettings(PrefStore& store, DeviceSlots& slots, CaptureMode& captureMode) {
   return loadSettings(std::string(), store, slots, captureMode);
 }

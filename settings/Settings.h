@@ -35,6 +35,9 @@ int32_t saveSettings(PrefStore& store, const DeviceSlots& slots, CaptureMode cap
 int32_t loadSettings(const std::string& file, PrefStore& store, DeviceSlots& slots, CaptureMode& captureMode);
 int32_t saveSettings(const std::string& file, PrefStore& store, const DeviceSlots& slots, CaptureMode captureMode);
 
+// Whether `file` names a file in an existing folder, as the two above need it.
+bool settingsFileUsable(const std::string& file);
+
 // The same with a given preference opener, whose base is then located and entered.
 int32_t loadSettings(comsrc::PrefFileOpener& opener, PrefStore& store, DeviceSlots& slots, CaptureMode& captureMode);
 int32_t saveSettings(comsrc::PrefFileOpener& opener, PrefStore& store, const DeviceSlots& slots, CaptureMode captureMode);

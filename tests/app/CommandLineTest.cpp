@@ -19,7 +19,7 @@ struct Case {
 TEST(CommandLine, ParsesEveryOptionAndNamesWhatItRefuses) {
   const Case cases[] = {
       {{}, Action::run, "", false, ""},
-      {{"--settings", "/tmp/a b.ini", "--debug"}, Action::run, "/tmp/a b.ini", true, ""},
+      {{"--settings", "./a b.ini", "--debug"}, Action::run, "./a b.ini", true, ""},
       {{"--settings=two.ini"}, Action::run, "two.ini", false, ""},
       {{"--settings", "a.ini", "--settings", "b.ini"}, Action::run, "b.ini", false, ""},
       {{"--debug", "--help"}, Action::help, "", true, ""},
@@ -34,6 +34,9 @@ TEST(CommandLine, ParsesEveryOptionAndNamesWhatItRefuses) {
       {{"--settings="}, Action::usageError, "", false, "vantelink: --settings needs a file name"},
       {{"--settings", ""}, Action::usageError, "", false, "vantelink: --settings needs a file name"},
       {{"file.ini"}, Action::usageError, "", false, "vantelink: unexpected argument file.ini"},
+      {{"--settings", "/no-such-folder/a.ini"}, Action::usageError, "", false,
+       "vantelink: --settings names no file in an existing folder: /no-such-folder/a.ini"},
+      {{"--settings", "/"}, Action::usageError, "", false, "vantelink: --settings names no file in an existing folder: /"},
       {{"--debugger"}, Action::usageError, "", false, "vantelink: unknown option --debugger"},
   };
   for (const Case& c : cases) {

@@ -268,6 +268,7 @@ class DiskFullOpener : public comsrc::PrefFileOpener {
   std::unique_ptr<char[]> join(const char* directory, const char* name) override { return real->join(directory, name); }
   int32_t replaceFile(const char* from, const char* to) override { return real->replaceFile(from, to); }
   int32_t removeFile(const char* name) override { return real->removeFile(name); }
+  bool baseIsFolder() const override { return real->baseIsFolder(); }
 
  private:
   struct Limited : multio::Stream {
