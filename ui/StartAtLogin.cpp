@@ -49,13 +49,14 @@ std::string autostartEntry(std::string_view programPath) {
 }
 
 bool autostartEntryEnabled(std::string_view text) {
-  bool inEntry = false;
+  bool inEntry = false, sawEntry = false;
   while (!text.empty()) {
     const size_t end = text.find('\n');
     const std::string_view line = trimmed(text.substr(0, end));
     text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
     if (line.starts_with('[')) {
       inEntry = line == "[Desktop Entry]";
+      sawEntry = sawEntry || inEntry;
       continue;
     }
     const size_t equals = line.find('=');
@@ -64,7 +65,7 @@ bool autostartEntryEnabled(std::string_view text) {
     const std::string_view value = trimmed(line.substr(equals + 1));
     if ((key == "Hidden" && value == "true") || (key == "X-GNOME-Autostart-enabled" && value == "false")) return false;
   }
-  return true;
+  return sawEntry;
 }
 
 }  // namespace ui

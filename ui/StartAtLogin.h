@@ -14,8 +14,8 @@ bool setStartAtLogin(bool on);
 
 // The autostart entry that starts programPath; empty for a path a desktop entry cannot hold.
 std::string autostartEntry(std::string_view programPath);
-// Whether an autostart entry's text leaves it switched on (neither Hidden=true nor
-// X-GNOME-Autostart-enabled=false in its [Desktop Entry] group).
+// Whether an autostart entry's text leaves it switched on: it has a [Desktop Entry] group, with
+// neither Hidden=true nor X-GNOME-Autostart-enabled=false in it.
 bool autostartEntryEnabled(std::string_view text);
 
 }  // namespace ui

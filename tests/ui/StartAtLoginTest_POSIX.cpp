@@ -41,6 +41,7 @@ TEST(StartAtLogin, TheAutostartEntryIsWhatTheCheckMarkShowsWhoeverWroteIt) {
       {plain + "X-GNOME-Autostart-enabled = false\r\n", false},
       {plain, true},
       {plain + "X-GNOME-Autostart-enabled=true\n[Desktop Action Other]\nHidden=true\n", true},
+      {"", false},
   };
   for (const auto& [text, on] : outside) {
     writeFile(entry, text);
