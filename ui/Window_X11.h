@@ -38,6 +38,7 @@ class Window_X11 : public Window {
   bool alive() const override { return xid_ != 0; }
   int32_t clientWidth() const override { return clientWidth_; }
   int32_t clientHeight() const override { return clientHeight_; }
+  void checkMenuItem(int32_t command, bool checked) override;
   int32_t runAbout() override;
   intptr_t defaultProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) override;
 
@@ -79,6 +80,7 @@ class Window_X11 : public Window {
   ::Window xid_ = 0;
   ::Window popup_ = 0;
   std::unique_ptr<MenuBar> menu_;
+  int32_t initedPopup_ = -1;  // the open popup the handler was told of
   int32_t clientWidth_;
   int32_t clientHeight_;
   bool needPaint_ = false;
