@@ -240,6 +240,10 @@ intptr_t SettingsWindow::message(Window& w, uint32_t msg, uintptr_t wParam, intp
     case msgTimer:
       redrawAll();
       break;
+    case msgPowerBroadcast:
+      if (wParam == pbtResumeAutomatic) actions_.machineResumed();
+      result = w.defaultProc(msg, wParam, lParam);
+      break;
     default:
       result = w.defaultProc(msg, wParam, lParam);
       break;
