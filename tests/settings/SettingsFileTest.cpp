@@ -271,7 +271,7 @@ TEST_F(SettingsFile, HandEditedValuesGetOneMeaning) {
     EXPECT_EQ(slots[slot].*c.field, c.expected);
 
     // The same value through the trace: one line for a value changed, none otherwise.
-    std::FILE* trace = std::fopen(tracePath.c_str(), "w");
+    std::FILE* trace = std::fopen(tracePath.c_str(), "wb");
     ASSERT_NE(trace, nullptr);
     DeviceSlots raw = makeDefaultSlots();
     const char* eq = std::strchr(c.line, '=');
