@@ -13,8 +13,8 @@
 namespace {
 
 const char kUsage[] =
-    "usage: x11-draw (--bands | --scroll | --typing | --rows TOP END) [--every MS] [--jitter MS] [--count N] [--seconds S]\n"
-    "                [--log FILE]\n"
+    "usage: x11-draw (--bands | --scroll | --typing | --rows TOP END) [--every MS] [--jitter MS]\n"
+    "                [--count N] [--seconds S] [--log FILE]\n"
     "\n"
     "Draws on the top left 640 x 480 of the root window of $DISPLAY, after painting it black.\n"
     "  --bands      change i fills the 640 x 24 band i % 10 of the top 240 rows, white in even\n"

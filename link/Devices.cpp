@@ -23,8 +23,10 @@ void Devices::resendAll() {
 }
 
 bool Devices::resendDue() const {
-  for (size_t i = 0; i < deviceLinks.size() && i < deviceWork.size(); ++i)
-    if (deviceLinks[i] && deviceWork[i].portOk && (deviceLinks[i]->shown.dueCount() > 0 || deviceLinks[i]->shown.heldBackCount() > 0))
-      return true;
+  for (size_t i = 0; i < deviceLinks.size() && i < deviceWork.size(); ++i) {
+    if (!deviceLinks[i] || !deviceWork[i].portOk) continue;
+    const ShownLines& shown = deviceLinks[i]->shown;
+    if (shown.dueCount() > 0 || shown.heldBackCount() > 0) return true;
+  }
   return false;
 }

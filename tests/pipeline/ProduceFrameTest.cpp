@@ -64,7 +64,8 @@ class GatedStream : public RecordingStream {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   };
-  GatedStream(std::shared_ptr<Bytes> sink, std::shared_ptr<Gate> gate) : RecordingStream(std::move(sink)), gate(std::move(gate)) {}
+  GatedStream(std::shared_ptr<Bytes> sink, std::shared_ptr<Gate> gate)
+      : RecordingStream(std::move(sink)), gate(std::move(gate)) {}
   int32_t write(const void* buffer, int32_t count, int32_t flags) override {
     std::unique_lock<std::mutex> hold(gate->lock);
     if (!gate->moved.wait_for(hold, std::chrono::seconds(10), [&] { return gate->allowed > 0; })) return -1;
