@@ -49,6 +49,12 @@ void ProgramServices::showStatus() {
   if (settings && window && window->alive()) settings->refreshValues(*window);
 }
 
+bool ProgramServices::resumeReported() {
+  const bool seen = resumeSeen;
+  resumeSeen = false;
+  return seen;
+}
+
 Program::Program() = default;
 
 Program::~Program() = default;

@@ -26,12 +26,15 @@ class ProgramServices : public LoopServices, public ui::SettingsActions {
   int32_t changePending() override;
   void produceFrame() override;
   void showStatus() override;
+  bool resumeReported() override;
+  void machineResumed() override { resumeSeen = true; }
 
   ui::Window* window = nullptr;
   ui::SettingsWindow* settings = nullptr;
 
  private:
   AppState& app;
+  bool resumeSeen = false;
 };
 
 // The program from start to exit. The platform's entry point sets up what only it knows (timer

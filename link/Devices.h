@@ -33,7 +33,7 @@ struct Devices {
   void closeLinks();
   // Every line of every device is sent again over the next frames, whatever it shows.
   void resendAll();
-  // Whether a device whose port opened has lines due.
+  // Whether a device whose port opened has lines due or held back.
   bool resendDue() const;
 };
 

@@ -19,8 +19,10 @@ class HostActions : public ui::SettingsActions {
   int32_t openLinks() override;
   int32_t findPort(int32_t start, int32_t step) override;
   void openWebPage() override { ++webPages; }
+  void machineResumed() override { ++resumes; }
 
   int webPages = 0;
+  int resumes = 0;
 
  private:
   AppState& app_;
