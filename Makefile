@@ -70,7 +70,8 @@ bench: linux
 	@scripts/run-bench build/linux
 
 # The Debian package (programs, desktop entry, icon, manual pages) and the zip of the Windows
-# program. Their own presets: no tests, and the web page item opens the installed README.
+# programs (32-bit and x86-64). Their own presets: no tests, and the web page item opens the
+# installed README.
 package: package-deb package-zip
 	@echo "Packages:"; ls -1 $(CURDIR)/build/package-linux/vantelink_*.deb $(CURDIR)/build/package-windows/vantelink-*-win32.zip
 
@@ -80,6 +81,10 @@ package-deb: deps
 	cd build/package-linux && rm -f vantelink_*.deb && cpack -G DEB
 
 package-zip: deps
+	cmake --preset package-windows64 >/dev/null
+	cmake --build --preset package-windows64 -j $(JOBS)
+	rm -rf build/package-windows64/stage
+	cmake --install build/package-windows64 --strip --prefix build/package-windows64/stage >/dev/null
 	cmake --preset package-windows >/dev/null
 	cmake --build --preset package-windows -j $(JOBS)
 	cd build/package-windows && rm -f vantelink-*-win32.zip && cpack -G ZIP
