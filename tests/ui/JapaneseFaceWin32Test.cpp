@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "ClientCapture_Win32.h"
 #include "ui/Painter_Win32.h"
 
 namespace {
@@ -24,15 +25,9 @@ std::vector<uint8_t> drawCharacter(HDC dc, const uint32_t* bits, const char* utf
 
 TEST(JapaneseFace, CaptionCharactersAreDrawnAsGlyphsNotBoxes) {
   constexpr int32_t size = 24;
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = size;
-  bi.bmiHeader.biHeight = -size;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
   HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HBITMAP dib = vltest::makeDib32(dc, size, size, &bits);
   ASSERT_TRUE(dib && bits);
   HGDIOBJ oldBitmap = SelectObject(dc, dib);
 
