@@ -4,7 +4,7 @@
 
 i386_cache=${VL_I386_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/vantelink/i386}
 i386_qemu=$i386_cache/qemu-i386
-binfmt_dir=/proc/sys/fs/binfmt_misc
+binfmt_dir=${VL_BINFMT_DIR:-/proc/sys/fs/binfmt_misc}  # another folder only in the tests
 i386_entry=qemu-i386
 # An i386 ELF executable's header, and which of its bits matter (as the emulator's own
 # registration script writes them); the kernel reads the \x escapes itself.
