@@ -16,6 +16,12 @@ if(WIN32)
   if(TARGET vantelink)
     install(TARGETS vantelink RUNTIME DESTINATION .)
   endif()
+  # The zip also holds the x86-64 program, built and stripped in a build tree of its own
+  # (make package-zip); a zip without it would be taken for a whole one, so a missing file fails.
+  set(VL_WIN64_PROGRAM "" CACHE FILEPATH "The x86-64 vantelink.exe the zip holds as vantelink-x64.exe")
+  if(VL_WIN64_PROGRAM)
+    install(PROGRAMS ${VL_WIN64_PROGRAM} DESTINATION . RENAME vantelink-x64.exe)
+  endif()
   install(FILES README.md DESTINATION .)
   install(FILES ${VL_PACKAGING_DIR}/copyright DESTINATION . RENAME copyright.txt)
   set(CPACK_GENERATOR ZIP)

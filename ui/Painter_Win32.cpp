@@ -1,6 +1,8 @@
 #include "ui/Painter_Win32.h"
 
 #include <algorithm>
+#include <cwchar>
+#include <string>
 #include <vector>
 
 #include "ui/PrefixText.h"
@@ -27,7 +29,56 @@ struct MadeFont {
   HFONT handle;
 };
 
+struct Face {
+  std::wstring name;
+  BYTE charset;
+};
+
+int CALLBACK noteFaceFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+  *reinterpret_cast<bool*>(found) = true;
+  return 0;
+}
+
+// Scores a face for Japanese text: TrueType, proportional as the named face, not a serif (a
+// Mincho); the vertical-writing variants ("@...") are left out.
+struct Candidate {
+  std::wstring name;
+  int score = -1;
+};
+
+int CALLBACK rateJapaneseFace(const LOGFONTW* lf, const TEXTMETRICW* tm, DWORD type, LPARAM best) {
+  if (lf->lfFaceName[0] == L'@') return 1;
+  // TMPF_FIXED_PITCH set means a variable pitch.
+  const int score = ((type & TRUETYPE_FONTTYPE) ? 4 : 0) + ((tm->tmPitchAndFamily & TMPF_FIXED_PITCH) ? 2 : 0) +
+                    ((lf->lfPitchAndFamily & 0xF0) != FF_ROMAN ? 1 : 0);
+  auto* b = reinterpret_cast<Candidate*>(best);
+  if (score > b->score || (score == b->score && lf->lfFaceName < b->name)) *b = {lf->lfFaceName, score};
+  return 1;
+}
+
+// The named face where it is installed; else the best installed face that covers Japanese, so
+// that the captions are not drawn as empty boxes (a Windows or Wine without the named face).
+Face chooseFace() {
+  static const wchar_t named[] = L"MS UI Gothic";
+  HDC screen = GetDC(nullptr);
+  LOGFONTW lf{};
+  lf.lfCharSet = DEFAULT_CHARSET;
+  wcscpy(lf.lfFaceName, named);
+  bool found = false;
+  EnumFontFamiliesExW(screen, &lf, noteFaceFound, reinterpret_cast<LPARAM>(&found), 0);
+  Candidate best;
+  if (!found) {
+    lf = LOGFONTW{};
+    lf.lfCharSet = SHIFTJIS_CHARSET;
+    EnumFontFamiliesExW(screen, &lf, rateJapaneseFace, reinterpret_cast<LPARAM>(&best), 0);
+  }
+  ReleaseDC(nullptr, screen);
+  if (best.name.empty()) return {named, DEFAULT_CHARSET};
+  return {best.name, SHIFTJIS_CHARSET};
+}
+
 HFONT makeFont(Font font, int32_t dpi, int32_t percent) {
+  static const Face face = chooseFace();
   // A narrowed font asks for a fraction of the full font's average character width.
   int width = 0;
   if (percent < 100) {
@@ -39,8 +90,8 @@ HFONT makeFont(Font font, int32_t dpi, int32_t percent) {
     ReleaseDC(nullptr, screen);
     width = std::max(1, MulDiv(tm.tmAveCharWidth, percent, 100));
   }
-  return CreateFontA(MulDiv(9, dpi, 72), width, 0, 0, font == Font::bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                     DEFAULT_CHARSET, 0, 0, 0, VARIABLE_PITCH, "MS UI Gothic");
+  return CreateFontW(MulDiv(9, dpi, 72), width, 0, 0, font == Font::bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                     face.charset, 0, 0, 0, VARIABLE_PITCH, face.name.c_str());
 }
 
 }  // namespace

@@ -2,21 +2,26 @@
 
 namespace vltest {
 
-Image grabClient(HWND hwnd) {
-  Image img;
-  RECT rc{};
-  GetClientRect(hwnd, &rc);
-  const int w = rc.right, h = rc.bottom;
+HBITMAP makeDib32(HDC dc, int w, int h, void** bits) {
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof bi.bmiHeader;
   bi.bmiHeader.biWidth = w;
   bi.bmiHeader.biHeight = -h;
   bi.bmiHeader.biPlanes = 1;
   bi.bmiHeader.biBitCount = 32;
+  *bits = nullptr;
+  return CreateDIBSection(dc, &bi, DIB_RGB_COLORS, bits, nullptr, 0);
+}
+
+Image grabClient(HWND hwnd) {
+  Image img;
+  RECT rc{};
+  GetClientRect(hwnd, &rc);
+  const int w = rc.right, h = rc.bottom;
   void* bits = nullptr;
   HDC wdc = GetDC(hwnd);
   HDC mem = CreateCompatibleDC(wdc);
-  HBITMAP dib = CreateDIBSection(wdc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HBITMAP dib = makeDib32(wdc, w, h, &bits);
   if (dib && bits) {
     HGDIOBJ old = SelectObject(mem, dib);
     BitBlt(mem, 0, 0, w, h, wdc, 0, 0, SRCCOPY);

@@ -9,4 +9,7 @@ namespace vltest {
 // The client area of a window as the screen shows it.
 Image grabClient(HWND hwnd);
 
+// A top-down 32-bit DIB section of w x h pixels for dc; *bits points to its pixels.
+HBITMAP makeDib32(HDC dc, int w, int h, void** bits);
+
 }  // namespace vltest
