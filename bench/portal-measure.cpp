@@ -145,7 +145,7 @@ bool frameWithin(ScreenCapture& capture, int ms) {
 
 int readFrames(int width, int height, int frames) {
   std::string why;
-  std::unique_ptr<ScreenCapture> capture = makeScreenCapture_Portal(nullptr, why);
+  std::unique_ptr<ScreenCapture> capture = makeScreenCapture_Portal(nullptr, nullptr, why);
   if (!capture) {
     std::fprintf(stderr, "no capture: %s\n", why.c_str());
     return 1;

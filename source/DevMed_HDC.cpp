@@ -11,8 +11,8 @@
 #include "source/TileCompare.h"
 
 DevMed_HDC::DevMed_HDC(HDCAcquirer& screen, comsrc::RectList& changes, const comsrc::Rect& area,
-                       CaptureOptions* options)
-    : DevMed_HDC(screen, changes, area, makeScreenCapture(options), comsrc::systemPerfCounter()) {}
+                       CaptureOptions* options, bool* portalRefused)
+    : DevMed_HDC(screen, changes, area, makeScreenCapture(options, portalRefused), comsrc::systemPerfCounter()) {}
 
 DevMed_HDC::DevMed_HDC(HDCAcquirer& screen, comsrc::RectList& changes, const comsrc::Rect& area,
                        std::unique_ptr<ScreenCapture> platform, comsrc::PerfCounter& counter)
@@ -27,7 +27,20 @@ DevMed_HDC::~DevMed_HDC() {
   compatBitmap.reset();
 }
 
+bool DevMed_HDC::lost() const { return failed || !capture || capture->lost(); }
+
+std::unique_ptr<ScreenCapture> DevMed_HDC::releaseCapture() {
+  if (lost()) return nullptr;
+  return std::move(capture);
+}
+
 int32_t DevMed_HDC::refresh() {
+  const int32_t result = refreshOnce();
+  failed = result < 0;
+  return result;
+}
+
+int32_t DevMed_HDC::refreshOnce() {
   // A difference, not a sum: the millisecond reading wraps every 49.7 days. Captures are
   // spaced from start to start: stamped at their end, a capture called every 40 ms by the
   // frames would find itself less than 40 ms after the last one and be skipped every other
@@ -64,7 +77,14 @@ int32_t DevMed_HDC::refresh() {
     first = true;
   }
 
-  capture->blitFromScreen(*scratch, screen, captureRect_.left, captureRect_.top, rasterOp);
+  if (!capture->blitFromScreen(*scratch, screen, captureRect_.left, captureRect_.top, rasterOp)) {
+    // What the scratch holds is no picture of now: nothing is compared or reported, and a first
+    // capture stays to be made. Reads that keep failing lose the source.
+    if (first) current.reset();
+    lastCaptureMs = startMs;
+    return ++failedReads >= kFailedReadsLost ? -3 : 0;
+  }
+  failedReads = 0;
   const comsrc::Rect whole{0, 0, scratch->getWidth(), scratch->getHeight()};
   comsrc::Rect damage;
   if (!capture->damagedArea(damage)) damage = whole;

@@ -9,6 +9,7 @@
 #include "source/DevMed_VTDRV.h"
 #include "source/EscapeChannel.h"
 #include "source/HDCAcquirer.h"
+#include "source/ScreenCapture.h"
 #include "source/ScreenSources.h"
 
 namespace {
@@ -28,18 +29,40 @@ void forgetDriver(ScreenSources& s) {
 }  // namespace
 
 int32_t discoverDisplays(ScreenSources& s, DisplayPlatform& platform) {
+  // The main screen's source survives a discovery that finds the same desktop: its capture may
+  // be a screen cast the user granted, and what it has not reported yet stays in the list.
+  const comsrc::Rect desktop{0, 0, platform.virtualScreenWidth(), platform.virtualScreenHeight()};
+  auto* kept = dynamic_cast<DevMed_HDC*>(s.gdiSource.get());
+  const bool keepMain = !s.mirrorsExternalMonitor() && kept && !kept->lost() && s.mainDisplay && s.changeList &&
+                        *s.mainDisplay->rect() == desktop;
+  std::unique_ptr<DeviceMediator> mainSource;
+  std::unique_ptr<HDCAcquirer> mainDisplay;
+  std::unique_ptr<comsrc::RectList> changeList;
+  if (keepMain) {
+    mainSource = std::move(s.gdiSource);
+    mainDisplay = std::move(s.mainDisplay);
+    changeList = std::move(s.changeList);
+  }
   s.release();
   s.sourceReady = 0;
   forgetDriver(s);
 
-  s.changeList.reset(new (std::nothrow) comsrc::RectList());
-  s.mainDisplay = platform.makeAcquirer(nullptr);
+  s.changeList = changeList ? std::move(changeList) : std::unique_ptr<comsrc::RectList>(new (std::nothrow) comsrc::RectList());
+  s.mainDisplay = mainDisplay ? std::move(mainDisplay) : platform.makeAcquirer(nullptr);
   // Without these no source can exist; nothing becomes ready.
   if (!s.changeList || !s.mainDisplay) return -1;
-  s.mainDisplay->open();
-  *s.mainDisplay->rect() = comsrc::Rect{0, 0, platform.virtualScreenWidth(), platform.virtualScreenHeight()};
-  s.gdiSource.reset(new (std::nothrow) DevMed_HDC(*s.mainDisplay, *s.changeList, kCaptureArea, &s.options));
-  if (!s.gdiSource) return -1;
+  if (mainSource) {
+    s.gdiSource = std::move(mainSource);
+  } else {
+    s.mainDisplay->open();
+    *s.mainDisplay->rect() = desktop;
+    // Only the mode's own capture is made: mirroring the external monitor opens no screen cast.
+    if (!s.mirrorsExternalMonitor()) {
+      s.gdiSource.reset(new (std::nothrow)
+                            DevMed_HDC(*s.mainDisplay, *s.changeList, kCaptureArea, &s.options, &s.portalRefused));
+      if (!s.gdiSource) return -1;
+    }
+  }
 
   DisplayAdapter adapter;
   bool matched = false;
@@ -105,8 +128,13 @@ int32_t rebuildSource(ScreenSources& s, DisplayPlatform& platform) {
   if (!s.mainDisplay || !old) return -1;
   s.mainDisplay->open();
   const comsrc::Rect area = *old->captureRect();
+  // A capture still reading the screen goes on in the new source.
+  std::unique_ptr<ScreenCapture> capture = old->releaseCapture();
   s.gdiSource.reset();
-  s.gdiSource.reset(new (std::nothrow) DevMed_HDC(*s.mainDisplay, *s.changeList, area, &s.options));
+  s.gdiSource.reset(capture ? new (std::nothrow) DevMed_HDC(*s.mainDisplay, *s.changeList, area, std::move(capture),
+                                                            comsrc::systemPerfCounter())
+                            : new (std::nothrow) DevMed_HDC(*s.mainDisplay, *s.changeList, area, &s.options,
+                                                            &s.portalRefused));
   if (!s.gdiSource) {
     s.sourceReady = 0;
     return -1;

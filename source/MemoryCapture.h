@@ -8,6 +8,9 @@
 #include "comsrc/DIBitmap.h"
 #include "source/ScreenCapture.h"
 
+// The largest side of a frame taken from a compositor or a stream.
+constexpr int32_t kMaxCaptureSide = 16384;
+
 // A capture whose frames come as pixels in this process (a compositor's or a stream's shared
 // memory): its bitmaps are plain 32-bit memory, and there is no screen-compatible bitmap.
 class MemoryCapture : public ScreenCapture {
@@ -24,16 +27,19 @@ class MemoryCapture : public ScreenCapture {
   }
 };
 
-// One row of a capture bitmap `width` pixels wide: pixels x0 … x1 − 1 from src (4 bytes each, red
-// and blue swapped when asked), black on either side.
-inline void copyCaptureRow(uint8_t* row, int32_t width, const uint8_t* src, int32_t x0, int32_t x1, bool swapRedBlue) {
+// One row of a capture bitmap `width` pixels wide: pixels x0 … x1 − 1 from src (4 bytes each,
+// `step` bytes apart: a turned frame walks its columns; red and blue swapped when asked), black on
+// either side.
+inline void copyCaptureRow(uint8_t* row, int32_t width, const uint8_t* src, int32_t x0, int32_t x1, bool swapRedBlue,
+                           ptrdiff_t step = 4) {
   std::memset(row, 0, size_t(x0) * 4);
-  if (!swapRedBlue) {
+  if (!swapRedBlue && step == 4) {
     std::memcpy(row + size_t(x0) * 4, src, size_t(x1 - x0) * 4);
   } else {
-    for (int32_t x = x0; x < x1; ++x, src += 4) {
+    const int r = swapRedBlue ? 2 : 0;
+    for (int32_t x = x0; x < x1; ++x, src += step) {
       uint8_t* to = row + size_t(x) * 4;
-      to[0] = src[2], to[1] = src[1], to[2] = src[0], to[3] = src[3];
+      to[0] = src[r], to[1] = src[1], to[2] = src[2 - r], to[3] = src[3];
     }
   }
   std::memset(row + size_t(x1) * 4, 0, size_t(width - x1) * 4);

@@ -24,8 +24,9 @@ class ScreenCapture {
   virtual int32_t createCompatBitmap(ScreenContext* screen, int32_t width, int32_t height,
                                      std::unique_ptr<comsrc::Bitmap>& out) = 0;
   // Copies the screen area at (srcX, srcY) of the target's size into a bitmap made by
-  // createCaptureBitmap.
-  virtual void blitFromScreen(comsrc::DIBitmap& target, ScreenContext* screen, int32_t srcX, int32_t srcY,
+  // createCaptureBitmap. False when the screen could not be read: the target then holds nothing
+  // to compare or show.
+  virtual bool blitFromScreen(comsrc::DIBitmap& target, ScreenContext* screen, int32_t srcX, int32_t srcY,
                               uint32_t rasterOp) = 0;
   // False only when the platform knows that nothing was drawn on the screen since the last
   // blitFromScreen; true whenever it cannot tell.
@@ -47,5 +48,6 @@ class ScreenCapture {
 // The capture of this platform (ScreenCapture_Win32.cpp; on Linux ScreenCapture_Linux.cpp
 // chooses between X11 and the Wayland screen copy).
 // `options` (may be null) say which output to mirror and carry the portal's restore token; the
-// capture may update the token, so they must outlive it.
-std::unique_ptr<ScreenCapture> makeScreenCapture(CaptureOptions* options = nullptr);
+// capture may update the token, so they must outlive it. `portalRefused` (may be null) is set
+// when the user refuses the desktop portal's screen cast; while set, no new cast is asked for.
+std::unique_ptr<ScreenCapture> makeScreenCapture(CaptureOptions* options = nullptr, bool* portalRefused = nullptr);

@@ -12,39 +12,29 @@
 #include "comsrc/Rect.h"
 #include "source/MemoryCapture.h"
 #include "settings/CaptureOptions.h"
+#include "source/LinuxToolkit_Linux.h"
 #include "source/ScreenCapture_PortalCast.h"
-#include "source/ScreenCapture_PortalRefusal.h"
-#include "source/ScreenCapture_Wayland.h"
+#include "source/Trace.h"
 
 namespace {
 
-// The cast of the capture destroyed last, for the next one to take over.
-std::mutex parkedLock;
-std::shared_ptr<PortalCast> parked;
-
-void drain(int fd) {
-  uint64_t count;
-  [[maybe_unused]] ssize_t n = read(fd, &count, sizeof count);
-}
-
 class ScreenCapture_Portal : public MemoryCapture {
  public:
-  ScreenCapture_Portal(std::shared_ptr<PortalCast> portalCast, CaptureOptions* captureOptions)
-      : cast(std::move(portalCast)), frames(cast->frames), options(captureOptions) {}
+  ScreenCapture_Portal(std::shared_ptr<PortalCast> portalCast, CaptureOptions* captureOptions, bool* refusedFlag)
+      : cast(std::move(portalCast)), frames(cast->frames), options(captureOptions), refused(refusedFlag) {}
 
+  // A refusal that came after the last question still reaches the owner, before a new capture.
   ~ScreenCapture_Portal() override {
-    if (cast->failed()) return;
-    cast->park(true);
-    std::lock_guard<std::mutex> hold(parkedLock);
-    parked = std::move(cast);
+    std::lock_guard<std::mutex> hold(frames.lock);
+    report();
   }
 
   // The held frame's pixels at (srcX, srcY) on the monitor; what lies outside it is black.
-  void blitFromScreen(comsrc::DIBitmap& target, ScreenContext*, int32_t srcX, int32_t srcY, uint32_t) override {
-    if (target.getBitsPerPixel() != 32) return;
-    drain(cast->wakeFd());
+  bool blitFromScreen(comsrc::DIBitmap& target, ScreenContext*, int32_t srcX, int32_t srcY, uint32_t) override {
+    if (target.getBitsPerPixel() != 32) return false;
+    drainWake(cast->wakeFd());
     uint8_t* pixels = target.lockPixels();
-    if (!pixels) return;
+    if (!pixels) return false;
     const int32_t stride = target.getStride();
     const comsrc::Rect area = comsrc::rectAt(srcX, srcY, target.getWidth(), target.getHeight());
     {
@@ -71,10 +61,11 @@ class ScreenCapture_Portal : public MemoryCapture {
       frames.fresh = false;
     }
     target.unlockPixels();
+    return true;
   }
 
   bool drawnSinceLastBlit(ScreenContext*) override {
-    drain(cast->wakeFd());
+    drainWake(cast->wakeFd());
     std::lock_guard<std::mutex> hold(frames.lock);
     report();
     return frames.fresh;
@@ -98,6 +89,7 @@ class ScreenCapture_Portal : public MemoryCapture {
  private:
   // On the window's thread: what the cast's thread found, once each.
   void report() {
+    if (refused && cast->refusedByUser()) *refused = true;
     if (!cast->newToken.empty() && options) options->portalToken = cast->newToken;
     cast->newToken.clear();
     if (!cast->started.empty()) traceOnce("portal", cast->started.c_str());
@@ -109,6 +101,7 @@ class ScreenCapture_Portal : public MemoryCapture {
   std::shared_ptr<PortalCast> cast;
   PortalFrames& frames;
   CaptureOptions* options;
+  bool* refused;
   bool reported = false;
 
   // The last blit's.
@@ -119,25 +112,14 @@ class ScreenCapture_Portal : public MemoryCapture {
 
 }  // namespace
 
-std::unique_ptr<ScreenCapture> makeScreenCapture_Portal(CaptureOptions* options, std::string& why) {
-  std::shared_ptr<PortalCast> cast;
-  {
-    std::lock_guard<std::mutex> hold(parkedLock);
-    cast = std::move(parked);
+std::unique_ptr<ScreenCapture> makeScreenCapture_Portal(CaptureOptions* options, bool* refused, std::string& why) {
+  if (refused && *refused) {
+    why = "the screen cast was refused; not asked again until the capture mode changes";
+    return nullptr;
   }
-  if (cast && !cast->failed()) {
-    cast->park(false);
-    why = "the desktop portal's screen cast, still running";
-  } else {
-    cast.reset();  // a failed one ends here, on the window's thread
-    if (portalRefused()) {
-      why = "the screen cast was refused; not asked again until the capture mode changes";
-      return nullptr;
-    }
-    cast = PortalCast::start(options ? options->portalToken : "", why);
-    if (!cast) return nullptr;
-  }
-  std::unique_ptr<ScreenCapture> capture(new (std::nothrow) ScreenCapture_Portal(cast, options));
+  std::shared_ptr<PortalCast> cast = PortalCast::start(options ? options->portalToken : "", why);
+  if (!cast) return nullptr;
+  std::unique_ptr<ScreenCapture> capture(new (std::nothrow) ScreenCapture_Portal(cast, options, refused));
   if (!capture) why = "out of memory";
   return capture;
 }

@@ -31,6 +31,9 @@ struct PortalFrames {
   uint32_t count = 0;
   bool failed = false;
   std::string failure;
+
+  // Records the first failure and writes `wake`.
+  void fail(const std::string& why, int wake);
 };
 
 // A PipeWire video stream read from the screen cast's node in shared memory, in a 32-bit RGB
@@ -48,6 +51,9 @@ class PortalStream {
   // Readable when the stream has something to handle.
   int loopFd() const;
   void iterate();
+  // How long the loop may wait before the stream counts as ended for not streaming (-1: no
+  // limit); past that, the stream fails.
+  int stallWaitMs();
 
  private:
   static void onStateChanged(void* data, int old, int state, const char* error);
@@ -67,5 +73,7 @@ class PortalStream {
   spa_hook coreListener{};
   bool entered = false;
   bool streamed = false;
+  int64_t leftStreamingAt = 0;  // after it streamed; 0 while it streams
+  bool skipped = false;         // a buffer was handed back unread since the last frame taken
   int32_t width = 0, height = 0;  // of the format agreed on; only this thread reads them
 };

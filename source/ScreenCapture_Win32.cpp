@@ -24,19 +24,21 @@ class ScreenCapture_Win32 : public ScreenCapture {
     return 0;
   }
 
-  void blitFromScreen(comsrc::DIBitmap& target, ScreenContext* screen, int32_t srcX, int32_t srcY,
+  bool blitFromScreen(comsrc::DIBitmap& target, ScreenContext* screen, int32_t srcX, int32_t srcY,
                       uint32_t rasterOp) override {
     comsrc::DrawingContext* c = target.lockContext();
-    if (!c) return;
+    if (!c) return false;
+    bool read = false;
     if (c->getType() == comsrc::kContextTypeGDI && screen)
-      BitBlt(static_cast<comsrc::DrawingContext_GDIBitmap*>(c)->getDC(), 0, 0, target.getWidth(), target.getHeight(),
-             screen->dc, srcX, srcY, DWORD(rasterOp));
+      read = BitBlt(static_cast<comsrc::DrawingContext_GDIBitmap*>(c)->getDC(), 0, 0, target.getWidth(), target.getHeight(),
+             screen->dc, srcX, srcY, DWORD(rasterOp)) != 0;
     target.unlockContext(c);
+    return read;
   }
 };
 
 }  // namespace
 
-std::unique_ptr<ScreenCapture> makeScreenCapture(CaptureOptions*) {
+std::unique_ptr<ScreenCapture> makeScreenCapture(CaptureOptions*, bool*) {
   return std::unique_ptr<ScreenCapture>(new (std::nothrow) ScreenCapture_Win32);
 }

@@ -34,8 +34,8 @@ class ScreenCapture_X11 : public ScreenCapture {
   }
 
   // The server copies the root window's pixels as they are; there is no raster operation.
-  void blitFromScreen(comsrc::DIBitmap& target, ScreenContext* screen, int32_t srcX, int32_t srcY, uint32_t) override {
-    if (target.getKind() != comsrc::kBitmapKindDIBX11) return;
+  bool blitFromScreen(comsrc::DIBitmap& target, ScreenContext* screen, int32_t srcX, int32_t srcY, uint32_t) override {
+    if (target.getKind() != comsrc::kBitmapKindDIBX11) return false;
     // Forgotten before the copy, with the reports of it already here: what is drawn during
     // the copy is reported again next time.
     if (watching(screen) && damage) {
@@ -43,7 +43,7 @@ class ScreenCapture_X11 : public ScreenCapture {
       xcb_damage_subtract(screen->connection.get(), damage, XCB_NONE, XCB_NONE);
       seen = false;
     }
-    static_cast<comsrc::DIBitmap_X11&>(target).capture(srcX, srcY);
+    return static_cast<comsrc::DIBitmap_X11&>(target).capture(srcX, srcY) == 0;
   }
 
   // The DAMAGE extension tells whether anything was drawn on the root window or its children;

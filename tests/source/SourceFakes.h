@@ -93,21 +93,22 @@ class FakeScreen : public ScreenCapture {
   int32_t createCompatBitmap(ScreenContext*, int32_t, int32_t, std::unique_ptr<comsrc::Bitmap>&) override {
     return state->failCompat ? -2 : 0;
   }
-  void blitFromScreen(comsrc::DIBitmap& target, ScreenContext*, int32_t srcX, int32_t srcY,
+  bool blitFromScreen(comsrc::DIBitmap& target, ScreenContext*, int32_t srcX, int32_t srcY,
                       uint32_t rasterOp) override {
     ++state->blits;
     state->lastRasterOp = rasterOp;
     if (state->clock) state->clock->advanceMs(state->blitMs);
     state->drawn = false;
-    uint8_t* p = target.lockPixels();
-    if (!p) return;
+    // Written behind any lock, as the X11 capture's shared memory is.
+    uint8_t* p = target.getPixels();
+    if (!p) return false;
     for (int32_t y = 0; y < target.getHeight(); ++y)
       for (int32_t x = 0; x < target.getWidth(); ++x) {
         const int32_t sx = srcX + x, sy = srcY + y;
         if (sx < 0 || sy < 0 || sx >= state->width || sy >= state->height) continue;
         std::memcpy(p + ptrdiff_t{y} * target.getStride() + 4 * x, &state->at(sx, sy), 4);
       }
-    target.unlockPixels();
+    return true;
   }
 
   bool drawnSinceLastBlit(ScreenContext*) override { return !state->tracksDrawing || state->drawn; }
