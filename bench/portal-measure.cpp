@@ -23,7 +23,7 @@
 
 #include "comsrc/DIBitmap.h"
 #include "comsrc/Rect.h"
-#include "source/ScreenCapture_Portal.h"
+#include "source/portal/ScreenCapture_Portal.h"
 
 namespace {
 

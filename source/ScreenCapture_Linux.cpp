@@ -5,7 +5,7 @@
 #include "comsrc/DIBitmap.h"
 #include "settings/CaptureOptions.h"
 #include "source/ScreenCapture.h"
-#include "source/ScreenCapture_Portal.h"
+#include "source/portal/ScreenCapture_Portal.h"
 #include "source/ScreenCapture_Wayland.h"
 #include "source/Trace.h"
 #include "source/ScreenCapture_X11.h"

@@ -126,22 +126,18 @@ class ScreenCapture_Wayland : public MemoryCapture {
       for (int64_t left = kFirstFrameTimeoutMs; !anyFrame && !broken && left > 0; left = end - monotonicMs())
         pump(int(left));
     }
-    uint8_t* pixels = target.lockPixels();
-    if (!pixels) return false;
-    const int32_t stride = target.getStride();
-    const comsrc::Rect whole{0, 0, target.getWidth(), target.getHeight()};
-    if (held < 0) {
-      for (int32_t y = 0; y < whole.bottom; ++y) std::memset(pixels + ptrdiff_t{y} * stride, 0, size_t(whole.right) * 4);
-      damageKnown = false;
-    } else {
-      copyHeld(pixels, stride);
-      damageKnown = true;
-      damage = comsrc::Rect{};
-      if (fresh) intersectRect(damage, offsetRect(heldDamage, -srcX, -srcY), whole);
-      heldDamage = comsrc::Rect{};
-      fresh = false;
-    }
-    target.unlockPixels();
+    // The held frame, seen through the output's transform; black without one.
+    const uint8_t* from = held >= 0 ? slots[held].pixels : nullptr;
+    const auto at = [&](int32_t x, int32_t y, ptrdiff_t& step) {
+      int32_t bx, by, dx, dy;
+      bufferPlace(x, y, bx, by, dx, dy);
+      step = ptrdiff_t{dy} * stride + ptrdiff_t{dx} * 4;
+      return from + ptrdiff_t{by} * stride + ptrdiff_t{bx} * 4;
+    };
+    if (!copyFrame(target, area, origin.x, origin.y, from ? shownWidth() : 0, shownHeight(), swapRedBlue, at))
+      return false;
+    noteDamage(from != nullptr, fresh ? heldDamage : comsrc::Rect{}, area);
+    if (from) heldDamage = comsrc::Rect{}, fresh = false;
     pump(0);  // the next request goes out at once
     return true;
   }
@@ -160,12 +156,6 @@ class ScreenCapture_Wayland : public MemoryCapture {
 
   // Everything that came was read by the last pump, so the socket wakes a wait for the next.
   intptr_t drawingEvents(ScreenContext*) override { return broken ? -1 : wl_display_get_fd(display); }
-
-  bool damagedArea(comsrc::Rect& out) override {
-    if (!damageKnown) return false;
-    out = damage;
-    return true;
-  }
 
   bool lost() const override { return broken; }
 
@@ -400,26 +390,6 @@ class ScreenCapture_Wayland : public MemoryCapture {
     if (heldYInvert) by = int32_t(height) - 1 - by, dy = -dy;
   }
 
-  // The held frame into the target, which shows `area`; what lies outside the frame is black.
-  void copyHeld(uint8_t* pixels, int32_t targetStride) const {
-    const uint8_t* from = slots[held].pixels;
-    const int32_t w = area.width();
-    const int32_t x0 = std::clamp(origin.x - area.left, 0, w);
-    const int32_t x1 = std::clamp(origin.x + shownWidth() - area.left, x0, w);
-    for (int32_t y = 0; y < area.height(); ++y) {
-      uint8_t* row = pixels + ptrdiff_t{y} * targetStride;
-      const int32_t sy = area.top + y - origin.y;
-      if (sy < 0 || sy >= shownHeight() || x0 == x1) {
-        std::memset(row, 0, size_t(w) * 4);
-        continue;
-      }
-      int32_t bx, by, dx, dy;
-      bufferPlace(area.left + x0 - origin.x, sy, bx, by, dx, dy);
-      const uint8_t* src = from + ptrdiff_t{by} * stride + ptrdiff_t{bx} * 4;
-      copyCaptureRow(row, w, src, x0, x1, swapRedBlue, ptrdiff_t{dy} * stride + ptrdiff_t{dx} * 4);
-    }
-  }
-
   // Sends what is queued, reads what came within `timeoutMs` and handles it; asks for the next
   // frame when none is on its way. Never waits longer: the window must not.
   void pump(int timeoutMs) {
@@ -496,9 +466,6 @@ class ScreenCapture_Wayland : public MemoryCapture {
   bool fresh = false;       // a frame came since the last blit
   bool anyFrame = false;
   uint32_t copies = 0;
-
-  bool damageKnown = false;
-  comsrc::Rect damage;  // of the last blit, in its target
 };
 
 }  // namespace

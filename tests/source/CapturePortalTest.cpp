@@ -20,7 +20,7 @@
 #include "comsrc/Rect.h"
 #include "settings/CaptureOptions.h"
 #include "settings/ScopedEnv.h"
-#include "source/ScreenCapture_Portal.h"
+#include "source/portal/ScreenCapture_Portal.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "source/ScreenCapture_Portal.h"
+#include "source/portal/ScreenCapture_Portal.h"
 
 #include <unistd.h>
 
@@ -13,7 +13,7 @@
 #include "source/MemoryCapture.h"
 #include "settings/CaptureOptions.h"
 #include "source/LinuxToolkit_Linux.h"
-#include "source/ScreenCapture_PortalCast.h"
+#include "source/portal/ScreenCapture_PortalCast.h"
 #include "source/Trace.h"
 
 namespace {
@@ -31,36 +31,18 @@ class ScreenCapture_Portal : public MemoryCapture {
 
   // The held frame's pixels at (srcX, srcY) on the monitor; what lies outside it is black.
   bool blitFromScreen(comsrc::DIBitmap& target, ScreenContext*, int32_t srcX, int32_t srcY, uint32_t) override {
-    if (target.getBitsPerPixel() != 32) return false;
     drainWake(cast->wakeFd());
-    uint8_t* pixels = target.lockPixels();
-    if (!pixels) return false;
-    const int32_t stride = target.getStride();
     const comsrc::Rect area = comsrc::rectAt(srcX, srcY, target.getWidth(), target.getHeight());
-    {
-      std::lock_guard<std::mutex> hold(frames.lock);
-      const int32_t w = area.width();
-      const int32_t x0 = std::clamp(-area.left, 0, w);
-      const int32_t x1 = std::clamp(frames.width - area.left, x0, w);
-      for (int32_t y = 0; y < area.height(); ++y) {
-        uint8_t* row = pixels + ptrdiff_t{y} * stride;
-        const int32_t fy = area.top + y;
-        if (!frames.any || fy < 0 || fy >= frames.height || x0 == x1) {
-          std::memset(row, 0, size_t(w) * 4);
-          continue;
-        }
-        const uint8_t* src = frames.pixels.data() + (size_t(fy) * frames.width + size_t(area.left + x0)) * 4;
-        copyCaptureRow(row, w, src, x0, x1, frames.swapRedBlue);
-      }
-      damageKnown = frames.any && area == lastArea && (!frames.fresh || frames.damageKnown);
-      damage = comsrc::Rect{};
-      if (damageKnown && frames.fresh)
-        intersectRect(damage, comsrc::offsetRect(frames.damage, -srcX, -srcY),
-                      comsrc::Rect{0, 0, area.width(), area.height()});
-      if (frames.any) lastArea = area;
-      frames.fresh = false;
-    }
-    target.unlockPixels();
+    std::lock_guard<std::mutex> hold(frames.lock);
+    const auto at = [&](int32_t x, int32_t y, ptrdiff_t&) {
+      return frames.pixels.data() + (size_t(y) * frames.width + size_t(x)) * 4;
+    };
+    if (!copyFrame(target, area, 0, 0, frames.any ? frames.width : 0, frames.height, frames.swapRedBlue, at))
+      return false;
+    noteDamage(frames.any && area == lastArea && (!frames.fresh || frames.damageKnown),
+               frames.fresh ? frames.damage : comsrc::Rect{}, area);
+    if (frames.any) lastArea = area;
+    frames.fresh = false;
     return true;
   }
 
@@ -77,12 +59,6 @@ class ScreenCapture_Portal : public MemoryCapture {
   }
 
   intptr_t drawingEvents(ScreenContext*) override { return cast->wakeFd(); }
-
-  bool damagedArea(comsrc::Rect& out) override {
-    if (!damageKnown) return false;
-    out = damage;
-    return true;
-  }
 
   bool lost() const override { return cast->failed(); }
 
@@ -104,10 +80,7 @@ class ScreenCapture_Portal : public MemoryCapture {
   bool* refused;
   bool reported = false;
 
-  // The last blit's.
-  comsrc::Rect lastArea;
-  bool damageKnown = false;
-  comsrc::Rect damage;
+  comsrc::Rect lastArea;  // of the last blit
 };
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "source/ScreenCapture_PortalSession.h"
+#include "source/portal/ScreenCapture_PortalSession.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,4 +1,4 @@
-#include "source/ScreenCapture_PortalCast.h"
+#include "source/portal/ScreenCapture_PortalCast.h"
 
 #include <poll.h>
 #include <systemd/sd-bus.h>
@@ -11,7 +11,7 @@
 #include <new>
 
 #include "source/LinuxToolkit_Linux.h"
-#include "source/ScreenCapture_PortalSession.h"
+#include "source/portal/ScreenCapture_PortalSession.h"
 
 namespace {
 

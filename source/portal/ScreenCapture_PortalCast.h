@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "source/ScreenCapture_PortalStream.h"
+#include "source/portal/ScreenCapture_PortalStream.h"
 
 struct sd_bus;
 

@@ -1,4 +1,4 @@
-#include "source/ScreenCapture_PortalStream.h"
+#include "source/portal/ScreenCapture_PortalStream.h"
 
 #include <pipewire/pipewire.h>
 #include <spa/debug/types.h>
