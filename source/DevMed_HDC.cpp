@@ -16,15 +16,12 @@ DevMed_HDC::DevMed_HDC(HDCAcquirer& screen, comsrc::RectList& changes, const com
 
 DevMed_HDC::DevMed_HDC(HDCAcquirer& screen, comsrc::RectList& changes, const comsrc::Rect& area,
                        std::unique_ptr<ScreenCapture> platform, comsrc::PerfCounter& counter)
-    : acquirer(&screen), rectList(&changes), capture(std::move(platform)), clock(1000.0, counter), captureRect_(area) {
-  kindCode = kKind;
-}
+    : acquirer(&screen), rectList(&changes), capture(std::move(platform)), clock(1000.0, counter), captureRect_(area) {}
 
 DevMed_HDC::~DevMed_HDC() {
   scratch.reset();
   current.reset();
   baseline.reset();
-  compatBitmap.reset();
 }
 
 bool DevMed_HDC::lost() const { return failed || !capture || capture->lost(); }
@@ -56,7 +53,7 @@ int32_t DevMed_HDC::refreshOnce() {
   }
   if (!capture) return -1;
 
-  const bool drawn = capture->drawnSinceLastBlit(screen);
+  const bool drawn = capture->drawing(screen) != Drawing::nothing;
   if (capture->lost()) return -3;
   // Nothing drawn and nothing left to compare: no capture, so none to space the next one from.
   if (current && !drawn && settled) return 0;
@@ -67,9 +64,7 @@ int32_t DevMed_HDC::refreshOnce() {
     current = capture->createCaptureBitmap(screen, w, h);
     if (current) scratch = capture->createCaptureBitmap(screen, w, h);
     if (scratch) baseline = capture->createCaptureBitmap(screen, w, h);
-    if (!baseline || capture->createCompatBitmap(screen, w, h, compatBitmap) != 0) {
-      compatBitmap.reset();
-      baseline.reset();
+    if (!baseline) {
       scratch.reset();
       current.reset();
       return -1;
@@ -77,7 +72,7 @@ int32_t DevMed_HDC::refreshOnce() {
     first = true;
   }
 
-  if (!capture->blitFromScreen(*scratch, screen, captureRect_.left, captureRect_.top, rasterOp)) {
+  if (!capture->blitFromScreen(*scratch, screen, captureRect_.left, captureRect_.top)) {
     // What the scratch holds is no picture of now: nothing is compared or reported, and a first
     // capture stays to be made. Reads that keep failing lose the source.
     if (first) current.reset();
@@ -109,7 +104,11 @@ int32_t DevMed_HDC::changePending() {
   // The first capture, and the one that compares the other half of the pairs after a drawing,
   // have work whatever is drawn.
   if (!current || !settled) return 1;
-  return capture->drawingPending(screen);
+  switch (capture->drawing(screen)) {
+    case Drawing::drawn: return 1;
+    case Drawing::nothing: return 0;
+    default: return -1;
+  }
 }
 
 intptr_t DevMed_HDC::drawingEvents() {

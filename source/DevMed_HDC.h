@@ -22,8 +22,6 @@ class ScreenCapture;
 // there for the next one to find.
 class DevMed_HDC : public DeviceMediator {
  public:
-  static constexpr int32_t kKind = 1;
-  static constexpr uint32_t kSrcCopy = 0x00CC0020;
   static constexpr uint32_t kCaptureSpacingMs = 40;
   // Consecutive failed screen reads (about a second of frames) that lose the source.
   static constexpr int32_t kFailedReadsLost = 25;
@@ -39,7 +37,6 @@ class DevMed_HDC : public DeviceMediator {
              std::unique_ptr<ScreenCapture> capture, comsrc::PerfCounter& counter);
   ~DevMed_HDC() override;
 
-  int32_t prepare() override { return 0; }
   // Rectangles added (0 when nothing changed or within 40 ms of the last capture); -1 when a
   // bitmap could not be made, -2 when there is no screen context even after reopening it, -3
   // when the capture lost the screen or could not read it for kFailedReadsLost captures.
@@ -53,7 +50,6 @@ class DevMed_HDC : public DeviceMediator {
   bool lost() const;
   // The capture, for a new source to go on with; null when it is lost.
   std::unique_ptr<ScreenCapture> releaseCapture();
-  virtual void setRasterOp(uint32_t code) { rasterOp = code; }
 
   // Which half of the pixel pairs the next comparison looks at (flips before each one).
   uint32_t parity() const { return compareParity; }
@@ -70,11 +66,9 @@ class DevMed_HDC : public DeviceMediator {
   std::unique_ptr<comsrc::DIBitmap> scratch;   // receives the next capture
   std::unique_ptr<comsrc::DIBitmap> current;   // the newest capture
   std::unique_ptr<comsrc::DIBitmap> baseline;  // the image as reported so far
-  std::unique_ptr<comsrc::Bitmap> compatBitmap;
   comsrc::QPClock clock;
   uint32_t lastCaptureMs = 0;
   comsrc::Rect captureRect_;
-  uint32_t rasterOp = kSrcCopy;
   uint32_t compareParity = 0;
   int32_t failedReads = 0;
   bool failed = false;

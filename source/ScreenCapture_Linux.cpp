@@ -17,10 +17,7 @@ namespace {
 class UnavailableCapture : public ScreenCapture {
  public:
   std::unique_ptr<comsrc::DIBitmap> createCaptureBitmap(ScreenContext*, int32_t, int32_t) override { return nullptr; }
-  int32_t createCompatBitmap(ScreenContext*, int32_t, int32_t, std::unique_ptr<comsrc::Bitmap>&) override {
-    return -1;
-  }
-  bool blitFromScreen(comsrc::DIBitmap&, ScreenContext*, int32_t, int32_t, uint32_t) override { return false; }
+  bool blitFromScreen(comsrc::DIBitmap&, ScreenContext*, int32_t, int32_t) override { return false; }
   bool lost() const override { return true; }
 };
 

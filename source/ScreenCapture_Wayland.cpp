@@ -116,7 +116,7 @@ class ScreenCapture_Wayland : public MemoryCapture {
     return true;
   }
 
-  bool blitFromScreen(comsrc::DIBitmap& target, ScreenContext*, int32_t srcX, int32_t srcY, uint32_t) override {
+  bool blitFromScreen(comsrc::DIBitmap& target, ScreenContext*, int32_t srcX, int32_t srcY) override {
     if (target.getBitsPerPixel() != 32) return false;
     const comsrc::Rect wanted = comsrc::rectAt(srcX, srcY, target.getWidth(), target.getHeight());
     if (!requestSet || wanted != area) startOver(wanted);
@@ -144,14 +144,10 @@ class ScreenCapture_Wayland : public MemoryCapture {
 
   // Before the first frame, the one blit that waited for it; after that only frames count: a
   // compositor that never sends one leaves the request waiting, not the window capturing.
-  bool drawnSinceLastBlit(ScreenContext*) override {
+  Drawing drawing(ScreenContext*) override {
     pump(0);
-    return fresh || (!anyFrame && !waited);
-  }
-
-  int32_t drawingPending(ScreenContext* screen) override {
-    if (broken) return -1;
-    return drawnSinceLastBlit(screen) ? 1 : 0;
+    if (broken) return Drawing::unknown;
+    return fresh || (!anyFrame && !waited) ? Drawing::drawn : Drawing::nothing;
   }
 
   // Everything that came was read by the last pump, so the socket wakes a wait for the next.

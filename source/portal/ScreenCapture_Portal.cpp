@@ -30,7 +30,7 @@ class ScreenCapture_Portal : public MemoryCapture {
   }
 
   // The held frame's pixels at (srcX, srcY) on the monitor; what lies outside it is black.
-  bool blitFromScreen(comsrc::DIBitmap& target, ScreenContext*, int32_t srcX, int32_t srcY, uint32_t) override {
+  bool blitFromScreen(comsrc::DIBitmap& target, ScreenContext*, int32_t srcX, int32_t srcY) override {
     drainWake(cast->wakeFd());
     const comsrc::Rect area = comsrc::rectAt(srcX, srcY, target.getWidth(), target.getHeight());
     std::lock_guard<std::mutex> hold(frames.lock);
@@ -46,16 +46,12 @@ class ScreenCapture_Portal : public MemoryCapture {
     return true;
   }
 
-  bool drawnSinceLastBlit(ScreenContext*) override {
+  Drawing drawing(ScreenContext*) override {
     drainWake(cast->wakeFd());
     std::lock_guard<std::mutex> hold(frames.lock);
     report();
-    return frames.fresh;
-  }
-
-  int32_t drawingPending(ScreenContext* screen) override {
-    const bool drawn = drawnSinceLastBlit(screen);
-    return lost() ? -1 : drawn ? 1 : 0;
+    if (frames.failed) return Drawing::unknown;
+    return frames.fresh ? Drawing::drawn : Drawing::nothing;
   }
 
   intptr_t drawingEvents(ScreenContext*) override { return cast->wakeFd(); }

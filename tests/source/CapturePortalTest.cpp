@@ -150,7 +150,7 @@ bool waitForFile(const std::string& path, const std::string& text) {
 int wrongPixels(ScreenCapture& capture, bool square) {
   comsrc::DIBitmap target;
   if (target.createWithDepth(200, 150, 32) != 0) return -1;
-  capture.blitFromScreen(target, nullptr, 16, 8, 0);
+  capture.blitFromScreen(target, nullptr, 16, 8);
   const uint8_t* pixels = target.lockPixels();
   int wrong = 0;
   for (int y = 0; y < 150; ++y)
@@ -167,7 +167,7 @@ int wrongPixels(ScreenCapture& capture, bool square) {
 bool frameWithin(ScreenCapture& capture, int ms) {
   pollfd p{int(capture.drawingEvents(nullptr)), POLLIN, 0};
   poll(&p, 1, ms);
-  return capture.drawingPending(nullptr) == 1;
+  return capture.drawing(nullptr) == Drawing::drawn;
 }
 
 // Shows the picture until the capture has it (a new consumer is linked in its own time, so the
@@ -240,7 +240,7 @@ TEST(CapturePortal, PictureDamageCloseRestoreAndRefusal) {
     comsrc::Rect damage;
     ASSERT_TRUE(capture->damagedArea(damage));
     EXPECT_EQ(damage, comsrc::offsetRect(kSquare, -16, -8));
-    EXPECT_EQ(capture->drawingPending(nullptr), 0) << "nothing new after the blit";
+    EXPECT_EQ(capture->drawing(nullptr), Drawing::nothing) << "nothing new after the blit";
     EXPECT_NE(vltest::TempDir::readFile(log).find("SelectSources types=1 cursor_mode=1 persist_mode=2 restore_token=-"),
               std::string::npos);
     EXPECT_EQ(options.portalToken, "token-1");

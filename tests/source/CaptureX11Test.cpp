@@ -250,36 +250,36 @@ TEST_P(CaptureX11, ToldWhetherAnythingWasDrawnSinceTheLastCopyInAnyWindow) {
   ScreenContext* screen = acquirer->hdc();
   std::unique_ptr<comsrc::DIBitmap> target = capture->createCaptureBitmap(screen, 64, 64);
   ASSERT_NE(target, nullptr);
-  EXPECT_TRUE(capture->drawnSinceLastBlit(screen));  // nothing known yet
-  capture->blitFromScreen(*target, screen, 0, 0, DevMed_HDC::kSrcCopy);
-  EXPECT_FALSE(capture->drawnSinceLastBlit(screen));
+  EXPECT_EQ(capture->drawing(screen), Drawing::unknown);  // nothing known yet
+  capture->blitFromScreen(*target, screen, 0, 0);
+  EXPECT_EQ(capture->drawing(screen), Drawing::nothing);
   painter.point(700, 500, 0x123456);  // outside the copied area too: any drawing counts
-  EXPECT_TRUE(capture->drawnSinceLastBlit(screen));
-  capture->blitFromScreen(*target, screen, 0, 0, DevMed_HDC::kSrcCopy);
-  EXPECT_FALSE(capture->drawnSinceLastBlit(screen));
+  EXPECT_EQ(capture->drawing(screen), Drawing::drawn);
+  capture->blitFromScreen(*target, screen, 0, 0);
+  EXPECT_EQ(capture->drawing(screen), Drawing::nothing);
 
   // Drawing inside another client's window counts as drawing on the screen.
   const Window child = XCreateSimpleWindow(painter.d, DefaultRootWindow(painter.d), 10, 10, 50, 50, 0, 0, 0);
   XMapWindow(painter.d, child);
   XSync(painter.d, False);
-  capture->drawnSinceLastBlit(screen);
-  capture->blitFromScreen(*target, screen, 0, 0, DevMed_HDC::kSrcCopy);
-  EXPECT_FALSE(capture->drawnSinceLastBlit(screen));
+  capture->drawing(screen);
+  capture->blitFromScreen(*target, screen, 0, 0);
+  EXPECT_EQ(capture->drawing(screen), Drawing::nothing);
   XSetForeground(painter.d, painter.gc, 0xFFFFFF);
   XFillRectangle(painter.d, child, painter.gc, 5, 5, 10, 10);
   XSync(painter.d, False);
-  EXPECT_TRUE(capture->drawnSinceLastBlit(screen));
+  EXPECT_EQ(capture->drawing(screen), Drawing::drawn);
 
   // Between copies the main loop asks, and waits on the connection for the next drawing.
-  capture->blitFromScreen(*target, screen, 0, 0, DevMed_HDC::kSrcCopy);
-  EXPECT_EQ(capture->drawingPending(screen), 0);
+  capture->blitFromScreen(*target, screen, 0, 0);
+  EXPECT_EQ(capture->drawing(screen), Drawing::nothing);
   pollfd wait{static_cast<int>(capture->drawingEvents(screen)), POLLIN, 0};
   ASSERT_GE(wait.fd, 0);
   XFillRectangle(painter.d, child, painter.gc, 20, 20, 10, 10);
   XSync(painter.d, False);
   EXPECT_EQ(poll(&wait, 1, 2000), 1) << "a drawing wakes the wait";
-  EXPECT_EQ(capture->drawingPending(screen), 1);
-  EXPECT_TRUE(capture->drawnSinceLastBlit(screen)) << "the answer stays for the copy";
+  EXPECT_EQ(capture->drawing(screen), Drawing::drawn);
+  EXPECT_EQ(capture->drawing(screen), Drawing::drawn) << "the answer stays for the copy";
   XDestroyWindow(painter.d, child);
   XSync(painter.d, False);
 }

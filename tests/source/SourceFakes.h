@@ -67,10 +67,8 @@ class FakeScreen : public ScreenCapture {
     int32_t width = 0, height = 0;
     std::vector<uint32_t> pixels;
     int blits = 0;
-    uint32_t lastRasterOp = 0;
     int creations = 0;
     int failCreationAt = -1;  // the creation with this number (from 0) fails
-    bool failCompat = false;
     FakeCounter* clock = nullptr;  // a blit lasts blitMs on it
     int64_t blitMs = 0;
     bool tracksDrawing = false;  // else it cannot tell whether anything was drawn
@@ -90,13 +88,8 @@ class FakeScreen : public ScreenCapture {
     b->clear();
     return b;
   }
-  int32_t createCompatBitmap(ScreenContext*, int32_t, int32_t, std::unique_ptr<comsrc::Bitmap>&) override {
-    return state->failCompat ? -2 : 0;
-  }
-  bool blitFromScreen(comsrc::DIBitmap& target, ScreenContext*, int32_t srcX, int32_t srcY,
-                      uint32_t rasterOp) override {
+  bool blitFromScreen(comsrc::DIBitmap& target, ScreenContext*, int32_t srcX, int32_t srcY) override {
     ++state->blits;
-    state->lastRasterOp = rasterOp;
     if (state->clock) state->clock->advanceMs(state->blitMs);
     state->drawn = false;
     // Written behind any lock, as the X11 capture's shared memory is.
@@ -111,8 +104,10 @@ class FakeScreen : public ScreenCapture {
     return true;
   }
 
-  bool drawnSinceLastBlit(ScreenContext*) override { return !state->tracksDrawing || state->drawn; }
-  int32_t drawingPending(ScreenContext*) override { return state->tracksDrawing ? state->drawn : -1; }
+  Drawing drawing(ScreenContext*) override {
+    if (!state->tracksDrawing) return Drawing::unknown;
+    return state->drawn ? Drawing::drawn : Drawing::nothing;
+  }
   bool damagedArea(comsrc::Rect& area) override {
     area = state->damage;
     return state->tracksDamage;
