@@ -22,8 +22,8 @@ bool isDriverAdapter(const DisplayAdapter& a) {
 }
 
 void forgetDriver(ScreenSources& s) {
-  s.driverDisplayFound = 0;
-  s.driverDisplayAttached = 0;
+  s.driverDisplayFound = false;
+  s.driverDisplayAttached = false;
 }
 
 }  // namespace
@@ -44,7 +44,7 @@ int32_t discoverDisplays(ScreenSources& s, DisplayPlatform& platform) {
     changeList = std::move(s.changeList);
   }
   s.release();
-  s.sourceReady = 0;
+  s.sourceReady = false;
   forgetDriver(s);
 
   s.changeList = changeList ? std::move(changeList) : std::unique_ptr<comsrc::RectList>(new (std::nothrow) comsrc::RectList());
@@ -75,7 +75,7 @@ int32_t discoverDisplays(ScreenSources& s, DisplayPlatform& platform) {
   }
 
   if (matched) {
-    s.driverDisplayFound = 1;
+    s.driverDisplayFound = true;
     s.driverDisplay = platform.makeAcquirer(adapter.description.c_str());
     if (!s.driverDisplay) return -1;
     s.driverDisplay->open();
@@ -91,7 +91,7 @@ int32_t discoverDisplays(ScreenSources& s, DisplayPlatform& platform) {
       // A display that looks like the driver's but does not answer as it is no driver to
       // mirror: it shows as missing, and discovery keeps looking once a second.
       if (source && source->check() == 0) {
-        s.driverDisplayAttached = 1;
+        s.driverDisplayAttached = true;
       } else {
         s.driverSource.reset();
         forgetDriver(s);
@@ -99,12 +99,12 @@ int32_t discoverDisplays(ScreenSources& s, DisplayPlatform& platform) {
     }
   }
 
-  s.sourceReady = !s.mirrorsExternalMonitor() || (s.driverDisplayFound == 1 && s.driverDisplayAttached == 1);
+  s.sourceReady = !s.mirrorsExternalMonitor() || (s.driverDisplayFound && s.driverDisplayAttached);
   return 0;
 }
 
 int32_t rebuildSource(ScreenSources& s, DisplayPlatform& platform) {
-  if (s.sourceReady == 0) return -1;
+  if (!s.sourceReady) return -1;
   if (!s.changeList) return -1;
 
   if (s.mirrorsExternalMonitor()) {
@@ -117,7 +117,7 @@ int32_t rebuildSource(ScreenSources& s, DisplayPlatform& platform) {
         DevMed_VTDRV(*s.driverDisplay, *s.changeList, frame, platform.makeEscapeChannel(*s.driverDisplay));
     s.driverSource.reset(made);
     if (!made) {
-      s.sourceReady = 0;
+      s.sourceReady = false;
       return -1;
     }
     made->check();
@@ -136,7 +136,7 @@ int32_t rebuildSource(ScreenSources& s, DisplayPlatform& platform) {
                             : new (std::nothrow) DevMed_HDC(*s.mainDisplay, *s.changeList, area, &s.options,
                                                             &s.portalRefused));
   if (!s.gdiSource) {
-    s.sourceReady = 0;
+    s.sourceReady = false;
     return -1;
   }
   return 0;
@@ -147,7 +147,7 @@ int32_t checkDriver(ScreenSources& s) {
   const int32_t result = source ? source->check() : -1;
   if (result < 0) {
     forgetDriver(s);
-    if (s.mirrorsExternalMonitor()) s.sourceReady = 0;
+    if (s.mirrorsExternalMonitor()) s.sourceReady = false;
   }
   return result;
 }

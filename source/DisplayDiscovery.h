@@ -15,7 +15,7 @@ int32_t discoverDisplays(ScreenSources& sources, DisplayPlatform& platform = sys
 
 // Re-creates the source of the current mode with the rectangle of the one it replaces (and, on
 // the main screen, its capture unless that was lost).
-// 0, or -1 when sourceReady is 0 or what it needs is absent.
+// 0, or -1 when sourceReady is false or what it needs is absent.
 int32_t rebuildSource(ScreenSources& sources, DisplayPlatform& platform = systemDisplayPlatform());
 
 // The driver's identity check; when it fails the driver counts as gone (found, attached and, in

@@ -120,7 +120,9 @@ TEST(DisplayDiscovery, FlagsAndObjectsInBothModes) {
       // Mirroring the external monitor makes no capture of the main screen.
       auto* gdi = dynamic_cast<DevMed_HDC*>(app.sources.gdiSource.get());
       ASSERT_EQ(gdi != nullptr, mode == 0);
-      if (gdi) EXPECT_EQ(*gdi->captureRect(), (Rect{0, 0, 640, 480}));
+      if (gdi) {
+        EXPECT_EQ(*gdi->captureRect(), (Rect{0, 0, 640, 480}));
+      }
       EXPECT_EQ(app.sources.driverDisplay != nullptr, setup != kNoDriver && setup != kNoAcquirer);
       EXPECT_EQ(app.sources.driverSource != nullptr, setup == kAttached);
       if (app.sources.driverSource) {
