@@ -18,11 +18,8 @@ DevMed_HDC::DevMed_HDC(HDCAcquirer& screen, comsrc::RectList& changes, const com
                        std::unique_ptr<ScreenCapture> platform, comsrc::PerfCounter& counter)
     : acquirer(&screen), rectList(&changes), capture(std::move(platform)), clock(1000.0, counter), captureRect_(area) {}
 
-DevMed_HDC::~DevMed_HDC() {
-  scratch.reset();
-  current.reset();
-  baseline.reset();
-}
+// The bitmaps go before the capture that made them (they are declared after it).
+DevMed_HDC::~DevMed_HDC() = default;
 
 bool DevMed_HDC::lost() const { return failed || !capture || capture->lost(); }
 

@@ -35,25 +35,16 @@ int32_t discoverDisplays(ScreenSources& s, DisplayPlatform& platform) {
   auto* kept = dynamic_cast<DevMed_HDC*>(s.gdiSource.get());
   const bool keepMain = !s.mirrorsExternalMonitor() && kept && !kept->lost() && s.mainDisplay && s.changeList &&
                         *s.mainDisplay->rect() == desktop;
-  std::unique_ptr<DeviceMediator> mainSource;
-  std::unique_ptr<HDCAcquirer> mainDisplay;
-  std::unique_ptr<comsrc::RectList> changeList;
-  if (keepMain) {
-    mainSource = std::move(s.gdiSource);
-    mainDisplay = std::move(s.mainDisplay);
-    changeList = std::move(s.changeList);
-  }
-  s.release();
   s.sourceReady = false;
   forgetDriver(s);
-
-  s.changeList = changeList ? std::move(changeList) : std::unique_ptr<comsrc::RectList>(new (std::nothrow) comsrc::RectList());
-  s.mainDisplay = mainDisplay ? std::move(mainDisplay) : platform.makeAcquirer(nullptr);
-  // Without these no source can exist; nothing becomes ready.
-  if (!s.changeList || !s.mainDisplay) return -1;
-  if (mainSource) {
-    s.gdiSource = std::move(mainSource);
-  } else {
+  s.driverSource.reset();
+  s.driverDisplay.reset();
+  if (!keepMain) {
+    s.release();
+    s.changeList.reset(new (std::nothrow) comsrc::RectList());
+    s.mainDisplay = platform.makeAcquirer(nullptr);
+    // Without these no source can exist; nothing becomes ready.
+    if (!s.changeList || !s.mainDisplay) return -1;
     s.mainDisplay->open();
     *s.mainDisplay->rect() = desktop;
     // Only the mode's own capture is made: mirroring the external monitor opens no screen cast.

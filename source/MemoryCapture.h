@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <new>
 
@@ -13,6 +14,17 @@
 
 // The largest side of a frame taken from a compositor or a stream.
 constexpr int32_t kMaxCaptureSide = 16384;
+
+// Whether `format` is one of the 32-bit formats read as they come (bytes blue, green, red,
+// unused) or one of those read with red and blue swapped.
+inline bool readableFormat(uint32_t format, std::initializer_list<uint32_t> asTheyCome,
+                           std::initializer_list<uint32_t> swapped, bool& swapRedBlue) {
+  for (uint32_t f : asTheyCome)
+    if (f == format) return swapRedBlue = false, true;
+  for (uint32_t f : swapped)
+    if (f == format) return swapRedBlue = true, true;
+  return false;
+}
 
 // A capture whose frames come as pixels in this process (a compositor's or a stream's shared
 // memory): its bitmaps are plain 32-bit memory, and it keeps the damage of its last copy itself.

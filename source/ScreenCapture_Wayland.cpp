@@ -29,24 +29,10 @@ constexpr int kSetupTimeoutMs = 2000;
 // before it would show black until the next change.
 constexpr int kFirstFrameTimeoutMs = 500;
 
-
-// The 32-bit formats read without conversion (bytes blue, green, red, unused) or with red and
-// blue swapped.
 bool readable(uint32_t format, bool& swapRedBlue) {
-  switch (format) {
-    case WL_SHM_FORMAT_XRGB8888:
-    case WL_SHM_FORMAT_ARGB8888:
-      swapRedBlue = false;
-      return true;
-    case WL_SHM_FORMAT_XBGR8888:
-    case WL_SHM_FORMAT_ABGR8888:
-      swapRedBlue = true;
-      return true;
-    default:
-      return false;
-  }
+  return readableFormat(format, {WL_SHM_FORMAT_XRGB8888, WL_SHM_FORMAT_ARGB8888},
+                        {WL_SHM_FORMAT_XBGR8888, WL_SHM_FORMAT_ABGR8888}, swapRedBlue);
 }
-
 
 struct Output {
   wl_output* proxy = nullptr;

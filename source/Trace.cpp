@@ -36,9 +36,8 @@ void traceOnce(const char* topic, const char* text) {
 
 void traceFrame(const char* path, uint32_t count, const comsrc::Rect* damage) {
   if (!tracing()) return;
-  if (damage)
-    std::fprintf(stderr, "vantelink: %s %u: damage %d,%d %dx%d\n", path, count, damage->left, damage->top,
-                 damage->width(), damage->height());
-  else
-    std::fprintf(stderr, "vantelink: %s %u: damage unknown\n", path, count);
+  char text[80];
+  std::snprintf(text, sizeof text, "damage unknown");
+  if (damage) std::snprintf(text, sizeof text, "damage %d,%d %dx%d", damage->left, damage->top, damage->width(), damage->height());
+  std::fprintf(stderr, "vantelink: %s %u: %s\n", path, count, text);
 }

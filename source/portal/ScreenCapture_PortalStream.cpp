@@ -22,22 +22,10 @@ constexpr uint32_t kDamageRegions = 16;
 // again within this long has ended: the portal's side may end a cast without closing the session.
 constexpr int64_t kStallMs = 2000;
 
-// The formats read as they come (blue, green, red, unused) or with red and blue swapped.
 bool readable(uint32_t format, bool& swapRedBlue) {
-  switch (format) {
-    case SPA_VIDEO_FORMAT_BGRx:
-    case SPA_VIDEO_FORMAT_BGRA:
-      swapRedBlue = false;
-      return true;
-    case SPA_VIDEO_FORMAT_RGBx:
-    case SPA_VIDEO_FORMAT_RGBA:
-      swapRedBlue = true;
-      return true;
-    default:
-      return false;
-  }
+  return readableFormat(format, {SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRA},
+                        {SPA_VIDEO_FORMAT_RGBx, SPA_VIDEO_FORMAT_RGBA}, swapRedBlue);
 }
-
 
 }  // namespace
 
