@@ -18,10 +18,6 @@ namespace {
 
 constexpr uint32_t kDamageRegions = 16;
 
-// A stream that stopped streaming after it streamed (paused, its node gone) and does not stream
-// again within this long has ended: the portal's side may end a cast without closing the session.
-constexpr int64_t kStallMs = 2000;
-
 bool readable(uint32_t format, bool& swapRedBlue) {
   return readableFormat(format, {SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRA},
                         {SPA_VIDEO_FORMAT_RGBx, SPA_VIDEO_FORMAT_RGBA}, swapRedBlue);

@@ -40,6 +40,11 @@ struct PortalFrames {
 // format, with the stream's damage where it carries it. Runs on the thread that calls it.
 class PortalStream {
  public:
+  // A stream that stopped streaming after it streamed (paused, its node gone) and does not
+  // stream again within this long has ended: the portal's side may end a cast without closing
+  // the session.
+  static constexpr int64_t kStallMs = 2000;
+
   // `wake` (an eventfd) is written whenever `frames` gets a frame or the stream fails.
   PortalStream(PortalFrames& frames, int wake);
   ~PortalStream();
