@@ -11,6 +11,7 @@
 #include "settings/PrefStore.h"
 #include "settings/Settings.h"
 #include "source/DisplayDiscovery.h"
+#include "source/Trace.h"
 #include "ui/SettingsWindow.h"
 
 namespace {
@@ -69,7 +70,7 @@ void Program::start() {
 
 bool Program::openWindow(const ui::WindowSpec& windowSpec) {
   handler = std::make_unique<ui::SettingsWindow>(app.devices, app.sources, services);
-  if (std::getenv("VANTELINK_DEBUG")) handler->setTrace(stderr);
+  if (tracing()) handler->setTrace(stderr);
   window = ui::createWindow(windowSpec, *handler);
   if (!window) return false;
   services.window = window.get();

@@ -23,7 +23,7 @@
 
 #include "comsrc/DIBitmap.h"
 #include "comsrc/Rect.h"
-#include "source/ScreenCapture_Portal.h"
+#include "source/portal/ScreenCapture_Portal.h"
 
 namespace {
 
@@ -140,12 +140,12 @@ int produce(int width, int height, const std::string& format, const std::string&
 bool frameWithin(ScreenCapture& capture, int ms) {
   pollfd p{int(capture.drawingEvents(nullptr)), POLLIN, 0};
   poll(&p, 1, ms);
-  return capture.drawingPending(nullptr) == 1;
+  return capture.drawing(nullptr) == Drawing::drawn;
 }
 
 int readFrames(int width, int height, int frames) {
   std::string why;
-  std::unique_ptr<ScreenCapture> capture = makeScreenCapture_Portal(nullptr, why);
+  std::unique_ptr<ScreenCapture> capture = makeScreenCapture_Portal(nullptr, nullptr, why);
   if (!capture) {
     std::fprintf(stderr, "no capture: %s\n", why.c_str());
     return 1;
@@ -155,13 +155,13 @@ int readFrames(int width, int height, int frames) {
   // The session, the link and the first frames before the count starts.
   for (int i = 0, tries = 0; i < 10; ++tries) {
     if (capture->lost() || tries == 300) return std::fprintf(stderr, "no first frames\n"), 1;
-    if (frameWithin(*capture, 100)) capture->blitFromScreen(target, nullptr, 0, 0, 0), ++i;
+    if (frameWithin(*capture, 100)) capture->blitFromScreen(target, nullptr, 0, 0), ++i;
   }
   const double c0 = processSeconds();
   for (int i = 0; i < frames;) {
     if (capture->lost()) return std::fprintf(stderr, "lost\n"), 1;
     if (!frameWithin(*capture, 1000)) continue;
-    capture->blitFromScreen(target, nullptr, 0, 0, 0);
+    capture->blitFromScreen(target, nullptr, 0, 0);
     comsrc::Rect damage;
     capture->damagedArea(damage);
     ++i;

@@ -97,17 +97,17 @@ int main(int argc, char** argv) {
     }
     std::unique_ptr<comsrc::DIBitmap> target = capture->createCaptureBitmap(display.hdc(), w, h);
     if (!target) return 1;
-    capture->blitFromScreen(*target, display.hdc(), 0, 0, 0);  // the connection and first frame
+    capture->blitFromScreen(*target, display.hdc(), 0, 0);  // the connection and first frame
     const double c0 = processSeconds();
     for (int i = 0; i < frames; ++i) {
       if (mode == "screencopy") {
         // Polled as the program polls its sources, until a frame is there.
-        while (!capture->drawnSinceLastBlit(display.hdc())) {
+        while (capture->drawing(display.hdc()) == Drawing::nothing) {
           if (capture->lost()) return 1;
           usleep(4000);
         }
       }
-      capture->blitFromScreen(*target, display.hdc(), 0, 0, 0);
+      capture->blitFromScreen(*target, display.hdc(), 0, 0);
     }
     client = processSeconds() - c0;
   }

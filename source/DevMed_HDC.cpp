@@ -11,23 +11,30 @@
 #include "source/TileCompare.h"
 
 DevMed_HDC::DevMed_HDC(HDCAcquirer& screen, comsrc::RectList& changes, const comsrc::Rect& area,
-                       CaptureOptions* options)
-    : DevMed_HDC(screen, changes, area, makeScreenCapture(options), comsrc::systemPerfCounter()) {}
+                       CaptureOptions* options, bool* portalRefused)
+    : DevMed_HDC(screen, changes, area, makeScreenCapture(options, portalRefused), comsrc::systemPerfCounter()) {}
 
 DevMed_HDC::DevMed_HDC(HDCAcquirer& screen, comsrc::RectList& changes, const comsrc::Rect& area,
                        std::unique_ptr<ScreenCapture> platform, comsrc::PerfCounter& counter)
-    : acquirer(&screen), rectList(&changes), capture(std::move(platform)), clock(1000.0, counter), captureRect_(area) {
-  kindCode = kKind;
-}
+    : acquirer(&screen), rectList(&changes), capture(std::move(platform)), clock(1000.0, counter), captureRect_(area) {}
 
-DevMed_HDC::~DevMed_HDC() {
-  scratch.reset();
-  current.reset();
-  baseline.reset();
-  compatBitmap.reset();
+// The bitmaps go before the capture that made them (they are declared after it).
+DevMed_HDC::~DevMed_HDC() = default;
+
+bool DevMed_HDC::lost() const { return failed || !capture || capture->lost(); }
+
+std::unique_ptr<ScreenCapture> DevMed_HDC::releaseCapture() {
+  if (lost()) return nullptr;
+  return std::move(capture);
 }
 
 int32_t DevMed_HDC::refresh() {
+  const int32_t result = refreshOnce();
+  failed = result < 0;
+  return result;
+}
+
+int32_t DevMed_HDC::refreshOnce() {
   // A difference, not a sum: the millisecond reading wraps every 49.7 days. Captures are
   // spaced from start to start: stamped at their end, a capture called every 40 ms by the
   // frames would find itself less than 40 ms after the last one and be skipped every other
@@ -43,7 +50,7 @@ int32_t DevMed_HDC::refresh() {
   }
   if (!capture) return -1;
 
-  const bool drawn = capture->drawnSinceLastBlit(screen);
+  const bool drawn = capture->drawing(screen) != Drawing::nothing;
   if (capture->lost()) return -3;
   // Nothing drawn and nothing left to compare: no capture, so none to space the next one from.
   if (current && !drawn && settled) return 0;
@@ -54,9 +61,7 @@ int32_t DevMed_HDC::refresh() {
     current = capture->createCaptureBitmap(screen, w, h);
     if (current) scratch = capture->createCaptureBitmap(screen, w, h);
     if (scratch) baseline = capture->createCaptureBitmap(screen, w, h);
-    if (!baseline || capture->createCompatBitmap(screen, w, h, compatBitmap) != 0) {
-      compatBitmap.reset();
-      baseline.reset();
+    if (!baseline) {
       scratch.reset();
       current.reset();
       return -1;
@@ -64,7 +69,14 @@ int32_t DevMed_HDC::refresh() {
     first = true;
   }
 
-  capture->blitFromScreen(*scratch, screen, captureRect_.left, captureRect_.top, rasterOp);
+  if (!capture->blitFromScreen(*scratch, screen, captureRect_.left, captureRect_.top)) {
+    // What the scratch holds is no picture of now: nothing is compared or reported, and a first
+    // capture stays to be made. Reads that keep failing lose the source.
+    if (first) current.reset();
+    lastCaptureMs = startMs;
+    return ++failedReads >= kFailedReadsLost ? -3 : 0;
+  }
+  failedReads = 0;
   const comsrc::Rect whole{0, 0, scratch->getWidth(), scratch->getHeight()};
   comsrc::Rect damage;
   if (!capture->damagedArea(damage)) damage = whole;
@@ -89,7 +101,11 @@ int32_t DevMed_HDC::changePending() {
   // The first capture, and the one that compares the other half of the pairs after a drawing,
   // have work whatever is drawn.
   if (!current || !settled) return 1;
-  return capture->drawingPending(screen);
+  switch (capture->drawing(screen)) {
+    case Drawing::drawn: return 1;
+    case Drawing::nothing: return 0;
+    default: return -1;
+  }
 }
 
 intptr_t DevMed_HDC::drawingEvents() {

@@ -22,35 +22,40 @@ class ScreenCapture;
 // there for the next one to find.
 class DevMed_HDC : public DeviceMediator {
  public:
-  static constexpr int32_t kKind = 1;
-  static constexpr uint32_t kSrcCopy = 0x00CC0020;
   static constexpr uint32_t kCaptureSpacingMs = 40;
+  // Consecutive failed screen reads (about a second of frames) that lose the source.
+  static constexpr int32_t kFailedReadsLost = 25;
 
   // Reads `acquirer` (the main display) and reports into `rectList` (the change list); uses
   // neither beyond that, and both must outlive the source.
+  // `options` and `portalRefused` (either may be null) go to the platform's capture and must
+  // outlive the source.
   DevMed_HDC(HDCAcquirer& acquirer, comsrc::RectList& rectList, const comsrc::Rect& captureRect,
-             CaptureOptions* options = nullptr);
+             CaptureOptions* options = nullptr, bool* portalRefused = nullptr);
   // The same with the platform's capture and counter replaced (tests, benchmarks).
   DevMed_HDC(HDCAcquirer& acquirer, comsrc::RectList& rectList, const comsrc::Rect& captureRect,
              std::unique_ptr<ScreenCapture> capture, comsrc::PerfCounter& counter);
   ~DevMed_HDC() override;
 
-  int32_t prepare() override { return 0; }
   // Rectangles added (0 when nothing changed or within 40 ms of the last capture); -1 when a
   // bitmap could not be made, -2 when there is no screen context even after reopening it, -3
-  // when the capture lost the screen.
+  // when the capture lost the screen or could not read it for kFailedReadsLost captures.
   int32_t refresh() override;
   comsrc::DIBitmap* bitmap() override { return current.get(); }
   int32_t changePending() override;
   intptr_t drawingEvents() override;
 
   virtual comsrc::Rect* captureRect() { return &captureRect_; }
-  virtual void setRasterOp(uint32_t code) { rasterOp = code; }
+  // The source can no longer read the screen (its last refresh failed, or its capture is lost).
+  bool lost() const;
+  // The capture, for a new source to go on with; null when it is lost.
+  std::unique_ptr<ScreenCapture> releaseCapture();
 
   // Which half of the pixel pairs the next comparison looks at (flips before each one).
   uint32_t parity() const { return compareParity; }
 
  protected:
+  int32_t refreshOnce();
   int32_t firstCapture();
   // Looks only at the tiles `area` touches.
   int32_t compareCaptures(const comsrc::Rect& area);
@@ -61,12 +66,12 @@ class DevMed_HDC : public DeviceMediator {
   std::unique_ptr<comsrc::DIBitmap> scratch;   // receives the next capture
   std::unique_ptr<comsrc::DIBitmap> current;   // the newest capture
   std::unique_ptr<comsrc::DIBitmap> baseline;  // the image as reported so far
-  std::unique_ptr<comsrc::Bitmap> compatBitmap;
   comsrc::QPClock clock;
   uint32_t lastCaptureMs = 0;
   comsrc::Rect captureRect_;
-  uint32_t rasterOp = kSrcCopy;
   uint32_t compareParity = 0;
+  int32_t failedReads = 0;
+  bool failed = false;
   // The last capture followed no drawing, so it compared the other half of the pairs of what
   // the one before it found; until something is drawn again, capturing finds nothing new.
   bool settled = false;

@@ -34,9 +34,7 @@ DevMed_VTDRV::DevMed_VTDRV(HDCAcquirer& display, comsrc::RectList& changes, cons
       rectList(&changes),
       channel(std::move(escapes)),
       clock(&calendar),
-      frameRect{0, 0, displayRect.width(), displayRect.height()} {
-  kindCode = kKind;
-}
+      frameRect{0, 0, displayRect.width(), displayRect.height()} {}
 
 DevMed_VTDRV::~DevMed_VTDRV() {
   image.reset();

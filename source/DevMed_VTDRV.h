@@ -22,7 +22,6 @@ class HDCAcquirer;
 // polled from the main thread.
 class DevMed_VTDRV : public DeviceMediator {
  public:
-  static constexpr int32_t kKind = 257;
   // Size replies above this are taken as garbage, not as a reason to allocate.
   static constexpr uint32_t kMaxFetchBytes = 16u << 20;
   // Consecutive failed size queries that are tolerated before the context is reopened.
@@ -42,7 +41,6 @@ class DevMed_VTDRV : public DeviceMediator {
   DevMed_VTDRV(const DevMed_VTDRV&) = delete;
   DevMed_VTDRV& operator=(const DevMed_VTDRV&) = delete;
 
-  int32_t prepare() override { return 0; }
   // 1 when change records were fetched, 0 otherwise; negative only when the image cannot be made.
   int32_t refresh() override;
   comsrc::DIBitmap* bitmap() override { return image.get(); }

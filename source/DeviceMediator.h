@@ -12,19 +12,14 @@ class DeviceMediator {
  public:
   virtual ~DeviceMediator() = default;
 
-  virtual int32_t prepare() { return 0; }
   // >= 0 on success (rectangles added); negative when the source is lost.
   virtual int32_t refresh() = 0;
   // The current image, valid until the next refresh; null before the first successful one.
   virtual comsrc::DIBitmap* bitmap() = 0;
-  virtual int32_t kind() { return kindCode; }
   // Whether the next refresh has anything to report: 1 something was drawn, 0 nothing was,
   // -1 the source cannot tell without refreshing.
   virtual int32_t changePending() { return -1; }
   // A descriptor that becomes readable when something is drawn, for the main loop to wait on;
   // -1 when there is none.
   virtual intptr_t drawingEvents() { return -1; }
-
- protected:
-  int32_t kindCode = 0;
 };

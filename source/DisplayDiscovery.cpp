@@ -9,6 +9,7 @@
 #include "source/DevMed_VTDRV.h"
 #include "source/EscapeChannel.h"
 #include "source/HDCAcquirer.h"
+#include "source/ScreenCapture.h"
 #include "source/ScreenSources.h"
 
 namespace {
@@ -21,25 +22,38 @@ bool isDriverAdapter(const DisplayAdapter& a) {
 }
 
 void forgetDriver(ScreenSources& s) {
-  s.driverDisplayFound = 0;
-  s.driverDisplayAttached = 0;
+  s.driverDisplayFound = false;
+  s.driverDisplayAttached = false;
 }
 
 }  // namespace
 
 int32_t discoverDisplays(ScreenSources& s, DisplayPlatform& platform) {
-  s.release();
-  s.sourceReady = 0;
+  // The main screen's source survives a discovery that finds the same desktop: its capture may
+  // be a screen cast the user granted, and what it has not reported yet stays in the list.
+  const comsrc::Rect desktop{0, 0, platform.virtualScreenWidth(), platform.virtualScreenHeight()};
+  auto* kept = dynamic_cast<DevMed_HDC*>(s.gdiSource.get());
+  const bool keepMain = !s.mirrorsExternalMonitor() && kept && !kept->lost() && s.mainDisplay && s.changeList &&
+                        *s.mainDisplay->rect() == desktop;
+  s.sourceReady = false;
   forgetDriver(s);
-
-  s.changeList.reset(new (std::nothrow) comsrc::RectList());
-  s.mainDisplay = platform.makeAcquirer(nullptr);
-  // Without these no source can exist; nothing becomes ready.
-  if (!s.changeList || !s.mainDisplay) return -1;
-  s.mainDisplay->open();
-  *s.mainDisplay->rect() = comsrc::Rect{0, 0, platform.virtualScreenWidth(), platform.virtualScreenHeight()};
-  s.gdiSource.reset(new (std::nothrow) DevMed_HDC(*s.mainDisplay, *s.changeList, kCaptureArea, &s.options));
-  if (!s.gdiSource) return -1;
+  s.driverSource.reset();
+  s.driverDisplay.reset();
+  if (!keepMain) {
+    s.release();
+    s.changeList.reset(new (std::nothrow) comsrc::RectList());
+    s.mainDisplay = platform.makeAcquirer(nullptr);
+    // Without these no source can exist; nothing becomes ready.
+    if (!s.changeList || !s.mainDisplay) return -1;
+    s.mainDisplay->open();
+    *s.mainDisplay->rect() = desktop;
+    // Only the mode's own capture is made: mirroring the external monitor opens no screen cast.
+    if (!s.mirrorsExternalMonitor()) {
+      s.gdiSource.reset(new (std::nothrow)
+                            DevMed_HDC(*s.mainDisplay, *s.changeList, kCaptureArea, &s.options, &s.portalRefused));
+      if (!s.gdiSource) return -1;
+    }
+  }
 
   DisplayAdapter adapter;
   bool matched = false;
@@ -52,7 +66,7 @@ int32_t discoverDisplays(ScreenSources& s, DisplayPlatform& platform) {
   }
 
   if (matched) {
-    s.driverDisplayFound = 1;
+    s.driverDisplayFound = true;
     s.driverDisplay = platform.makeAcquirer(adapter.description.c_str());
     if (!s.driverDisplay) return -1;
     s.driverDisplay->open();
@@ -68,7 +82,7 @@ int32_t discoverDisplays(ScreenSources& s, DisplayPlatform& platform) {
       // A display that looks like the driver's but does not answer as it is no driver to
       // mirror: it shows as missing, and discovery keeps looking once a second.
       if (source && source->check() == 0) {
-        s.driverDisplayAttached = 1;
+        s.driverDisplayAttached = true;
       } else {
         s.driverSource.reset();
         forgetDriver(s);
@@ -76,12 +90,12 @@ int32_t discoverDisplays(ScreenSources& s, DisplayPlatform& platform) {
     }
   }
 
-  s.sourceReady = !s.mirrorsExternalMonitor() || (s.driverDisplayFound == 1 && s.driverDisplayAttached == 1);
+  s.sourceReady = !s.mirrorsExternalMonitor() || (s.driverDisplayFound && s.driverDisplayAttached);
   return 0;
 }
 
 int32_t rebuildSource(ScreenSources& s, DisplayPlatform& platform) {
-  if (s.sourceReady == 0) return -1;
+  if (!s.sourceReady) return -1;
   if (!s.changeList) return -1;
 
   if (s.mirrorsExternalMonitor()) {
@@ -94,7 +108,7 @@ int32_t rebuildSource(ScreenSources& s, DisplayPlatform& platform) {
         DevMed_VTDRV(*s.driverDisplay, *s.changeList, frame, platform.makeEscapeChannel(*s.driverDisplay));
     s.driverSource.reset(made);
     if (!made) {
-      s.sourceReady = 0;
+      s.sourceReady = false;
       return -1;
     }
     made->check();
@@ -105,10 +119,15 @@ int32_t rebuildSource(ScreenSources& s, DisplayPlatform& platform) {
   if (!s.mainDisplay || !old) return -1;
   s.mainDisplay->open();
   const comsrc::Rect area = *old->captureRect();
+  // A capture still reading the screen goes on in the new source.
+  std::unique_ptr<ScreenCapture> capture = old->releaseCapture();
   s.gdiSource.reset();
-  s.gdiSource.reset(new (std::nothrow) DevMed_HDC(*s.mainDisplay, *s.changeList, area, &s.options));
+  s.gdiSource.reset(capture ? new (std::nothrow) DevMed_HDC(*s.mainDisplay, *s.changeList, area, std::move(capture),
+                                                            comsrc::systemPerfCounter())
+                            : new (std::nothrow) DevMed_HDC(*s.mainDisplay, *s.changeList, area, &s.options,
+                                                            &s.portalRefused));
   if (!s.gdiSource) {
-    s.sourceReady = 0;
+    s.sourceReady = false;
     return -1;
   }
   return 0;
@@ -119,7 +138,7 @@ int32_t checkDriver(ScreenSources& s) {
   const int32_t result = source ? source->check() : -1;
   if (result < 0) {
     forgetDriver(s);
-    if (s.mirrorsExternalMonitor()) s.sourceReady = 0;
+    if (s.mirrorsExternalMonitor()) s.sourceReady = false;
   }
   return result;
 }

@@ -6,14 +6,16 @@
 
 struct ScreenSources;
 
-// Throws away the change list, both displays and both sources and builds them anew; sets
+// Builds both displays and the source of the capture mode anew, keeping the main screen's
+// display, source and change list when that mode stays and the desktop is the same; sets
 // driverDisplayFound, driverDisplayAttached and sourceReady. A driver display that does not
 // answer as the driver counts as not found. 0, or -1 when the driver's display was found but
 // its context could not be made.
 int32_t discoverDisplays(ScreenSources& sources, DisplayPlatform& platform = systemDisplayPlatform());
 
-// Re-creates the source of the current mode with the rectangle of the one it replaces.
-// 0, or -1 when sourceReady is 0 or what it needs is absent.
+// Re-creates the source of the current mode with the rectangle of the one it replaces (and, on
+// the main screen, its capture unless that was lost).
+// 0, or -1 when sourceReady is false or what it needs is absent.
 int32_t rebuildSource(ScreenSources& sources, DisplayPlatform& platform = systemDisplayPlatform());
 
 // The driver's identity check; when it fails the driver counts as gone (found, attached and, in

@@ -17,6 +17,7 @@
 #include "source/EscapeChannel_POSIX.h"
 #include "source/HDCAcquirer.h"
 #include "source/VDisplayProtocol.h"
+#include "source/Trace.h"
 #include "source/VDisplaySocket_POSIX.h"
 
 namespace {
@@ -70,9 +71,7 @@ class DisplayPlatform_X11 : public DisplayPlatform {
     return false;
   }
 
-  void trace(const char* description) override {
-    if (std::getenv("VANTELINK_DEBUG")) std::fprintf(stderr, "vantelink: display adapter: %s\n", description);
-  }
+  void trace(const char* description) override { ::trace("display adapter", description); }
 
   std::unique_ptr<HDCAcquirer> makeAcquirer(const char* deviceName) override {
     return std::unique_ptr<HDCAcquirer>(new (std::nothrow) HDCAcquirer(deviceName));

@@ -5,9 +5,9 @@
 #include "comsrc/DIBitmap.h"
 #include "settings/CaptureOptions.h"
 #include "source/ScreenCapture.h"
-#include "source/ScreenCapture_Portal.h"
-#include "source/ScreenCapture_PortalRefusal.h"
+#include "source/portal/ScreenCapture_Portal.h"
 #include "source/ScreenCapture_Wayland.h"
+#include "source/Trace.h"
 #include "source/ScreenCapture_X11.h"
 
 namespace {
@@ -17,10 +17,7 @@ namespace {
 class UnavailableCapture : public ScreenCapture {
  public:
   std::unique_ptr<comsrc::DIBitmap> createCaptureBitmap(ScreenContext*, int32_t, int32_t) override { return nullptr; }
-  int32_t createCompatBitmap(ScreenContext*, int32_t, int32_t, std::unique_ptr<comsrc::Bitmap>&) override {
-    return -1;
-  }
-  void blitFromScreen(comsrc::DIBitmap&, ScreenContext*, int32_t, int32_t, uint32_t) override {}
+  bool blitFromScreen(comsrc::DIBitmap&, ScreenContext*, int32_t, int32_t) override { return false; }
   bool lost() const override { return true; }
 };
 
@@ -29,7 +26,7 @@ class UnavailableCapture : public ScreenCapture {
 // On a Wayland desktop the X11 root window (XWayland's) holds only X11 windows, so the screen
 // copy is taken wherever the compositor offers it, and the desktop portal's screen cast elsewhere
 // (GNOME, KDE Plasma).
-std::unique_ptr<ScreenCapture> makeScreenCapture(CaptureOptions* options) {
+std::unique_ptr<ScreenCapture> makeScreenCapture(CaptureOptions* options, bool* portalRefused) {
   const char* forced = std::getenv("VANTELINK_CAPTURE");
   std::string path = forced ? forced : "";
   if (!path.empty() && path != "x11" && path != "screencopy" && path != "portal") {
@@ -57,11 +54,11 @@ std::unique_ptr<ScreenCapture> makeScreenCapture(CaptureOptions* options) {
   }
   const std::string reason = path == "portal" ? "VANTELINK_CAPTURE=portal" : "WAYLAND_DISPLAY is set but " + why;
   std::string portalWhy;
-  if (auto capture = makeScreenCapture_Portal(options, portalWhy)) {
+  if (auto capture = makeScreenCapture_Portal(options, portalRefused, portalWhy)) {
     traceOnce("capture", ("portal (" + reason + ")").c_str());
     return capture;
   }
-  if (path == "portal" || portalRefused()) {
+  if (path == "portal" || (portalRefused && *portalRefused)) {
     traceOnce("capture", ("portal unavailable, source lost: " + portalWhy).c_str());
     return std::make_unique<UnavailableCapture>();
   }

@@ -2,7 +2,6 @@
 
 #include <poll.h>
 #include <sys/mman.h>
-#include <time.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
@@ -18,7 +17,9 @@
 
 #include "comsrc/DIBitmap.h"
 #include "comsrc/Rect.h"
+#include "source/LinuxToolkit_Linux.h"
 #include "source/MemoryCapture.h"
+#include "source/Trace.h"
 #include "source/protocol/wlr-screencopy-unstable-v1-client-protocol.h"
 
 namespace {
@@ -27,36 +28,11 @@ constexpr int kSetupTimeoutMs = 2000;
 // The first frame of a new request comes at once (all of it is damage); a capture made just
 // before it would show black until the next change.
 constexpr int kFirstFrameTimeoutMs = 500;
-constexpr int32_t kMaxSide = 16384;
 
-bool debugging() {
-  static const bool on = std::getenv("VANTELINK_DEBUG") != nullptr;
-  return on;
-}
-
-int64_t nowMs() {
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return int64_t{t.tv_sec} * 1000 + t.tv_nsec / 1000000;
-}
-
-// The 32-bit formats read without conversion (bytes blue, green, red, unused) or with red and
-// blue swapped.
 bool readable(uint32_t format, bool& swapRedBlue) {
-  switch (format) {
-    case WL_SHM_FORMAT_XRGB8888:
-    case WL_SHM_FORMAT_ARGB8888:
-      swapRedBlue = false;
-      return true;
-    case WL_SHM_FORMAT_XBGR8888:
-    case WL_SHM_FORMAT_ABGR8888:
-      swapRedBlue = true;
-      return true;
-    default:
-      return false;
-  }
+  return readableFormat(format, {WL_SHM_FORMAT_XRGB8888, WL_SHM_FORMAT_ARGB8888},
+                        {WL_SHM_FORMAT_XBGR8888, WL_SHM_FORMAT_ABGR8888}, swapRedBlue);
 }
-
 
 struct Output {
   wl_output* proxy = nullptr;
@@ -126,53 +102,42 @@ class ScreenCapture_Wayland : public MemoryCapture {
     return true;
   }
 
-  void blitFromScreen(comsrc::DIBitmap& target, ScreenContext*, int32_t srcX, int32_t srcY, uint32_t) override {
-    if (target.getBitsPerPixel() != 32) return;
+  bool blitFromScreen(comsrc::DIBitmap& target, ScreenContext*, int32_t srcX, int32_t srcY) override {
+    if (target.getBitsPerPixel() != 32) return false;
     const comsrc::Rect wanted = comsrc::rectAt(srcX, srcY, target.getWidth(), target.getHeight());
     if (!requestSet || wanted != area) startOver(wanted);
     if (!anyFrame && !waited) {
       waited = true;
-      const int64_t end = nowMs() + kFirstFrameTimeoutMs;
-      for (int64_t left = kFirstFrameTimeoutMs; !anyFrame && !broken && left > 0; left = end - nowMs())
+      const int64_t end = monotonicMs() + kFirstFrameTimeoutMs;
+      for (int64_t left = kFirstFrameTimeoutMs; !anyFrame && !broken && left > 0; left = end - monotonicMs())
         pump(int(left));
     }
-    uint8_t* pixels = target.lockPixels();
-    if (!pixels) return;
-    const int32_t stride = target.getStride();
-    const comsrc::Rect whole{0, 0, target.getWidth(), target.getHeight()};
-    if (held < 0) {
-      for (int32_t y = 0; y < whole.bottom; ++y) std::memset(pixels + ptrdiff_t{y} * stride, 0, size_t(whole.right) * 4);
-      damageKnown = false;
-    } else {
-      copyHeld(pixels, stride);
-      damageKnown = true;
-      damage = comsrc::Rect{};
-      if (fresh) intersectRect(damage, offsetRect(heldDamage, -srcX, -srcY), whole);
-      heldDamage = comsrc::Rect{};
-      fresh = false;
-    }
-    target.unlockPixels();
+    // The held frame, seen through the output's transform; black without one.
+    const uint8_t* from = held >= 0 ? slots[held].pixels : nullptr;
+    const auto at = [&](int32_t x, int32_t y, ptrdiff_t& step) {
+      int32_t bx, by, dx, dy;
+      bufferPlace(x, y, bx, by, dx, dy);
+      step = ptrdiff_t{dy} * stride + ptrdiff_t{dx} * 4;
+      return from + ptrdiff_t{by} * stride + ptrdiff_t{bx} * 4;
+    };
+    if (!copyFrame(target, area, origin.x, origin.y, from ? shownWidth() : 0, shownHeight(), swapRedBlue, at))
+      return false;
+    noteDamage(from != nullptr, fresh ? heldDamage : comsrc::Rect{}, area);
+    if (from) heldDamage = comsrc::Rect{}, fresh = false;
     pump(0);  // the next request goes out at once
+    return true;
   }
 
-  bool drawnSinceLastBlit(ScreenContext*) override {
+  // Before the first frame, the one blit that waited for it; after that only frames count: a
+  // compositor that never sends one leaves the request waiting, not the window capturing.
+  Drawing drawing(ScreenContext*) override {
     pump(0);
-    return fresh || !anyFrame;
-  }
-
-  int32_t drawingPending(ScreenContext* screen) override {
-    if (broken) return -1;
-    return drawnSinceLastBlit(screen) ? 1 : 0;
+    if (broken) return Drawing::unknown;
+    return fresh || (!anyFrame && !waited) ? Drawing::drawn : Drawing::nothing;
   }
 
   // Everything that came was read by the last pump, so the socket wakes a wait for the next.
   intptr_t drawingEvents(ScreenContext*) override { return broken ? -1 : wl_display_get_fd(display); }
-
-  bool damagedArea(comsrc::Rect& out) override {
-    if (!damageKnown) return false;
-    out = damage;
-    return true;
-  }
 
   bool lost() const override { return broken; }
 
@@ -253,7 +218,7 @@ class ScreenCapture_Wayland : public MemoryCapture {
   static void onDamage(void* data, zwlr_screencopy_frame_v1*, uint32_t x, uint32_t y, uint32_t width,
                        uint32_t height) {
     auto* self = static_cast<ScreenCapture_Wayland*>(data);
-    const auto clamp = [](uint32_t v) { return int32_t(std::min<uint32_t>(v, kMaxSide)); };
+    const auto clamp = [](uint32_t v) { return int32_t(std::min<uint32_t>(v, kMaxCaptureSide)); };
     self->frameDamage =
         comsrc::boundingRect(self->frameDamage, comsrc::rectAt(clamp(x), clamp(y), clamp(width), clamp(height)));
   }
@@ -301,9 +266,9 @@ class ScreenCapture_Wayland : public MemoryCapture {
   void copyOffered() {
     if (!frame || frameSlot >= 0) return;
     const bool fits = offered && offer.width == uint32_t(expectedWidth) && offer.height == uint32_t(expectedHeight) &&
-                      offer.width > 0 && offer.height > 0 && offer.width <= kMaxSide && offer.height <= kMaxSide &&
+                      offer.width > 0 && offer.height > 0 && offer.width <= kMaxCaptureSide && offer.height <= kMaxCaptureSide &&
                       offer.stride % 4 == 0 && offer.stride >= offer.width * 4 &&
-                      offer.stride <= uint32_t(kMaxSide) * 4;
+                      offer.stride <= uint32_t(kMaxCaptureSide) * 4;
     if (!fits) {
       char text[200];
       std::snprintf(text, sizeof text, "refused a %ux%u buffer (stride %u, format 0x%08x); expected %dx%d, 32-bit RGB",
@@ -322,16 +287,17 @@ class ScreenCapture_Wayland : public MemoryCapture {
     held = frameSlot;
     frameSlot = -1;
     heldYInvert = frameYInvert;
-    // The first frame is wholly new; a turned-over frame's damage is not worth turning too, and
-    // a frame without damage is taken as wholly changed rather than as unchanged.
-    const comsrc::Rect all{0, 0, output->width, output->height};
-    const comsrc::Rect drawn = !anyFrame || frameYInvert || frameDamage.isEmpty() ? all : frameDamage;
+    // The first frame is wholly new, and so is the first in new buffers; a turned or turned-over
+    // frame's damage is not worth turning too, and a frame without damage is taken as wholly
+    // changed rather than as unchanged.
+    const comsrc::Rect all{0, 0, shownWidth(), shownHeight()};
+    const bool whole = !anyFrame || remade || frameYInvert || output->transform != WL_OUTPUT_TRANSFORM_NORMAL;
+    const comsrc::Rect drawn = whole || frameDamage.isEmpty() ? all : frameDamage;
+    remade = false;
     heldDamage = comsrc::boundingRect(heldDamage, drawn);
     anyFrame = fresh = true;
     ++copies;
-    if (debugging())
-      std::fprintf(stderr, "vantelink: screen copy %u: damage %d,%d %dx%d\n", copies, drawn.left, drawn.top,
-                   drawn.width(), drawn.height());
+    traceFrame("screen copy", copies, &drawn);
   }
 
   void fail(const char* why) {
@@ -369,6 +335,7 @@ class ScreenCapture_Wayland : public MemoryCapture {
     format = offer.format, width = offer.width, height = offer.height, stride = offer.stride;
     readable(format, swapRedBlue);
     held = -1;
+    remade = true;
     return made;
   }
 
@@ -382,23 +349,27 @@ class ScreenCapture_Wayland : public MemoryCapture {
     mappingBytes = 0;
   }
 
-  // The held frame into the target, which shows `area`; what lies outside the frame is black.
-  void copyHeld(uint8_t* pixels, int32_t targetStride) const {
-    const uint8_t* from = slots[held].pixels;
-    const int32_t w = area.width();
-    const int32_t x0 = std::clamp(origin.x - area.left, 0, w);
-    const int32_t x1 = std::clamp(origin.x + int32_t(width) - area.left, x0, w);
-    for (int32_t y = 0; y < area.height(); ++y) {
-      uint8_t* row = pixels + ptrdiff_t{y} * targetStride;
-      int32_t by = area.top + y - origin.y;
-      if (by < 0 || by >= int32_t(height) || x0 == x1) {
-        std::memset(row, 0, size_t(w) * 4);
-        continue;
-      }
-      if (heldYInvert) by = int32_t(height) - 1 - by;
-      const uint8_t* src = from + size_t(by) * stride + size_t(area.left + x0 - origin.x) * 4;
-      copyCaptureRow(row, w, src, x0, x1, swapRedBlue);
+  // The frame as the output shows it: turned a quarter, its sides trade places.
+  bool quarterTurned() const { return (output->transform & 1) != 0; }
+  int32_t shownWidth() const { return int32_t(quarterTurned() ? height : width); }
+  int32_t shownHeight() const { return int32_t(quarterTurned() ? width : height); }
+
+  // Where the shown frame's pixel (x, y) lies in the buffer, through the inverse of the output's
+  // transform (a flip around the vertical axis, then turns counter-clockwise), and the buffer
+  // step from it to (x + 1, y).
+  void bufferPlace(int32_t x, int32_t y, int32_t& bx, int32_t& by, int32_t& dx, int32_t& dy) const {
+    const int32_t w = shownWidth(), h = shownHeight();
+    switch (output->transform) {
+      case WL_OUTPUT_TRANSFORM_90: bx = y, by = w - 1 - x, dx = 0, dy = -1; break;
+      case WL_OUTPUT_TRANSFORM_180: bx = w - 1 - x, by = h - 1 - y, dx = -1, dy = 0; break;
+      case WL_OUTPUT_TRANSFORM_270: bx = h - 1 - y, by = x, dx = 0, dy = 1; break;
+      case WL_OUTPUT_TRANSFORM_FLIPPED: bx = w - 1 - x, by = y, dx = -1, dy = 0; break;
+      case WL_OUTPUT_TRANSFORM_FLIPPED_90: bx = y, by = x, dx = 0, dy = 1; break;
+      case WL_OUTPUT_TRANSFORM_FLIPPED_180: bx = x, by = h - 1 - y, dx = 1, dy = 0; break;
+      case WL_OUTPUT_TRANSFORM_FLIPPED_270: bx = h - 1 - y, by = w - 1 - x, dx = 0, dy = -1; break;
+      default: bx = x, by = y, dx = 1, dy = 0; break;
     }
+    if (heldYInvert) by = int32_t(height) - 1 - by, dy = -dy;
   }
 
   // Sends what is queued, reads what came within `timeoutMs` and handles it; asks for the next
@@ -426,8 +397,8 @@ class ScreenCapture_Wayland : public MemoryCapture {
     wl_callback* callback = wl_display_sync(display);
     if (!callback) return false;
     wl_callback_add_listener(callback, &doneEvents, &done);
-    const int64_t end = nowMs() + kSetupTimeoutMs;
-    for (int64_t left = kSetupTimeoutMs; !done && !broken && left > 0; left = end - nowMs()) pump(int(left));
+    const int64_t end = monotonicMs() + kSetupTimeoutMs;
+    for (int64_t left = kSetupTimeoutMs; !done && !broken && left > 0; left = end - monotonicMs()) pump(int(left));
     wl_callback_destroy(callback);
     return done && !broken;
   }
@@ -472,30 +443,14 @@ class ScreenCapture_Wayland : public MemoryCapture {
   bool swapRedBlue = false;
   int held = -1;
   bool heldYInvert = false;
+  bool remade = false;  // new buffers: their first frame is wholly new
   comsrc::Rect heldDamage;  // on the output, since the last blit
   bool fresh = false;       // a frame came since the last blit
   bool anyFrame = false;
   uint32_t copies = 0;
-
-  bool damageKnown = false;
-  comsrc::Rect damage;  // of the last blit, in its target
 };
 
 }  // namespace
-
-void traceOnce(const char* topic, const char* text) {
-  if (!debugging() || !text) return;
-  static std::deque<std::pair<std::string, std::string>> last;
-  for (auto& [t, line] : last) {
-    if (t != topic) continue;
-    if (line == text) return;
-    line = text;
-    std::fprintf(stderr, "vantelink: %s: %s\n", topic, text);
-    return;
-  }
-  last.emplace_back(topic, text);
-  std::fprintf(stderr, "vantelink: %s: %s\n", topic, text);
-}
 
 std::unique_ptr<ScreenCapture> makeScreenCapture_Wayland(const std::string& outputName, std::string& why,
                                                          bool& answered) {

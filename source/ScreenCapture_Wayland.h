@@ -13,6 +13,3 @@
 std::unique_ptr<ScreenCapture> makeScreenCapture_Wayland(const std::string& outputName, std::string& why,
                                                          bool& answered);
 
-// One line on the standard error under VANTELINK_DEBUG ("vantelink: TOPIC: TEXT"), unless it
-// repeats the last line of its topic: discovery tries again every second.
-void traceOnce(const char* topic, const char* text);

@@ -2,7 +2,6 @@
 
 #include "comsrc/DIBitmap_Win32.h"
 #include "comsrc/DrawingContext_GDIBitmap_Win32.h"
-#include "comsrc/GDIBitmap_Win32.h"
 #include "source/ScreenCapture.h"
 #include "source/ScreenContext_Win32.h"
 
@@ -16,27 +15,20 @@ class ScreenCapture_Win32 : public ScreenCapture {
     return b;
   }
 
-  int32_t createCompatBitmap(ScreenContext* screen, int32_t width, int32_t height,
-                             std::unique_ptr<comsrc::Bitmap>& out) override {
-    std::unique_ptr<comsrc::CompatBitmap> b(new (std::nothrow) comsrc::CompatBitmap);
-    if (!b || !screen || b->createCompatible(screen->dc, width, height) != 0) return -1;
-    out = std::move(b);
-    return 0;
-  }
-
-  void blitFromScreen(comsrc::DIBitmap& target, ScreenContext* screen, int32_t srcX, int32_t srcY,
-                      uint32_t rasterOp) override {
+  bool blitFromScreen(comsrc::DIBitmap& target, ScreenContext* screen, int32_t srcX, int32_t srcY) override {
     comsrc::DrawingContext* c = target.lockContext();
-    if (!c) return;
+    if (!c) return false;
+    bool read = false;
     if (c->getType() == comsrc::kContextTypeGDI && screen)
-      BitBlt(static_cast<comsrc::DrawingContext_GDIBitmap*>(c)->getDC(), 0, 0, target.getWidth(), target.getHeight(),
-             screen->dc, srcX, srcY, DWORD(rasterOp));
+      read = BitBlt(static_cast<comsrc::DrawingContext_GDIBitmap*>(c)->getDC(), 0, 0, target.getWidth(), target.getHeight(),
+             screen->dc, srcX, srcY, SRCCOPY) != 0;
     target.unlockContext(c);
+    return read;
   }
 };
 
 }  // namespace
 
-std::unique_ptr<ScreenCapture> makeScreenCapture(CaptureOptions*) {
+std::unique_ptr<ScreenCapture> makeScreenCapture(CaptureOptions*, bool*) {
   return std::unique_ptr<ScreenCapture>(new (std::nothrow) ScreenCapture_Win32);
 }

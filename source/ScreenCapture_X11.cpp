@@ -27,15 +27,9 @@ class ScreenCapture_X11 : public ScreenCapture {
     return b;
   }
 
-  // X has no counterpart that the capture would need.
-  int32_t createCompatBitmap(ScreenContext*, int32_t, int32_t, std::unique_ptr<comsrc::Bitmap>& out) override {
-    out.reset();
-    return 0;
-  }
-
-  // The server copies the root window's pixels as they are; there is no raster operation.
-  void blitFromScreen(comsrc::DIBitmap& target, ScreenContext* screen, int32_t srcX, int32_t srcY, uint32_t) override {
-    if (target.getKind() != comsrc::kBitmapKindDIBX11) return;
+  // The server copies the root window's pixels as they are.
+  bool blitFromScreen(comsrc::DIBitmap& target, ScreenContext* screen, int32_t srcX, int32_t srcY) override {
+    if (target.getKind() != comsrc::kBitmapKindDIBX11) return false;
     // Forgotten before the copy, with the reports of it already here: what is drawn during
     // the copy is reported again next time.
     if (watching(screen) && damage) {
@@ -43,13 +37,13 @@ class ScreenCapture_X11 : public ScreenCapture {
       xcb_damage_subtract(screen->connection.get(), damage, XCB_NONE, XCB_NONE);
       seen = false;
     }
-    static_cast<comsrc::DIBitmap_X11&>(target).capture(srcX, srcY);
+    return static_cast<comsrc::DIBitmap_X11&>(target).capture(srcX, srcY) == 0;
   }
 
   // The DAMAGE extension tells whether anything was drawn on the root window or its children;
   // a still screen then costs no copy and no comparison.
-  bool drawnSinceLastBlit(ScreenContext* screen) override {
-    if (!screen || screen->lost()) return true;
+  Drawing drawing(ScreenContext* screen) override {
+    if (!screen || screen->lost()) return Drawing::unknown;
     xcb_connection_t* c = screen->connection.get();
     if (!watching(screen)) {
       watched = screen->connection;
@@ -66,16 +60,11 @@ class ScreenCapture_X11 : public ScreenCapture {
         std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
         std::free(version);
       }
-      return true;
+      return Drawing::unknown;
     }
-    const bool drawn = takeReports(c);
-    return !damage || drawn || seen;
-  }
-
-  int32_t drawingPending(ScreenContext* screen) override {
-    if (!screen || screen->lost() || !watching(screen) || !damage) return -1;
-    if (takeReports(screen->connection.get())) seen = true;
-    return seen ? 1 : 0;
+    if (!damage) return Drawing::unknown;
+    if (takeReports(c)) seen = true;
+    return seen ? Drawing::drawn : Drawing::nothing;
   }
 
   intptr_t drawingEvents(ScreenContext* screen) override {
@@ -105,7 +94,7 @@ class ScreenCapture_X11 : public ScreenCapture {
   std::weak_ptr<xcb_connection_t> watched;
   xcb_damage_damage_t damage = 0;
   uint8_t notifyEvent = 0;
-  bool seen = false;  // a drawing reported to drawingPending, not yet blitted
+  bool seen = false;  // a drawing reported, not yet copied
 };
 
 }  // namespace

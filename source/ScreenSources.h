@@ -19,9 +19,12 @@ struct ScreenSources {
 
   CaptureMode captureMode = CaptureMode::mainScreen;
   CaptureOptions options;
-  int32_t sourceReady = 0;
-  int32_t driverDisplayFound = 0;
-  int32_t driverDisplayAttached = 0;
+  bool sourceReady = false;
+  bool driverDisplayFound = false;
+  bool driverDisplayAttached = false;
+  // The user refused the desktop portal's screen cast: no new session asks again until the
+  // capture mode changes or the program restarts.
+  bool portalRefused = false;
   std::unique_ptr<HDCAcquirer> mainDisplay;
   std::unique_ptr<HDCAcquirer> driverDisplay;
   std::unique_ptr<DeviceMediator> gdiSource;

@@ -70,6 +70,8 @@ void markChangedTilesBase(const uint8_t* a, ptrdiff_t sa, const uint8_t* b, ptrd
   markChangedTiles<Pairs2>(a, sa, b, sb, tiles, rows, parity, changed);
 }
 
+// The wider vectors exist on x86 only; elsewhere the portable width serves.
+#if defined(__x86_64__) || defined(__i386__)
 __attribute__((target("avx2"))) void markChangedTilesAvx2(const uint8_t* a, ptrdiff_t sa, const uint8_t* b,
                                                           ptrdiff_t sb, int32_t tiles, int32_t rows, uint32_t parity,
                                                           bool* changed) {
@@ -88,6 +90,9 @@ MarkTiles markTiles() {
                                                                     : markChangedTilesBase;
   return chosen;
 }
+#else
+MarkTiles markTiles() { return markChangedTilesBase; }
+#endif
 
 inline uint64_t loadPair(const uint8_t* p) {
   uint64_t v;

@@ -6,7 +6,6 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "source/LinuxToolkit_Linux.h"
 #include "source/VDisplayProtocol.h"
 
 namespace vdisplay {
@@ -29,16 +29,11 @@ bool privateFolder(const std::string& path, bool create) {
   return S_ISDIR(st.st_mode) && st.st_uid == getuid() && (st.st_mode & 077) == 0;
 }
 
-int64_t nowMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 // Waits for `events` until the deadline; false on timeout or error.
 bool waitFor(int sock, short events, int64_t deadline) {
   for (;;) {
-    const int64_t left = deadline - nowMs();
+    const int64_t left = deadline - monotonicMs();
     if (left <= 0) return false;
     pollfd p{sock, events, 0};
     const int n = poll(&p, 1, int(left));
@@ -158,7 +153,7 @@ bool transact(int sock, uint32_t code, int32_t inLength, const void* in, int32_t
   put32(request + 4, uint32_t(inLength));
   put32(request + 8, uint32_t(outLength));
   if (in && inLength > 0) std::memcpy(request + kRequestHeaderBytes, in, size_t(inLength));
-  const int64_t deadline = nowMs() + timeoutMs;
+  const int64_t deadline = monotonicMs() + timeoutMs;
   if (!sendAll(sock, request, kRequestHeaderBytes + size_t(inLength), deadline)) return false;
 
   uint8_t reply[kReplyHeaderBytes];

@@ -7,7 +7,6 @@
 #include "link/DeviceLink.h"
 #include "link/Devices.h"
 #include "source/CaptureArea.h"
-#include "source/ScreenCapture_PortalRefusal.h"
 #include "source/ScreenSources.h"
 #include "ui/MenuModel.h"
 #include "ui/Shell.h"
@@ -140,7 +139,7 @@ void SettingsWindow::click(Window& w, int32_t id, DeviceSettings& s, bool& chang
     case idModeUp:
       sources_.captureMode = sources_.mirrorsExternalMonitor() ? CaptureMode::mainScreen : CaptureMode::externalMonitor;
       // A new mode may ask the user for the screen again, once.
-      setPortalRefused(false);
+      sources_.portalRefused = false;
       changed = true;
       actions_.discoverDisplays();
       return;

@@ -129,7 +129,8 @@ struct Rig {
     source = s.get();
     app.sources.gdiSource = std::move(s);
     app.devices.deviceLinks.resize(kDeviceSlotCount);
-    app.devices.linksOpen = app.sources.sourceReady = app.devices.anyDeviceActive = 1;
+    app.devices.linksOpen = app.devices.anyDeviceActive = 1;
+    app.sources.sourceReady = true;
   }
 
   // A connected device in slot i, as link opening leaves it.

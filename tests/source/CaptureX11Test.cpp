@@ -6,7 +6,9 @@
 // (keep)
 #include <X11/Xlib.h>
 #include <dirent.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,7 +25,10 @@
 #include "support/TempDir.h"
 #include "comsrc/DIBitmap_X11.h"
 #include "source/DevMed_HDC.h"
+#include "settings/ScopedEnv.h"
+#include "source/DisplayDiscovery.h"
 #include "source/DisplayPlatform.h"
+#include "source/ScreenSources.h"
 #include "source/HDCAcquirer.h"
 #include "source/ScreenCapture_X11.h"
 #include "comsrc/ScreenContext_X11.h"
@@ -245,36 +250,36 @@ TEST_P(CaptureX11, ToldWhetherAnythingWasDrawnSinceTheLastCopyInAnyWindow) {
   ScreenContext* screen = acquirer->hdc();
   std::unique_ptr<comsrc::DIBitmap> target = capture->createCaptureBitmap(screen, 64, 64);
   ASSERT_NE(target, nullptr);
-  EXPECT_TRUE(capture->drawnSinceLastBlit(screen));  // nothing known yet
-  capture->blitFromScreen(*target, screen, 0, 0, DevMed_HDC::kSrcCopy);
-  EXPECT_FALSE(capture->drawnSinceLastBlit(screen));
+  EXPECT_EQ(capture->drawing(screen), Drawing::unknown);  // nothing known yet
+  capture->blitFromScreen(*target, screen, 0, 0);
+  EXPECT_EQ(capture->drawing(screen), Drawing::nothing);
   painter.point(700, 500, 0x123456);  // outside the copied area too: any drawing counts
-  EXPECT_TRUE(capture->drawnSinceLastBlit(screen));
-  capture->blitFromScreen(*target, screen, 0, 0, DevMed_HDC::kSrcCopy);
-  EXPECT_FALSE(capture->drawnSinceLastBlit(screen));
+  EXPECT_EQ(capture->drawing(screen), Drawing::drawn);
+  capture->blitFromScreen(*target, screen, 0, 0);
+  EXPECT_EQ(capture->drawing(screen), Drawing::nothing);
 
   // Drawing inside another client's window counts as drawing on the screen.
   const Window child = XCreateSimpleWindow(painter.d, DefaultRootWindow(painter.d), 10, 10, 50, 50, 0, 0, 0);
   XMapWindow(painter.d, child);
   XSync(painter.d, False);
-  capture->drawnSinceLastBlit(screen);
-  capture->blitFromScreen(*target, screen, 0, 0, DevMed_HDC::kSrcCopy);
-  EXPECT_FALSE(capture->drawnSinceLastBlit(screen));
+  capture->drawing(screen);
+  capture->blitFromScreen(*target, screen, 0, 0);
+  EXPECT_EQ(capture->drawing(screen), Drawing::nothing);
   XSetForeground(painter.d, painter.gc, 0xFFFFFF);
   XFillRectangle(painter.d, child, painter.gc, 5, 5, 10, 10);
   XSync(painter.d, False);
-  EXPECT_TRUE(capture->drawnSinceLastBlit(screen));
+  EXPECT_EQ(capture->drawing(screen), Drawing::drawn);
 
   // Between copies the main loop asks, and waits on the connection for the next drawing.
-  capture->blitFromScreen(*target, screen, 0, 0, DevMed_HDC::kSrcCopy);
-  EXPECT_EQ(capture->drawingPending(screen), 0);
+  capture->blitFromScreen(*target, screen, 0, 0);
+  EXPECT_EQ(capture->drawing(screen), Drawing::nothing);
   pollfd wait{static_cast<int>(capture->drawingEvents(screen)), POLLIN, 0};
   ASSERT_GE(wait.fd, 0);
   XFillRectangle(painter.d, child, painter.gc, 20, 20, 10, 10);
   XSync(painter.d, False);
   EXPECT_EQ(poll(&wait, 1, 2000), 1) << "a drawing wakes the wait";
-  EXPECT_EQ(capture->drawingPending(screen), 1);
-  EXPECT_TRUE(capture->drawnSinceLastBlit(screen)) << "the answer stays for the copy";
+  EXPECT_EQ(capture->drawing(screen), Drawing::drawn);
+  EXPECT_EQ(capture->drawing(screen), Drawing::drawn) << "the answer stays for the copy";
   XDestroyWindow(painter.d, child);
   XSync(painter.d, False);
 }
@@ -335,7 +340,9 @@ TEST(ServerLossX11, DiscoveryThatLosesItsServerFindsNoDisplayAndTheProgramGoesOn
 }
 
 // The server of a captured display goes away between two frames: the next frames neither hang
-// nor touch the dead connection through Xlib, and closing it leaves no socket behind.
+// nor touch the dead connection through Xlib, nor bring back an older picture (the failed reads
+// report nothing and keep the last one), the source is lost once the reads keep failing, and
+// closing it leaves no socket behind.
 TEST(ServerLossX11, CaptureWhoseServerGoesAwayClosesItsConnection) {
   VL_SKIP_WITHOUT_PROGRAM("Xvfb");
   for (bool shm : {true, false}) {
@@ -349,14 +356,63 @@ TEST(ServerLossX11, CaptureWhoseServerGoesAwayClosesItsConnection) {
     {
       DevMed_HDC source(acquirer, list, Rect{0, 0, 320, 240}, makeScreenCapture_X11(shm), counter);
       ASSERT_EQ(source.refresh(), 1);
+      Painter(x->name()).fill(0, 0, 64, 64, 0x30c050);
+      counter.advanceMs(40);
+      ASSERT_GT(source.refresh(), 0);
       x.reset();
-      for (int frame = 0; frame < 3; ++frame) {
+      int32_t result = 0;
+      int frames = 0;
+      for (; frames < 2 * DevMed_HDC::kFailedReadsLost && result == 0; ++frames) {
         counter.advanceMs(40);
-        source.refresh();
+        list.clear();
+        result = source.refresh();
+        EXPECT_EQ(list.count(), 0u) << "frame " << frames;
+        ASSERT_NE(source.bitmap(), nullptr);
+        EXPECT_EQ(pixelAt(*source.bitmap(), 10, 10), 0x30c050u) << "frame " << frames;
       }
+      EXPECT_EQ(result, -3);
+      EXPECT_GE(frames, 3);
     }
     EXPECT_EQ(acquirer.close(), 0);
     EXPECT_EQ(acquirer.open(), -1);
     EXPECT_EQ(openSockets(), before) << (shm ? "shared memory" : "plain");
   }
+}
+
+// A capture exists only while its mode is active: discovery for the external monitor never
+// reaches for the main screen's capture (here a screen copy, whose compositor is a socket that
+// counts who connects and hangs up at once).
+TEST(CaptureChoice, ExternalMonitorModeOpensNoMainScreenCapture) {
+  VL_SKIP_WITHOUT_PROGRAM("Xvfb");
+  ASSERT_TRUE(server().ok());
+  vltest::TempDir dir;
+  const std::string socketPath = dir.file("wayland-0");
+  const int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  int connections = 0;
+  const auto discoverIn = [&](CaptureMode mode) {
+    std::thread compositor([&] {
+      pollfd p{listener, POLLIN, 0};
+      if (poll(&p, 1, 1500) == 1) {
+        close(accept(listener, nullptr, nullptr));
+        ++connections;
+      }
+    });
+    ScreenSources sources;
+    sources.captureMode = mode;
+    discoverDisplays(sources);
+    compositor.join();
+  };
+  vltest::ScopedEnv display("DISPLAY", server().name().c_str()), wayland("WAYLAND_DISPLAY", socketPath.c_str()),
+      path("VANTELINK_CAPTURE", "screencopy"), runtime("XDG_RUNTIME_DIR", dir.path().c_str());
+  discoverIn(CaptureMode::externalMonitor);
+  EXPECT_EQ(connections, 0);
+  discoverIn(CaptureMode::mainScreen);
+  EXPECT_EQ(connections, 1);
+  close(listener);
 }

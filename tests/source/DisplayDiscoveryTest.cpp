@@ -33,7 +33,7 @@ class NamedAcquirer : public FakeAcquirer {
 // Adapters, modes and contexts as a test sets them up.
 class FakePlatform : public DisplayPlatform {
  public:
-  int32_t virtualScreenWidth() override { return 1920; }
+  int32_t virtualScreenWidth() override { return desktopWidth; }
   int32_t virtualScreenHeight() override { return 1080; }
   bool adapter(uint32_t index, DisplayAdapter& out) override {
     ++adapterQueries;
@@ -71,6 +71,7 @@ class FakePlatform : public DisplayPlatform {
   std::vector<HDCAcquirer*> channelDisplays;
   std::shared_ptr<FakeDriver> driver;  // behind the newest channel
   int adapterQueries = 0;
+  int32_t desktopWidth = 1920;
 };
 
 NamedAcquirer* named(const std::unique_ptr<HDCAcquirer>& a) { return static_cast<NamedAcquirer*>(a.get()); }
@@ -116,13 +117,15 @@ TEST(DisplayDiscovery, FlagsAndObjectsInBothModes) {
       EXPECT_EQ(named(app.sources.mainDisplay)->name(), "(desktop)");
       EXPECT_EQ(named(app.sources.mainDisplay)->opens, 1);
       EXPECT_EQ(*app.sources.mainDisplay->rect(), (Rect{0, 0, 1920, 1080}));
+      // Mirroring the external monitor makes no capture of the main screen.
       auto* gdi = dynamic_cast<DevMed_HDC*>(app.sources.gdiSource.get());
-      ASSERT_NE(gdi, nullptr);
-      EXPECT_EQ(*gdi->captureRect(), (Rect{0, 0, 640, 480}));
+      ASSERT_EQ(gdi != nullptr, mode == 0);
+      if (gdi) {
+        EXPECT_EQ(*gdi->captureRect(), (Rect{0, 0, 640, 480}));
+      }
       EXPECT_EQ(app.sources.driverDisplay != nullptr, setup != kNoDriver && setup != kNoAcquirer);
       EXPECT_EQ(app.sources.driverSource != nullptr, setup == kAttached);
       if (app.sources.driverSource) {
-        EXPECT_EQ(app.sources.driverSource->kind(), 257);
         ASSERT_EQ(platform.channelDisplays.size(), 1u);
         EXPECT_EQ(platform.channelDisplays[0], app.sources.driverDisplay.get());
       }
@@ -155,6 +158,32 @@ TEST(DisplayDiscovery, FirstAdapterBeginningWithTheNameIsTaken) {
   ASSERT_NE(driver, nullptr);
   EXPECT_EQ(*driver->sourceRect(), (Rect{0, 0, 800, 600}));
   EXPECT_EQ(app.sources.sourceReady, 1);
+}
+
+// The main screen's source, its display and what it reported outlive a discovery that finds the
+// same desktop; a new desktop size, a lost source or the other mode replace them.
+TEST(DisplayDiscovery, MainScreenSourceIsKeptWhileTheDesktopStays) {
+  FakePlatform platform;
+  ScreenSources sources;
+  ASSERT_EQ(discoverDisplays(sources, platform), 0);
+  DeviceMediator* first = sources.gdiSource.get();
+  sources.changeList->add(Rect{0, 0, 32, 32});
+  ASSERT_EQ(discoverDisplays(sources, platform), 0);
+  EXPECT_EQ(sources.gdiSource.get(), first);
+  EXPECT_EQ(sources.changeList->count(), 1u);
+  EXPECT_EQ(named(sources.mainDisplay)->opens, 1);
+  EXPECT_EQ(sources.sourceReady, 1);
+
+  platform.desktopWidth = 2560;
+  ASSERT_EQ(discoverDisplays(sources, platform), 0);
+  EXPECT_EQ(*sources.mainDisplay->rect(), (Rect{0, 0, 2560, 1080}));
+  EXPECT_EQ(sources.changeList->count(), 0u);
+  DeviceMediator* second = sources.gdiSource.get();
+  ASSERT_NE(second, nullptr);
+
+  sources.captureMode = CaptureMode::externalMonitor;
+  ASSERT_EQ(discoverDisplays(sources, platform), 0);
+  EXPECT_EQ(sources.gdiSource, nullptr);
 }
 
 TEST(DisplayDiscovery, RebuildKeepsTheRectangleOfTheSourceItReplaces) {

@@ -74,10 +74,8 @@ class FakeScreen : public ScreenCapture {
     int32_t width = 0, height = 0;
     std::vector<uint32_t> pixels;
     int blits = 0;
-    uint32_t lastRasterOp = 0;
     int creations = 0;
     int failCreationAt = -1;  // the creation with this number (from 0) fails
-    bool failCompat = false;
     FakeCounter* clock = nullptr;  // a blit lasts blitMs on it
     int64_t blitMs = 0;
     bool tracksDrawing = false;  // else it cannot tell whether anything was drawn
@@ -97,28 +95,26 @@ class FakeScreen : public ScreenCapture {
     b->clear();
     return b;
   }
-  int32_t createCompatBitmap(ScreenContext*, int32_t, int32_t, std::unique_ptr<comsrc::Bitmap>&) override {
-    return state->failCompat ? -2 : 0;
-  }
-  void blitFromScreen(comsrc::DIBitmap& target, ScreenContext*, int32_t srcX, int32_t srcY,
-                      uint32_t rasterOp) override {
+  bool blitFromScreen(comsrc::DIBitmap& target, ScreenContext*, int32_t srcX, int32_t srcY) override {
     ++state->blits;
-    state->lastRasterOp = rasterOp;
     if (state->clock) state->clock->advanceMs(state->blitMs);
     state->drawn = false;
-    uint8_t* p = target.lockPixels();
-    if (!p) return;
+    // Written behind any lock, as the X11 capture's shared memory is.
+    uint8_t* p = target.getPixels();
+    if (!p) return false;
     for (int32_t y = 0; y < target.getHeight(); ++y)
       for (int32_t x = 0; x < target.getWidth(); ++x) {
         const int32_t sx = srcX + x, sy = srcY + y;
         if (sx < 0 || sy < 0 || sx >= state->width || sy >= state->height) continue;
         std::memcpy(p + ptrdiff_t{y} * target.getStride() + 4 * x, &state->at(sx, sy), 4);
       }
-    target.unlockPixels();
+    return true;
   }
 
-  bool drawnSinceLastBlit(ScreenContext*) override { return !state->tracksDrawing || state->drawn; }
-  int32_t drawingPending(ScreenContext*) override { return state->tracksDrawing ? state->drawn : -1; }
+  Drawing drawing(ScreenContext*) override {
+    if (!state->tracksDrawing) return Drawing::unknown;
+    return state->drawn ? Drawing::drawn : Drawing::nothing;
+  }
   bool damagedArea(comsrc::Rect& area) override {
     area = state->damage;
     return state->tracksDamage;

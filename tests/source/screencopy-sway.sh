@@ -3,7 +3,8 @@
 # a test client's picture; the real program (its window on an Xvfb of its own) captures it
 # through the screen copy and streams to vantela-sim. The panel must be what vantela-preview
 # makes of grim's reading of the same area, before and after a square moves; a still screen
-# costs no copy; sway going away leaves the source lost, and its return brings the mirror back.
+# costs no copy; sway going away leaves the source lost, and its return brings the mirror back;
+# an output turned a quarter reaches the panel as sway shows it.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 . "$(dirname "$0")/../app/e2e-lib.sh"
@@ -63,5 +64,18 @@ grep -q '^vantelink: screen copy: the compositor went away' "$work/vantelink.log
 start_sway 800x600
 compare resumed
 
+# An output turned a quarter (a 600x800 mode shown as 800x600): the panel shows it as sway does.
+stop_sway
+start_sway 600x800 transform 90
+kill -USR1 "$painter_pid"  # a picture the panel has not shown yet
+wait_shown 2
+for _ in $(seq 100); do
+  grep -q '^vantelink: capture: screencopy (output HEADLESS-1, 600x800' "$work/vantelink.log" && break
+  sleep 0.1
+done
+grep -q '^vantelink: capture: screencopy (output HEADLESS-1, 600x800' "$work/vantelink.log" ||
+  fail "the turned output was not captured"
+compare turned
+
 end_program "$exe" program
-echo "PASS: panel equals grim's preview (mirror, moved square, after sway's return); still screen: no copy"
+echo "PASS: panel equals grim's preview (mirror, moved square, after sway's return, turned output); still screen: no copy"

@@ -19,10 +19,11 @@ mkdir -m 700 "$runtime"
 chown "$sway_user" "$runtime"
 export WAYLAND_DISPLAY="$runtime/wayland-1"
 
-# start_sway WIDTHxHEIGHT: sway with one output of that size and the painter's window (painter
-# environment from PAINTER_ENV); sets sway_pid and painter_pid once the picture is shown.
+# start_sway WIDTHxHEIGHT [OUTPUT SETTINGS...]: sway with one output of that mode (and settings,
+# e.g. "transform 90") and the painter's window (painter environment from PAINTER_ENV); sets
+# sway_pid and painter_pid once the picture is shown.
 start_sway() {
-  printf 'output HEADLESS-1 resolution %s\ndefault_border none\n' "$1" >"$runtime/config"
+  printf 'output HEADLESS-1 resolution %s %s\ndefault_border none\n' "$1" "${*:2}" >"$runtime/config"
   rm -f "$runtime"/wayland-*
   ${as_user[@]+"${as_user[@]}"} env -i PATH="$PATH" HOME="$runtime" XDG_RUNTIME_DIR="$runtime" \
     WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 sway -c "$runtime/config" \

@@ -31,12 +31,20 @@ struct PortalFrames {
   uint32_t count = 0;
   bool failed = false;
   std::string failure;
+
+  // Records the first failure and writes `wake`.
+  void fail(const std::string& why, int wake);
 };
 
 // A PipeWire video stream read from the screen cast's node in shared memory, in a 32-bit RGB
 // format, with the stream's damage where it carries it. Runs on the thread that calls it.
 class PortalStream {
  public:
+  // A stream that stopped streaming after it streamed (paused, its node gone) and does not
+  // stream again within this long has ended: the portal's side may end a cast without closing
+  // the session.
+  static constexpr int64_t kStallMs = 2000;
+
   // `wake` (an eventfd) is written whenever `frames` gets a frame or the stream fails.
   PortalStream(PortalFrames& frames, int wake);
   ~PortalStream();
@@ -48,6 +56,9 @@ class PortalStream {
   // Readable when the stream has something to handle.
   int loopFd() const;
   void iterate();
+  // How long the loop may wait before the stream counts as ended for not streaming (-1: no
+  // limit); past that, the stream fails.
+  int stallWaitMs();
 
  private:
   static void onStateChanged(void* data, int old, int state, const char* error);
@@ -67,5 +78,7 @@ class PortalStream {
   spa_hook coreListener{};
   bool entered = false;
   bool streamed = false;
+  int64_t leftStreamingAt = 0;  // after it streamed; 0 while it streams
+  bool skipped = false;         // a buffer was handed back unread since the last frame taken
   int32_t width = 0, height = 0;  // of the format agreed on; only this thread reads them
 };

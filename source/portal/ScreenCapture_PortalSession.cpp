@@ -1,14 +1,15 @@
-#include "source/ScreenCapture_PortalSession.h"
+#include "source/portal/ScreenCapture_PortalSession.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <systemd/sd-bus.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <string>
 #include <utility>
+
+#include "source/LinuxToolkit_Linux.h"
 
 namespace {
 
@@ -20,11 +21,6 @@ constexpr uint32_t kSourceMonitor = 1;
 constexpr uint32_t kCursorHidden = 1;
 constexpr uint32_t kPersistUntilRevoked = 2;
 
-int64_t nowMs() {
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return int64_t{t.tv_sec} * 1000 + t.tv_nsec / 1000000;
-}
 
 // Calls `each(key)` for every entry of an a{sv}; `each` reads the variant and returns true, or
 // returns false to have it skipped.
@@ -115,14 +111,14 @@ int PortalSession::onClosed(sd_bus_message*, void* data, sd_bus_error*) {
 
 // Handles the bus until `done`, the stop, a broken connection or the time-out (-1: none).
 bool PortalSession::waitFor(const bool& done, int timeoutMs) {
-  const int64_t end = nowMs() + timeoutMs;
+  const int64_t end = monotonicMs() + timeoutMs;
   for (;;) {
     if (sd_bus_process(bus, nullptr) < 0) return false;
     if (done) return true;
     if (stopping()) return false;
     int left = 1000;
     if (timeoutMs >= 0) {
-      left = int(std::min<int64_t>(end - nowMs(), 1000));
+      left = int(std::min<int64_t>(end - monotonicMs(), 1000));
       if (left <= 0) return false;
     }
     int r;
@@ -132,10 +128,7 @@ bool PortalSession::waitFor(const bool& done, int timeoutMs) {
     if (r < 0) return false;
     pollfd fds[2] = {{sd_bus_get_fd(bus), short(sd_bus_get_events(bus)), 0}, {nudgeFd, POLLIN, 0}};
     if (poll(fds, 2, left) < 0 && errno != EINTR) return false;
-    if (fds[1].revents & POLLIN) {
-      uint64_t count;
-      [[maybe_unused]] ssize_t n = read(nudgeFd, &count, sizeof count);
-    }
+    if (fds[1].revents & POLLIN) drainWake(nudgeFd);
   }
 }
 
@@ -295,7 +288,12 @@ PortalSession::Outcome PortalSession::start(const std::function<bool()>& stop, i
   std::snprintf(text, sizeof text, "portal version %u, PipeWire node %u%s", version, node,
                 restoreToken.empty() ? "" : ", permission restored");
   why = text;
-  return closed ? Outcome::Failed : Outcome::Started;
+  if (!closed) return Outcome::Started;
+  // Closed while the remote was asked for: the caller takes no descriptor from a failed start.
+  ::close(pipewireFd);
+  pipewireFd = -1;
+  why = "the desktop portal closed the screen cast";
+  return Outcome::Failed;
 }
 
 // The first stream of Start's results, and the restore token that replaces the old one.

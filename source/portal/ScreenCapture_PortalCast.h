@@ -6,14 +6,13 @@
 #include <string>
 #include <thread>
 
-#include "source/ScreenCapture_PortalStream.h"
+#include "source/portal/ScreenCapture_PortalStream.h"
 
 struct sd_bus;
 
 // One screen cast of the desktop portal, from the session's start to its end, run on a thread
-// of its own that hands frames to the window's thread through `frames`. It outlives the capture
-// that started it: discovery makes the main-screen source anew whenever the window is painted
-// or a setting changes, and a new session each time would ask the user again.
+// of its own that hands frames to the window's thread through `frames`; destroying it ends the
+// session.
 class PortalCast {
  public:
   // Starts the session with `restoreToken`; null with the reason in `why` when it cannot be.
@@ -25,8 +24,8 @@ class PortalCast {
   // Readable when a frame came or the cast failed.
   int wakeFd() const { return wake; }
   bool failed() const;
-  // No capture reads it now: it ends unless one takes it back within a moment.
-  void park(bool parked);
+  // The user refused the screen cast (set before the cast fails).
+  bool refusedByUser() const { return refused; }
 
   mutable PortalFrames frames;
   // Under frames.lock, for the window's thread to take: what the start found, and the token that
@@ -37,10 +36,9 @@ class PortalCast {
   PortalCast(int wake, int nudge);
   void run(sd_bus* bus, const std::string& token);
   void fail(const std::string& why);
-  int parkedWaitMs() const;
 
   int wake, nudge;  // eventfds: to the window's thread, to the cast's
   std::atomic<bool> stopping{false};
-  std::atomic<int64_t> parkedSince{0};
+  std::atomic<bool> refused{false};
   std::thread worker;
 };

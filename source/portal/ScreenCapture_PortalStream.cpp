@@ -1,42 +1,27 @@
-#include "source/ScreenCapture_PortalStream.h"
+#include "source/portal/ScreenCapture_PortalStream.h"
 
 #include <pipewire/pipewire.h>
 #include <spa/debug/types.h>
 #include <spa/param/video/format-utils.h>
 #include <spa/param/video/type-info.h>
-#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
+#include "source/LinuxToolkit_Linux.h"
+#include "source/MemoryCapture.h"
+#include "source/Trace.h"
+
 namespace {
 
-constexpr int32_t kMaxSide = 16384;
 constexpr uint32_t kDamageRegions = 16;
 
-void signal(int fd) {
-  const uint64_t one = 1;
-  [[maybe_unused]] ssize_t n = write(fd, &one, sizeof one);
-}
-
-// The formats read as they come (blue, green, red, unused) or with red and blue swapped.
 bool readable(uint32_t format, bool& swapRedBlue) {
-  switch (format) {
-    case SPA_VIDEO_FORMAT_BGRx:
-    case SPA_VIDEO_FORMAT_BGRA:
-      swapRedBlue = false;
-      return true;
-    case SPA_VIDEO_FORMAT_RGBx:
-    case SPA_VIDEO_FORMAT_RGBA:
-      swapRedBlue = true;
-      return true;
-    default:
-      return false;
-  }
+  return readableFormat(format, {SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRA},
+                        {SPA_VIDEO_FORMAT_RGBx, SPA_VIDEO_FORMAT_RGBA}, swapRedBlue);
 }
-
 
 }  // namespace
 
@@ -100,7 +85,7 @@ bool PortalStream::connect(int fd, uint32_t node, std::string& why) {
 
   uint8_t storage[1024];
   spa_pod_builder b = SPA_POD_BUILDER_INIT(storage, sizeof storage);
-  spa_rectangle size{1920, 1080}, minSize{1, 1}, maxSize{kMaxSide, kMaxSide};
+  spa_rectangle size{1920, 1080}, minSize{1, 1}, maxSize{kMaxCaptureSide, kMaxCaptureSide};
   spa_fraction rate{0, 1}, minRate{0, 1}, maxRate{1000, 1};
   const spa_pod* formats = static_cast<const spa_pod*>(spa_pod_builder_add_object(
       &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video),
@@ -123,14 +108,24 @@ void PortalStream::iterate() {
   if (loop) pw_loop_iterate(loop, 0);
 }
 
-void PortalStream::fail(const std::string& why) {
+void PortalFrames::fail(const std::string& why, int wake) {
   {
-    std::lock_guard<std::mutex> hold(frames.lock);
-    if (frames.failed) return;
-    frames.failed = true;
-    frames.failure = why;
+    std::lock_guard<std::mutex> hold(lock);
+    if (failed) return;
+    failed = true;
+    failure = why;
   }
-  signal(wake);
+  signalWake(wake);
+}
+
+void PortalStream::fail(const std::string& why) { frames.fail(why, wake); }
+
+int PortalStream::stallWaitMs() {
+  if (leftStreamingAt == 0) return -1;
+  const int64_t left = leftStreamingAt + kStallMs - monotonicMs();
+  if (left > 0) return int(left);
+  fail("the screen cast's stream stopped streaming");
+  return -1;
 }
 
 void PortalStream::onCoreError(void* data, uint32_t id, int, int res, const char* message) {
@@ -140,7 +135,12 @@ void PortalStream::onCoreError(void* data, uint32_t id, int, int res, const char
 
 void PortalStream::onStateChanged(void* data, int, int state, const char* error) {
   auto* self = static_cast<PortalStream*>(data);
-  if (state == PW_STREAM_STATE_STREAMING) self->streamed = true;
+  if (state == PW_STREAM_STATE_STREAMING) {
+    self->streamed = true;
+    self->leftStreamingAt = 0;
+  } else if (self->streamed && self->leftStreamingAt == 0) {
+    self->leftStreamingAt = std::max<int64_t>(monotonicMs(), 1);
+  }
   if (state == PW_STREAM_STATE_ERROR)
     self->fail(std::string("the screen cast's stream failed: ") + (error ? error : "no reason given"));
   else if (state == PW_STREAM_STATE_UNCONNECTED && self->streamed)
@@ -157,7 +157,7 @@ void PortalStream::onParamChanged(void* data, uint32_t id, const spa_pod* param)
   if (spa_format_parse(param, &mediaType, &mediaSubtype) < 0 || mediaType != SPA_MEDIA_TYPE_video ||
       mediaSubtype != SPA_MEDIA_SUBTYPE_raw || spa_format_video_raw_parse(param, &info) < 0 ||
       !readable(info.format, swap) || info.size.width < 1 || info.size.height < 1 ||
-      info.size.width > uint32_t(kMaxSide) || info.size.height > uint32_t(kMaxSide)) {
+      info.size.width > uint32_t(kMaxCaptureSide) || info.size.height > uint32_t(kMaxCaptureSide)) {
     char text[160];
     std::snprintf(text, sizeof text, "refused the stream's format %s, %ux%u; expected 32-bit RGB",
                   spa_debug_type_find_short_name(spa_type_video_format, info.format), info.size.width,
@@ -194,10 +194,13 @@ void PortalStream::onProcess(void* data) {
   auto* self = static_cast<PortalStream*>(data);
   pw_buffer* newest = nullptr;
   comsrc::Rect damage;
-  bool damageKnown = true;
+  bool damageKnown = !self->skipped;
   while (pw_buffer* b = pw_stream_dequeue_buffer(self->stream)) {
     const spa_data* d = b->buffer->n_datas > 0 ? b->buffer->datas : nullptr;
     if (!d || !d->chunk || d->chunk->size == 0 || (d->chunk->flags & SPA_CHUNK_FLAG_CORRUPTED)) {
+      // What changed in it is not known to the next frame's damage.
+      damageKnown = false;
+      self->skipped = true;
       pw_stream_queue_buffer(self->stream, b);
       continue;
     }
@@ -209,10 +212,10 @@ void PortalStream::onProcess(void* data) {
       spa_meta_for_each(r, meta) {
         if (!spa_meta_region_is_valid(r)) break;
         named = true;
-        const int32_t x = std::clamp(r->region.position.x, 0, kMaxSide);
-        const int32_t y = std::clamp(r->region.position.y, 0, kMaxSide);
-        damage = comsrc::boundingRect(damage, comsrc::Rect{x, y, x + int32_t(std::min<uint32_t>(r->region.size.width, kMaxSide)),
-                                                  y + int32_t(std::min<uint32_t>(r->region.size.height, kMaxSide))});
+        const int32_t x = std::clamp(r->region.position.x, 0, kMaxCaptureSide);
+        const int32_t y = std::clamp(r->region.position.y, 0, kMaxCaptureSide);
+        damage = comsrc::boundingRect(damage, comsrc::Rect{x, y, x + int32_t(std::min<uint32_t>(r->region.size.width, kMaxCaptureSide)),
+                                                  y + int32_t(std::min<uint32_t>(r->region.size.height, kMaxCaptureSide))});
       }
     }
     damageKnown = damageKnown && named;
@@ -220,6 +223,7 @@ void PortalStream::onProcess(void* data) {
     newest = b;
   }
   if (!newest) return;
+  self->skipped = false;
   self->take(*newest->buffer, damage, damageKnown);
   pw_stream_queue_buffer(self->stream, newest);
 }
@@ -253,5 +257,6 @@ void PortalStream::take(const spa_buffer& buffer, const comsrc::Rect& reported, 
     frames.any = frames.fresh = true;
     ++frames.count;
   }
-  signal(wake);
+  traceFrame("portal frame", frames.count, damageKnown ? &damage : nullptr);
+  signalWake(wake);
 }
