@@ -23,7 +23,18 @@ void Devices::resendAll() {
 }
 
 bool Devices::resendDue() const {
-  for (size_t i = 0; i < deviceLinks.size() && i < deviceWork.size(); ++i)
-    if (deviceLinks[i] && deviceWork[i].portOk && deviceLinks[i]->shown.dueCount() > 0) return true;
+  for (size_t i = 0; i < deviceLinks.size(); ++i)
+    if (feeds(i) && deviceLinks[i]->shown.dueCount() > 0) return true;
+  return false;
+}
+
+bool Devices::feeds(size_t slot) const {
+  return link(slot) && slot < deviceWork.size() && (deviceWork[slot].portOk || deviceWork[slot].standIn);
+}
+
+bool Devices::framesFlow() const {
+  if (linksOpen) return true;
+  for (size_t i = 0; i < deviceLinks.size(); ++i)
+    if (feeds(i)) return true;
   return false;
 }

@@ -16,6 +16,11 @@ class ShownLines {
   bool shows(int32_t address, const uint8_t* bytes) const;
   void remember(int32_t address, const uint8_t* bytes);
   bool isDue(int32_t address) const { return valid(address) && due_[address - 1] != 0; }
+  // The bytes remembered for address, or null when it is not known.
+  const uint8_t* line(int32_t address) const { return valid(address) && known_[address - 1] ? bytes_[address - 1] : nullptr; }
+  // Counts the remembered lines that changed what is known, so that a reader sees a change
+  // without comparing every line.
+  uint32_t changes() const { return changes_; }
 
   // Every line is due again; the next frames resend them a few at a time.
   void resendAll();
@@ -29,4 +34,5 @@ class ShownLines {
   uint8_t known_[kLines] = {};
   uint8_t due_[kLines] = {};
   int32_t dueCount_ = 0;
+  uint32_t changes_ = 0;
 };

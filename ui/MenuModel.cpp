@@ -6,12 +6,12 @@ namespace ui {
 
 namespace {
 
-const MenuItem fileItems[] = {{"アプリケーションの終了(&X)", IDM_EXIT}};
+const MenuItem fileItems[] = {{"パネルのプレビュー", IDM_PREVIEW}, {"アプリケーションの終了(&X)", IDM_EXIT}};
 const MenuItem helpItems[] = {{"Vantela webページ", IDM_WEBPAGE}, {"バージョン情報(&A)...", IDM_ABOUT}};
 
 }  // namespace
 
-const MenuPopup mainMenu[] = {{"ファイル(&F)", fileItems, 1}, {"ヘルプ(&H)", helpItems, 2}};
+const MenuPopup mainMenu[] = {{"ファイル(&F)", fileItems, 2}, {"ヘルプ(&H)", helpItems, 2}};
 const int32_t mainMenuCount = 2;
 
 const char* const aboutCaption = "バージョン情報 Vantelink";

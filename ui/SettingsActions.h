@@ -19,6 +19,8 @@ class SettingsActions {
   virtual int32_t findPort(int32_t start, int32_t step) = 0;
   // The maker's web page, in the desktop's browser.
   virtual void openWebPage();
+  // Opens the panel preview window, or raises it.
+  virtual void openPreview() = 0;
 };
 
 }  // namespace ui

@@ -232,6 +232,9 @@ intptr_t SettingsWindow::message(Window& w, uint32_t msg, uintptr_t wParam, intp
         case IDM_WEBPAGE:
           actions_.openWebPage();
           break;
+        case IDM_PREVIEW:
+          actions_.openPreview();
+          break;
         default:
           result = w.defaultProc(msg, wParam, lParam);
           break;

@@ -2,13 +2,14 @@
 # The program from end to end on X11: a private Xvfb with a picture on its screen, vantela-sim
 # as COM1, the real vantelink with a settings folder of its own. The simulator's panel must be
 # what vantela-preview makes of the same screen with the same settings, also after settings
-# are clicked in the window; SIGTERM ends the program cleanly with the settings written.
+# are clicked in the window, and the panel preview window must show that panel; SIGTERM ends the
+# program cleanly with the settings written.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 . "$(dirname "$0")/e2e-lib.sh"
 e2e_require
 
-start_xvfb
+start_xvfb 1920x1080x24  # room for the panel preview beside the captured area
 /usr/bin/python3 "$root/scripts/demo-picture.py" "$work/picture.png"
 show_picture "$work/picture.png"
 
@@ -33,6 +34,20 @@ click "$win" 117 175  # dither "-": Floyd-Steinberg to the two-level threshold
 sleep 0.5
 compare threshold 'MO.0.INVERT=1\nMO.0.DITHER=0\n'
 
+# The panel preview (File menu, first item): its doubled panel, pixel for pixel, is the
+# simulator's panel.
+xdotool key alt+f Return
+preview=$(xdotool search --sync --pid "$exe" --onlyvisible --name '^パネルのプレビュー$' | head -n 1)
+xdotool windowmove --sync "$preview" 1040 0
+sleep 0.5
+import -window "$preview" "$work/preview-window.png"
+/usr/bin/python3 -c 'import sys
+from PIL import Image
+Image.open(sys.argv[1]).convert("L").crop((6, 26, 806, 506)).resize((400, 240), Image.NEAREST).save(sys.argv[2])' \
+  "$work/preview-window.png" "$work/preview-panel.png"
+/usr/bin/python3 "$here/compare-panels.py" "$work/panel-threshold.png" "$work/preview-panel.png" ||
+  fail "the preview window differs from the simulator's panel"
+
 end_program "$exe" program
 grep -qx 'MO.0.INVERT=1' "$ini" || fail "inversion not saved: $(cat "$ini")"
 grep -qx 'MO.0.DITHER=0' "$ini" || fail "dither not saved: $(cat "$ini")"
@@ -45,4 +60,4 @@ kill -TERM "$xvfb_pid"
 wait_exit "$exe" 10 || fail "the program outlived its X server"
 [ "$exit_status" -eq 1 ] || fail "exit status $exit_status when the X server went away"
 grep -q '^G.MODE=0' "$ini" || fail "settings not saved when the X server went away"
-echo "PASS: panel equals the preview (mirror, inverted, threshold); clean exit with settings saved; X server loss"
+echo "PASS: panel equals the preview (mirror, inverted, threshold) and the preview window; clean exit with settings saved; X server loss"
