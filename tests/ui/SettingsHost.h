@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/AppState.h"
+#include "ui/PanelPreview.h"
 #include "ui/SettingsActions.h"
 #include "ui/SettingsWindow.h"
 
@@ -19,8 +20,10 @@ class HostActions : public ui::SettingsActions {
   int32_t openLinks() override;
   int32_t findPort(int32_t start, int32_t step) override;
   void openWebPage() override { ++webPages; }
+  void openPreview() override;
 
   int webPages = 0;
+  std::unique_ptr<ui::PanelPreview> preview;
 
  private:
   AppState& app_;

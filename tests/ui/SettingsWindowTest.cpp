@@ -35,6 +35,7 @@ struct FakeActions : SettingsActions {
     return foundPort;
   }
   void openWebPage() override { calls.push_back("web"); }
+  void openPreview() override { calls.push_back("preview"); }
 
   std::vector<std::string> calls;
   vltest::FakeWindow* window = nullptr;
@@ -303,7 +304,8 @@ TEST_F(SettingsWindowTest, MenuCommandsAndDestroy) {
   win.message(fw, msgCommand, IDM_ABOUT, 0);
   EXPECT_EQ(fw.abouts, 1);
   win.message(fw, msgCommand, IDM_WEBPAGE, 0);
-  EXPECT_EQ(actions.calls, std::vector<std::string>{"web"});
+  win.message(fw, msgCommand, IDM_PREVIEW, 0);
+  EXPECT_EQ(actions.calls, (std::vector<std::string>{"web", "preview"}));
   win.message(fw, msgCommand, IDM_EXIT, 0);
   EXPECT_EQ(fw.destroys, 1);
   win.message(fw, msgDestroy, 0, 0);
