@@ -81,6 +81,7 @@ class Window_X11 : public Window {
   ::Window xid_ = 0;
   ::Window popup_ = 0;
   GC bitsGc_ = nullptr;  // made on the first drawBits, kept: images are drawn every frame
+  std::vector<uint8_t> bitsBuffer_;  // drawBits's rows in the server's bit order
   std::unique_ptr<MenuBar> menu_;
   int32_t clientWidth_;
   int32_t clientHeight_;
