@@ -29,12 +29,13 @@ bool Devices::resendDue() const {
 }
 
 bool Devices::feeds(size_t slot) const {
-  return link(slot) && slot < deviceWork.size() && (deviceWork[slot].portOk || deviceWork[slot].standIn);
+  if (!link(slot) || slot >= deviceWork.size()) return false;
+  return deviceWork[slot].standIn || (deviceWork[slot].portOk && linksOpen);
 }
 
 bool Devices::framesFlow() const {
   if (linksOpen) return true;
-  for (size_t i = 0; i < deviceLinks.size(); ++i)
-    if (feeds(i)) return true;
+  for (size_t i = 0; i < deviceLinks.size() && i < deviceWork.size(); ++i)
+    if (deviceLinks[i] && deviceWork[i].standIn) return true;
   return false;
 }

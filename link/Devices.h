@@ -40,9 +40,10 @@ struct Devices {
   void resendAll();
   // Whether a device whose port opened (or its stand-in) has lines due.
   bool resendDue() const;
-  // Whether frames are made for the slot: it has a link whose port opened, or a stand-in.
+  // Whether frames are made for the slot: its link's port opened (and no port has been lost
+  // since), or the link is a stand-in.
   bool feeds(size_t slot) const;
-  // Whether frames are made at all: a port opened, or a stand-in is there.
+  // Whether frames are made at all: the links are open, or a stand-in is there.
   bool framesFlow() const;
 };
 
