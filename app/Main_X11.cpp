@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/CommandLine.h"
 #include "app/Program.h"
 #include "app/ProgramExit.h"
 #include "ui/Display_X11.h"
@@ -37,10 +38,17 @@ void installQuitSignals() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const CommandLine commandLine = parseCommandLine(argc, argv);
+  if (commandLine.action != CommandLine::Action::run) {
+    std::fputs(commandLineAnswer(commandLine).c_str(), commandLineExitStatus(commandLine) ? stderr : stdout);
+    return commandLineExitStatus(commandLine);
+  }
+  if (commandLine.debug) setenv("VANTELINK_DEBUG", "1", 1);
   installQuitSignals();
   XSetIOErrorHandler(onIoError);
   Program program;
+  program.app.settingsFile = commandLine.settingsFile;
   g_program = &program;
   program.start();
   if (!program.openWindow(ui::WindowSpec{})) {

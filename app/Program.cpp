@@ -73,7 +73,7 @@ Program::~Program() = default;
 
 void Program::start() {
   DeviceSlots& slots = app.devices.deviceSlots;
-  loadSettings(app.prefStore, slots, app.sources.captureMode);
+  loadSettings(app.settingsFile, app.prefStore, slots, app.sources.captureMode);
   takeCaptureOptions(app.prefStore, app.sources.options);
   if (slots[0].port < 1) slots[0].port = ::findPort(0, +1);
   ::discoverDisplays(app.sources);

@@ -60,12 +60,16 @@ os.execvp(sys.argv[2], sys.argv[2:])' "$work/start.ns"
   find_window win "$exe"
   [ "$preview" = 0 ] || open_preview
 }
-# open_preview: the panel preview, through the File menu's first item, beside the settings window.
+# open_preview: the panel preview, through the File menu's second item, beside the settings window.
+# The keys go to the window once it has taken the focus, soon after it appears: tried until then.
 open_preview() {
-  local w
-  xdotool key alt+f Return
-  w=$(timeout 10 xdotool search --sync --pid "$exe" --onlyvisible --name '^パネルのプレビュー$' | head -n 1) ||
-    fail "the panel preview did not open"
+  local w="" _
+  for _ in $(seq 20); do
+    xdotool key alt+f Down Return
+    w=$(timeout 1 xdotool search --sync --pid "$exe" --onlyvisible --name '^パネルのプレビュー$' | head -n 1 || true)
+    [ -n "$w" ] && break
+  done
+  [ -n "$w" ] || fail "the panel preview did not open"
   xdotool windowmove --sync "$w" 1040 0
 }
 stop_program() {

@@ -28,6 +28,10 @@ class PrefFileOpener : public multio::StreamOpener {
   virtual int32_t setBase(const char* text, int32_t length);
   // directory + the platform's separator + name, owned by the caller; null when out of memory.
   virtual std::unique_ptr<char[]> join(const char* directory, const char* name) = 0;
+  // Whether c ends a folder's name in a path.
+  virtual bool separates(char c) const { return c == '/'; }
+  // Whether the base names an existing folder (an empty base: the root).
+  virtual bool baseIsFolder() const = 0;
 
   // Puts the file `from` in the place of `to` (both inside the base) in one step, replacing it
   // when it exists; 0 or minus the system's error number.

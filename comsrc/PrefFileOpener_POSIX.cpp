@@ -47,6 +47,12 @@ std::unique_ptr<char[]> PrefFileOpener_POSIX::join(const char* directory, const 
   return joinWith('/', directory, name);
 }
 
+bool PrefFileOpener_POSIX::baseIsFolder() const {
+  struct stat info {};
+  const char* base = getBase();
+  return ::stat(base && *base ? base : "/", &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 int32_t PrefFileOpener_POSIX::replaceFile(const char* from, const char* to) {
   std::unique_ptr<char[]> fromPath = join(getBase(), from);
   std::unique_ptr<char[]> toPath = join(getBase(), to);

@@ -75,6 +75,12 @@ int32_t PrefFileOpener_WIN32::enterFolder(const char* name) {
   return result;
 }
 
+bool PrefFileOpener_WIN32::baseIsFolder() const {
+  const char* base = getBase();
+  const DWORD attributes = GetFileAttributesA(base && *base ? base : "\\");
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 std::unique_ptr<char[]> PrefFileOpener_WIN32::join(const char* directory, const char* name) {
   return joinWith('\\', directory, name);
 }

@@ -12,6 +12,8 @@ class PrefFileOpener_WIN32 : public PrefFileOpener {
   int32_t locateBase() override;
   int32_t enterFolder(const char* name) override;
   std::unique_ptr<char[]> join(const char* directory, const char* name) override;
+  bool separates(char c) const override { return c == '\\' || c == '/'; }
+  bool baseIsFolder() const override;
   int32_t replaceFile(const char* from, const char* to) override;
   int32_t removeFile(const char* name) override;
 };

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 #include "comsrc/PrefFileOpener.h"
 #include "multio/TextReader_Stream.h"
@@ -85,9 +86,21 @@ int32_t enterSettingsFolder(comsrc::PrefFileOpener& opener) {
   return kSettingsOk;
 }
 
-void readFile(comsrc::PrefFileOpener& opener, PrefStore& store) {
+// The file a user named: its folder, as it stands (nothing is created), becomes the base;
+// `name` is the file's name in it. False when the path names no file.
+bool enterNamedFile(comsrc::PrefFileOpener& opener, const std::string& path, std::string& name) {
+  size_t cut = path.size();
+  while (cut > 0 && !opener.separates(path[cut - 1])) --cut;
+  name = path.substr(cut);
+  if (name.empty()) return false;
+  // A file in the root keeps an empty base: the join puts the one separator back.
+  const std::string folder = cut == 0 ? "." : path.substr(0, cut - 1);
+  return opener.setBase(folder.c_str(), 0) == 0;
+}
+
+void readFile(comsrc::PrefFileOpener& opener, PrefStore& store, const char* name) {
   std::unique_ptr<multio::Stream> stream;
-  if (opener.open(kSettingsFile, multio::kOpenRead, stream) != 0) return;
+  if (opener.open(name, multio::kOpenRead, stream) != 0) return;
   {
     multio::TextReader_Stream reader(stream.get());
     store.readAll(reader);
@@ -97,9 +110,9 @@ void readFile(comsrc::PrefFileOpener& opener, PrefStore& store) {
 
 // The lines go to a temporary file beside the settings file, which is replaced only when
 // every line was written and flushed: a crash or a full disk midway leaves the old file.
-int32_t writeFile(comsrc::PrefFileOpener& opener, const PrefStore& store) {
+int32_t writeFile(comsrc::PrefFileOpener& opener, const PrefStore& store, const char* name, const char* tempName) {
   std::unique_ptr<multio::Stream> stream;
-  if (opener.open(kSettingsTempFile, multio::kOpenWrite | multio::kOpenTruncate | multio::kOpenCreate, stream) != 0)
+  if (opener.open(tempName, multio::kOpenWrite | multio::kOpenTruncate | multio::kOpenCreate, stream) != 0)
     return kSettingsNotSaved;
   int32_t written;
   {
@@ -109,10 +122,17 @@ int32_t writeFile(comsrc::PrefFileOpener& opener, const PrefStore& store) {
   const int32_t flushed = written == 0 ? stream->flush() : written;
   const int32_t closed = stream->close();
   stream.reset();
-  if (written == 0 && flushed == 0 && closed == 0 && opener.replaceFile(kSettingsTempFile, kSettingsFile) == 0)
-    return kSettingsOk;
-  opener.removeFile(kSettingsTempFile);
+  if (written == 0 && flushed == 0 && closed == 0 && opener.replaceFile(tempName, name) == 0) return kSettingsOk;
+  opener.removeFile(tempName);
   return kSettingsNotSaved;
+}
+
+void loadFrom(comsrc::PrefFileOpener& opener, const char* name, PrefStore& store, DeviceSlots& slots,
+              CaptureMode& captureMode) {
+  // The table first takes the current values, so a key the file lacks keeps its value.
+  putSettings(store, slots, captureMode);
+  readFile(opener, store, name);
+  takeSettings(store, slots, captureMode);
 }
 
 }  // namespace
@@ -135,10 +155,7 @@ void takeSettings(const PrefStore& store, DeviceSlots& slots, CaptureMode& captu
 int32_t loadSettings(comsrc::PrefFileOpener& opener, PrefStore& store, DeviceSlots& slots, CaptureMode& captureMode) {
   const int32_t entered = enterSettingsFolder(opener);
   if (entered != kSettingsOk) return entered;
-  // The table first takes the current values, so a key the file lacks keeps its value.
-  putSettings(store, slots, captureMode);
-  readFile(opener, store);
-  takeSettings(store, slots, captureMode);
+  loadFrom(opener, kSettingsFile, store, slots, captureMode);
   return kSettingsOk;
 }
 
@@ -147,17 +164,39 @@ int32_t saveSettings(comsrc::PrefFileOpener& opener, PrefStore& store, const Dev
   const int32_t entered = enterSettingsFolder(opener);
   if (entered != kSettingsOk) return entered;
   putSettings(store, slots, captureMode);
-  return writeFile(opener, store);
+  return writeFile(opener, store, kSettingsFile, kSettingsTempFile);
+}
+
+int32_t loadSettings(const std::string& file, PrefStore& store, DeviceSlots& slots, CaptureMode& captureMode) {
+  std::unique_ptr<comsrc::PrefFileOpener> opener = comsrc::makePrefFileOpener();
+  if (!opener) return kSettingsNoBase;
+  if (file.empty()) return loadSettings(*opener, store, slots, captureMode);
+  std::string name;
+  if (!enterNamedFile(*opener, file, name)) return kSettingsNoFolder;
+  loadFrom(*opener, name.c_str(), store, slots, captureMode);
+  return kSettingsOk;
+}
+
+int32_t saveSettings(const std::string& file, PrefStore& store, const DeviceSlots& slots, CaptureMode captureMode) {
+  std::unique_ptr<comsrc::PrefFileOpener> opener = comsrc::makePrefFileOpener();
+  if (!opener) return kSettingsNoBase;
+  if (file.empty()) return saveSettings(*opener, store, slots, captureMode);
+  std::string name;
+  if (!enterNamedFile(*opener, file, name)) return kSettingsNoFolder;
+  putSettings(store, slots, captureMode);
+  return writeFile(*opener, store, name.c_str(), (name + ".tmp").c_str());
+}
+
+bool settingsFileUsable(const std::string& file) {
+  std::unique_ptr<comsrc::PrefFileOpener> opener = comsrc::makePrefFileOpener();
+  std::string name;
+  return opener && enterNamedFile(*opener, file, name) && opener->baseIsFolder();
 }
 
 int32_t loadSettings(PrefStore& store, DeviceSlots& slots, CaptureMode& captureMode) {
-  std::unique_ptr<comsrc::PrefFileOpener> opener = comsrc::makePrefFileOpener();
-  if (!opener) return kSettingsNoBase;
-  return loadSettings(*opener, store, slots, captureMode);
+  return loadSettings(std::string(), store, slots, captureMode);
 }
 
 int32_t saveSettings(PrefStore& store, const DeviceSlots& slots, CaptureMode captureMode) {
-  std::unique_ptr<comsrc::PrefFileOpener> opener = comsrc::makePrefFileOpener();
-  if (!opener) return kSettingsNoBase;
-  return saveSettings(*opener, store, slots, captureMode);
+  return saveSettings(std::string(), store, slots, captureMode);
 }

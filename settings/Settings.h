@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "settings/CaptureMode.h"
 #include "settings/DeviceSettings.h"
@@ -28,6 +29,14 @@ int32_t loadSettings(PrefStore& store, DeviceSlots& slots, CaptureMode& captureM
 // Writes captureMode, the slots and every other key the store holds. The file is replaced
 // only once the new one is complete on disk.
 int32_t saveSettings(PrefStore& store, const DeviceSlots& slots, CaptureMode captureMode);
+
+// The same with the file a user named (empty: the default file). Its folder is used as it
+// stands; the new file is written beside it as FILE.tmp and then put in its place.
+int32_t loadSettings(const std::string& file, PrefStore& store, DeviceSlots& slots, CaptureMode& captureMode);
+int32_t saveSettings(const std::string& file, PrefStore& store, const DeviceSlots& slots, CaptureMode captureMode);
+
+// Whether `file` names a file in an existing folder, as the two above need it.
+bool settingsFileUsable(const std::string& file);
 
 // The same with a given preference opener, whose base is then located and entered.
 int32_t loadSettings(comsrc::PrefFileOpener& opener, PrefStore& store, DeviceSlots& slots, CaptureMode& captureMode);

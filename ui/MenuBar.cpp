@@ -13,6 +13,13 @@ constexpr int32_t itemPadLeft = 18;   // room where a check mark would stand
 constexpr int32_t itemPadRight = 24;  // room where a submenu arrow would stand
 constexpr uint32_t textFlags = dtSingleLine | dtVCenter | dtLeft;
 
+// A tick in the room left of an item's text, two pixels thick.
+void paintCheckMark(Painter& p, const Rect& item, Colour c) {
+  const int32_t x = item.left + 4, y = item.top + item.height() / 2 - 1;
+  for (int32_t i = 0; i < 3; ++i) p.fillRect({x + i, y + i, x + i + 1, y + i + 2}, c);
+  for (int32_t i = 0; i < 6; ++i) p.fillRect({x + 3 + i, y + 1 - i, x + 4 + i, y + 3 - i}, c);
+}
+
 }  // namespace
 
 MenuBar::MenuBar(const MenuPopup* popups, int32_t count)
@@ -71,6 +78,7 @@ void MenuBar::paintPopup(Painter& p) const {
     const Rect ir = offsetRect(itemRect(k), -pr.left, -pr.top);
     const bool lit = k == selected_;
     p.fillRect(ir, lit ? Colour::black : Colour::white);
+    if (isChecked(popups_[open_].items[k].command)) paintCheckMark(p, ir, lit ? Colour::white : Colour::black);
     const Rect textRect{ir.left + itemPadLeft, ir.top, ir.right, ir.bottom};
     p.drawText(popups_[open_].items[k].text, textRect, textFlags, Font::normal, lit ? Colour::white : Colour::black,
                lit ? Colour::black : Colour::white);
@@ -109,6 +117,16 @@ MenuBar::Result MenuBar::choose(int32_t item) {
 void MenuBar::close() {
   open_ = -1;
   selected_ = -1;
+}
+
+void MenuBar::setChecked(int32_t command, bool checked) {
+  const auto it = std::find(checked_.begin(), checked_.end(), command);
+  if (checked && it == checked_.end()) checked_.push_back(command);
+  if (!checked && it != checked_.end()) checked_.erase(it);
+}
+
+bool MenuBar::isChecked(int32_t command) const {
+  return std::find(checked_.begin(), checked_.end(), command) != checked_.end();
 }
 
 MenuBar::Result MenuBar::press(int32_t x, int32_t y) {

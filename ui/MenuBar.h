@@ -39,6 +39,9 @@ class MenuBar {
   // A key (virtual-key code, letters upper case) with or without Alt.
   Result key(uint32_t vk, bool alt);
   void close();
+  // The check mark before the item of `command`.
+  void setChecked(int32_t command, bool checked);
+  bool isChecked(int32_t command) const;
 
   bool isOpen() const { return open_ >= 0; }
   int32_t openPopup() const { return open_; }
@@ -54,6 +57,7 @@ class MenuBar {
   int32_t count_;
   std::vector<int32_t> titleLeft_;   // count_ + 1 edges
   std::vector<int32_t> popupWidth_;
+  std::vector<int32_t> checked_;  // commands whose items carry a check mark
   int32_t open_ = -1;
   int32_t selected_ = -1;
 };

@@ -7,11 +7,6 @@
 
 namespace ui {
 
-namespace {
-
-RECT toRECT(const Rect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
-
-// UTF-8 to UTF-16 for the wide-character API, so the text reads right whatever the code page.
 std::wstring widen(std::string_view s) {
   if (s.empty()) return {};
   const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
@@ -20,6 +15,10 @@ std::wstring widen(std::string_view s) {
   MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
   return w;
 }
+
+namespace {
+
+RECT toRECT(const Rect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 
 struct MadeFont {
   Font font;

@@ -4,7 +4,13 @@
 
 #include "ui/Painter.h"
 
+#include <string>
+#include <string_view>
+
 namespace ui {
+
+// UTF-8 to UTF-16 for the wide-character API, so the text reads right whatever the code page.
+std::wstring widen(std::string_view utf8);
 
 // Draws with GDI into a device context it does not own, with the fonts for dpi.
 class Painter_Win32 : public Painter {

@@ -19,6 +19,9 @@ class SettingsActions {
   virtual int32_t findPort(int32_t start, int32_t step) = 0;
   // The maker's web page, in the desktop's browser.
   virtual void openWebPage();
+  // Whether the desktop starts the program at login, and changing that (false: unchanged).
+  virtual bool startsAtLogin();
+  virtual bool setStartAtLogin(bool on);
   // Opens the panel preview window, or raises it.
   virtual void openPreview() = 0;
 };

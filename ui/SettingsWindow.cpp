@@ -11,6 +11,7 @@
 #include "source/ScreenSources.h"
 #include "ui/MenuModel.h"
 #include "ui/Shell.h"
+#include "ui/StartAtLogin.h"
 #include "ui/resource.h"
 
 namespace ui {
@@ -58,6 +59,10 @@ int32_t clampStep(int32_t v, int32_t step, int32_t low, int32_t high) {
 }  // namespace
 
 void SettingsActions::openWebPage() { openAddress(webPageAddress()); }
+
+bool SettingsActions::startsAtLogin() { return ui::startsAtLogin(); }
+
+bool SettingsActions::setStartAtLogin(bool on) { return ui::setStartAtLogin(on); }
 
 SettingsWindow::SettingsWindow(Devices& devices, ScreenSources& sources, SettingsActions& actions)
     : devices_(devices), sources_(sources), actions_(actions) {}
@@ -235,6 +240,9 @@ intptr_t SettingsWindow::message(Window& w, uint32_t msg, uintptr_t wParam, intp
         case IDM_PREVIEW:
           actions_.openPreview();
           break;
+        case IDM_STARTATLOGIN:
+          actions_.setStartAtLogin(!actions_.startsAtLogin());
+          break;
         default:
           result = w.defaultProc(msg, wParam, lParam);
           break;
@@ -242,6 +250,10 @@ intptr_t SettingsWindow::message(Window& w, uint32_t msg, uintptr_t wParam, intp
       break;
     case msgTimer:
       redrawAll();
+      break;
+    case msgInitMenuPopup:
+      // Read each time: the desktop's own settings may have changed it meanwhile.
+      w.checkMenuItem(IDM_STARTATLOGIN, actions_.startsAtLogin());
       break;
     default:
       result = w.defaultProc(msg, wParam, lParam);

@@ -17,6 +17,7 @@ enum : uint32_t {
   msgSysKeyDown = 0x0104,
   msgCommand = 0x0111,
   msgTimer = 0x0113,
+  msgInitMenuPopup = 0x0117,  // a popup of the main menu is about to open (lParam: its index)
   msgMouseMove = 0x0200,
   msgLButtonDown = 0x0201,
   msgLButtonUp = 0x0202,
@@ -78,6 +79,8 @@ class Window {
   virtual bool alive() const = 0;
   virtual int32_t clientWidth() const = 0;
   virtual int32_t clientHeight() const = 0;
+  // The check mark before the main menu's item of `command`.
+  virtual void checkMenuItem(int32_t command, bool checked) = 0;
   // The About box, modal to this window; returns 1 (OK, Enter) or 2 (Esc, close box).
   virtual int32_t runAbout() = 0;
   virtual intptr_t defaultProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) = 0;

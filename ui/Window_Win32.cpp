@@ -13,16 +13,6 @@ namespace ui {
 
 namespace {
 
-std::wstring widen(const char* s) {
-  if (!s || !*s) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, s, -1, nullptr, 0);
-  if (n <= 1) return {};
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s, -1, w.data(), n);
-  w.resize(static_cast<size_t>(n - 1));
-  return w;
-}
-
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0
 #endif
@@ -187,6 +177,10 @@ class Window_Win32 : public Window {
     RECT rc{};
     GetClientRect(hwnd_, &rc);
     return scale_.lengthToLogical(rc.bottom - rc.top);
+  }
+  void checkMenuItem(int32_t command, bool checked) override {
+    if (alive())
+      CheckMenuItem(GetMenu(hwnd_), static_cast<UINT>(command), MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
   }
   int32_t runAbout() override {
     if (!alive()) return 0;

@@ -304,6 +304,12 @@ void Window_X11::drawBits(const uint8_t* bits, int32_t stride, int32_t width, in
   XFlush(c_.dpy);
 }
 
+void Window_X11::checkMenuItem(int32_t command, bool checked) {
+  if (!menu_) return;
+  menu_->setChecked(command, checked);
+  paintPopup();
+}
+
 int32_t Window_X11::runAbout() { return xid_ ? runAboutBox(*this) : 0; }
 
 intptr_t Window_X11::defaultProc(uint32_t msg, uintptr_t wParam, intptr_t) {
@@ -335,6 +341,9 @@ void Window_X11::paintPopup() {
 
 void Window_X11::applyMenu(const MenuBar::Result& r) {
   if (!r.changed && !r.command) return;
+  // As a native menu does, the window hears of a popup before it shows, to set its marks.
+  if (menu_->isOpen() && menu_->openPopup() != initedPopup_) send(msgInitMenuPopup, 0, menu_->openPopup());
+  initedPopup_ = menu_->isOpen() ? menu_->openPopup() : -1;
   if (menu_->isOpen()) {
     const Rect pr = menu_->popupRect();
     XMoveResizeWindow(c_.dpy, popup_, scale_.toDevice(pr.left), scale_.toDevice(pr.top),

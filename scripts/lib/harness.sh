@@ -21,6 +21,7 @@ chmod 755 "$work"
 pids=()   # stopped at exit, newest first
 dirs=()   # more paths to remove at exit
 keep_work=${keep_work:-${KEEP:-0}}
+program_options=()  # the program's command-line options (start_program)
 
 # alive PID: true while PID is a running child of this shell (not one that ended, nor a later
 # process that happens to get the number of one that was waited for).
@@ -140,17 +141,17 @@ start_sim() {
 }
 
 # start_program VAR NAME [RUNNER...]: the real program (through RUNNER, when given) with its
-# output in $work/NAME.log, its value texts traced there too unless program_trace=0; stores its
-# process id in VAR.
+# output in $work/NAME.log, its value texts traced there too unless program_trace=0, and the
+# options in the array program_options; stores its process id in VAR.
 start_program() {
   local var=$1 name=$2
   shift 2
   # A runner may change the user, which clears the tie: the program is tied again after it.
   [ $# -eq 0 ] || set -- "$@" "${tie[@]}"
   if [ "${program_trace:-1}" = 1 ]; then
-    VANTELINK_DEBUG=1 spawn "$var" "$work/$name.log" - "$@" "$build/vantelink"
+    VANTELINK_DEBUG=1 spawn "$var" "$work/$name.log" - "$@" "$build/vantelink" "${program_options[@]}"
   else
-    spawn "$var" "$work/$name.log" - "$@" "$build/vantelink"
+    spawn "$var" "$work/$name.log" - "$@" "$build/vantelink" "${program_options[@]}"
   fi
 }
 

@@ -27,6 +27,16 @@ ini="$user_dir/vantela/vantelink.ini"
 mkdir -p "$user_dir/vantela"
 settings="MO.0.ACTIVE=1\nMO.0.PORT=$port\nMO.0.DITHER=1\nMO.0.POS.X=32\nMO.0.POS.Y=16\n"
 printf "$settings" >"$ini"
+
+# A command line it does not understand: refused on the redirected standard error with status 2,
+# before the settings are read or written.
+touch -d '2020-01-01' "$ini"
+before=$(stat -c '%Y %s' "$ini")
+status=0
+timeout 60 "$run" "$win_build" "$exe" --bogus >"$work/bogus.out" 2>"$work/bogus.err" || status=$?
+[ "$status" -eq 2 ] || fail "--bogus: exit status $status"
+grep -q '^vantelink: unknown option --bogus' "$work/bogus.err" || fail "--bogus: $(cat "$work/bogus.err")"
+[ "$(stat -c '%Y %s' "$ini")" = "$before" ] || fail "--bogus touched the settings file"
 mkdir -p "$WINEPREFIX/dosdevices"
 dirs+=("$link")
 start_sim sim "$link" --png "$work/panel-$port.png"
@@ -51,4 +61,4 @@ for _ in $(seq 100); do
 done
 [ "$status" -eq 0 ] || fail "exit status $status after closing the window"
 grep -q '^MO.0.ACTIVE=1' "$ini" && grep -q '^G.MODE=0' "$ini" || fail "settings not written: $(cat "$ini")"
-echo "PASS: the panel equals the preview of the picture; closing the window exits 0 with the settings written"
+echo "PASS: --bogus refused untouched; the panel equals the preview of the picture; closing the window exits 0 with the settings written"

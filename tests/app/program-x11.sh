@@ -16,6 +16,19 @@ show_picture "$work/picture.png"
 use_settings_folder
 settings='MO.0.ACTIVE=1\nMO.0.PORT=1\nMO.0.DITHER=1\nMO.0.POS.X=32\nMO.0.POS.Y=16\nMO.0.CONTRAST=1.100000\n'
 printf "$settings" >"$ini"
+
+# A command line it does not understand: one line naming the fault, the usage, status 2, and
+# nothing started or written.
+touch -d '2020-01-01' "$ini"
+before=$(stat -c '%Y %s' "$ini")
+status=0
+"$build/vantelink" --bogus >"$work/bogus.out" 2>"$work/bogus.err" || status=$?
+[ "$status" -eq 2 ] || fail "--bogus: exit status $status"
+[ "$(head -n 1 "$work/bogus.err")" = 'vantelink: unknown option --bogus' ] || fail "--bogus: $(cat "$work/bogus.err")"
+grep -q '^usage: vantelink' "$work/bogus.err" || fail "--bogus: no usage"
+[ "$(stat -c '%Y %s' "$ini")" = "$before" ] || fail "--bogus touched the settings file"
+[ ! -e "$ini.tmp" ] || fail "--bogus began writing the settings"
+
 start_sim sim 1
 
 start_program exe vantelink
@@ -34,9 +47,9 @@ click "$win" 117 175  # dither "-": Floyd-Steinberg to the two-level threshold
 sleep 0.5
 compare threshold 'MO.0.INVERT=1\nMO.0.DITHER=0\n'
 
-# The panel preview (File menu, first item): its doubled panel, pixel for pixel, is the
+# The panel preview (File menu, second item): its doubled panel, pixel for pixel, is the
 # simulator's panel.
-xdotool key alt+f Return
+xdotool key alt+f Down Return
 preview=$(xdotool search --sync --pid "$exe" --onlyvisible --name '^パネルのプレビュー$' | head -n 1)
 xdotool windowmove --sync "$preview" 1040 0
 sleep 0.5
@@ -52,12 +65,20 @@ end_program "$exe" program
 grep -qx 'MO.0.INVERT=1' "$ini" || fail "inversion not saved: $(cat "$ini")"
 grep -qx 'MO.0.DITHER=0' "$ini" || fail "dither not saved: $(cat "$ini")"
 
-# The X server going away ends the program with its settings on disk.
+# The X server going away ends the program with its settings on disk, here in a file named
+# on the command line, which is read as well as written; the default file stays away.
 rm -f "$ini"
+other="$work/other place/second.ini"
+mkdir -p "$(dirname "$other")"
+printf 'MO.0.ACTIVE=1\nMO.0.PORT=1\nMO.0.CONTRAST=1.300000\nX.KEPT=yes\n' >"$other"
+program_options=(--settings "$other")
 start_program exe vantelink2
 find_window win "$exe"
 kill -TERM "$xvfb_pid"
 wait_exit "$exe" 10 || fail "the program outlived its X server"
 [ "$exit_status" -eq 1 ] || fail "exit status $exit_status when the X server went away"
-grep -q '^G.MODE=0' "$ini" || fail "settings not saved when the X server went away"
-echo "PASS: panel equals the preview (mirror, inverted, threshold) and the preview window; clean exit with settings saved; X server loss"
+grep -q '^G.MODE=0' "$other" || fail "settings not saved in the named file when the X server went away"
+grep -qx 'MO.0.CONTRAST=1.300000' "$other" || fail "the named file was not read: $(cat "$other")"
+grep -qx 'X.KEPT=yes' "$other" || fail "a key of the named file was lost"
+[ ! -e "$ini" ] || fail "the default settings file was written beside the named one"
+echo "PASS: --bogus refused untouched; panel equals the preview (mirror, inverted, threshold) and the preview window; clean exit with settings saved; X server loss with --settings"

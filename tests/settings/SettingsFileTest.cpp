@@ -268,6 +268,7 @@ class DiskFullOpener : public comsrc::PrefFileOpener {
   std::unique_ptr<char[]> join(const char* directory, const char* name) override { return real->join(directory, name); }
   int32_t replaceFile(const char* from, const char* to) override { return real->replaceFile(from, to); }
   int32_t removeFile(const char* name) override { return real->removeFile(name); }
+  bool baseIsFolder() const override { return real->baseIsFolder(); }
 
  private:
   struct Limited : multio::Stream {
@@ -359,4 +360,26 @@ TEST_F(SettingsFile, TheCaptureOptionsTravelInTheFileOnlyWhenSet) {
   PrefStore fresh;
   putCaptureOptions(fresh, CaptureOptions{});
   EXPECT_EQ(fresh.size(), 0);
+}
+
+// A file named on the command line: read and written where it is, beside the default one,
+// never creating a folder; a path that names a folder instead of a file is refused.
+TEST_F(SettingsFile, ANamedFileIsReadAndWrittenInItsOwnFolderOnly) {
+  fs::create_directories(dir.file("other"));
+  const std::string named = (fs::path(dir.file("other")) / "second.ini").string();
+  ASSERT_TRUE(vltest::TempDir::writeFile(named, "MO.1.GAMMA=2.500000\nX.KEPT=1\n"));
+  EXPECT_EQ(loadSettings(named, store, slots, captureMode), kSettingsOk);
+  EXPECT_EQ(slots[1].gamma, 2.5);
+  slots[0].port = 9;
+  EXPECT_EQ(saveSettings(named, store, slots, captureMode), kSettingsOk);
+  const std::string saved = vltest::TempDir::readFile(named);
+  EXPECT_NE(saved.find("MO.0.PORT=9\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("X.KEPT=1\n"), std::string::npos) << saved;
+  EXPECT_FALSE(fs::exists(named + ".tmp"));
+  EXPECT_FALSE(fs::exists(folder())) << "the default folder was made";
+
+  const std::string nowhere = (fs::path(dir.file("missing")) / "third.ini").string();
+  EXPECT_EQ(saveSettings(nowhere, store, slots, captureMode), kSettingsNotSaved);
+  EXPECT_FALSE(fs::exists(dir.file("missing")));
+  EXPECT_EQ(saveSettings(dir.file("other") + "/", store, slots, captureMode), kSettingsNoFolder);
 }

@@ -56,6 +56,7 @@ class FakeWindow : public ui::Window {
   bool alive() const override { return true; }
   int32_t clientWidth() const override { return 314; }
   int32_t clientHeight() const override { return 336; }
+  void checkMenuItem(int32_t command, bool checked) override { checks.push_back({command, checked}); }
   int32_t runAbout() override { return ++abouts, 1; }
   intptr_t defaultProc(uint32_t, uintptr_t, intptr_t) override { return 0; }
   void drawBits(const uint8_t*, int32_t, int32_t, int32_t, int32_t, int32_t, ui::Colour, ui::Colour) override {}
@@ -63,6 +64,7 @@ class FakeWindow : public ui::Window {
   std::vector<PaintOp> ops;
   std::vector<ui::Rect> invalidated;
   std::vector<std::pair<uint32_t, uint32_t>> timers;  // id, period
+  std::vector<std::pair<int32_t, bool>> checks;       // command, checked
   int painters = 0;
   int destroys = 0;
   int abouts = 0;

@@ -94,11 +94,17 @@ intptr_t GalleryHandler::message(ui::Window& w, uint32_t msg, uintptr_t wParam, 
         w.destroy();
       } else if (id == IDM_WEBPAGE) {
         note("web " + std::to_string(ui::openAddress(ui::webPageAddress())));
+      } else if (id == IDM_STARTATLOGIN) {
+        atLogin = !atLogin;
       } else {
         return w.defaultProc(msg, wParam, lParam);
       }
       return 0;
     }
+    case ui::msgInitMenuPopup:
+      note("popup " + std::to_string(lParam));
+      w.checkMenuItem(IDM_STARTATLOGIN, atLogin);
+      return 0;
     case ui::msgDestroy:
       note("destroy");
       ui::postQuit();

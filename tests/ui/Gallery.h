@@ -35,6 +35,7 @@ class GalleryHandler : public ui::WindowHandler {
   ui::Form form;
   std::vector<std::string> events;
   int32_t paints = 0;
+  bool atLogin = false;  // the start-at-login item's mark, as the program reads it from the desktop
 
  private:
   void note(const std::string& line);

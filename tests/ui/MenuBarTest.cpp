@@ -20,15 +20,16 @@ TEST(MenuModel, ItemsIdsAndMnemonics) {
   ASSERT_EQ(ui::mainMenuCount, 2);
   EXPECT_STREQ(ui::mainMenu[0].title, "ファイル(&F)");
   EXPECT_STREQ(ui::mainMenu[1].title, "ヘルプ(&H)");
-  ASSERT_EQ(ui::mainMenu[0].count, 2);
-  EXPECT_EQ(ui::mainMenu[0].items[0].command, IDM_PREVIEW);
-  EXPECT_EQ(ui::mainMenu[0].items[1].command, IDM_EXIT);
+  ASSERT_EQ(ui::mainMenu[0].count, 3);
+  EXPECT_EQ(ui::mainMenu[0].items[0].command, IDM_STARTATLOGIN);
+  EXPECT_EQ(ui::mainMenu[0].items[1].command, IDM_PREVIEW);
+  EXPECT_EQ(ui::mainMenu[0].items[2].command, IDM_EXIT);
   ASSERT_EQ(ui::mainMenu[1].count, 2);
   EXPECT_EQ(ui::mainMenu[1].items[0].command, IDM_WEBPAGE);
   EXPECT_EQ(ui::mainMenu[1].items[1].command, IDM_ABOUT);
   EXPECT_EQ(ui::mnemonicOf(ui::mainMenu[0].title), uint32_t('F'));
-  EXPECT_EQ(ui::mnemonicOf(ui::mainMenu[0].items[0].text), 0u);  // the preview item has none
-  EXPECT_EQ(ui::mnemonicOf(ui::mainMenu[0].items[1].text), uint32_t('X'));
+  EXPECT_EQ(ui::mnemonicOf(ui::mainMenu[0].items[1].text), 0u);  // the preview item has none
+  EXPECT_EQ(ui::mnemonicOf(ui::mainMenu[0].items[2].text), uint32_t('X'));
   EXPECT_EQ(ui::mnemonicOf(ui::mainMenu[1].title), uint32_t('H'));
   EXPECT_EQ(ui::mnemonicOf(ui::mainMenu[1].items[0].text), 0u);  // the web page item has none
   EXPECT_EQ(ui::mnemonicOf(ui::mainMenu[1].items[1].text), uint32_t('A'));
@@ -124,6 +125,38 @@ TEST_F(MenuFixture, ItemMnemonicsChooseDirectly) {
   EXPECT_EQ(bar.key('A', false).command, IDM_ABOUT);
   bar.key('H', true);
   EXPECT_EQ(bar.key('X', false).command, 0);  // not an item of this popup
+}
+
+TEST_F(MenuFixture, ACheckMarkStandsBeforeItsItemOnlyAndFollowsTheSelection) {
+  // The bright pixels of the tick left of each item's text, as the popup paints them.
+  auto marks = [&] {
+    std::vector<vltest::PaintOp> ops;
+    vltest::RecordingPainter p(ops);
+    bar.paintPopup(p);
+    std::vector<std::pair<int32_t, ui::Colour>> found;  // item, colour
+    const ui::Rect pr = bar.popupRect();
+    for (const vltest::PaintOp& op : ops)
+      for (int32_t k = 0; k < 2; ++k) {
+        const ui::Rect ir = comsrc::offsetRect(bar.itemRect(k), -pr.left, -pr.top);
+        if (op.kind == vltest::PaintOp::fill && op.r.width() == 1 && op.r.top >= ir.top && op.r.bottom <= ir.bottom &&
+            op.r.left < ir.left + 18)
+          found.push_back({k, op.colour});
+      }
+    return found;
+  };
+  bar.key('F', true);
+  EXPECT_TRUE(marks().empty());
+  bar.setChecked(IDM_STARTATLOGIN, true);
+  bar.setChecked(IDM_STARTATLOGIN, true);
+  auto found = marks();
+  ASSERT_FALSE(found.empty());
+  for (const auto& [item, colour] : found) EXPECT_TRUE(item == 0 && colour == ui::Colour::white) << item;  // lit
+  bar.key(ui::vkDown, false);
+  found = marks();
+  ASSERT_FALSE(found.empty());
+  for (const auto& [item, colour] : found) EXPECT_TRUE(item == 0 && colour == ui::Colour::black) << item;
+  bar.setChecked(IDM_STARTATLOGIN, false);
+  EXPECT_TRUE(marks().empty());
 }
 
 TEST_F(MenuFixture, LayoutPlacesPopupsUnderTheirTitles) {

@@ -35,6 +35,12 @@ struct FakeActions : SettingsActions {
     return foundPort;
   }
   void openWebPage() override { calls.push_back("web"); }
+  bool startsAtLogin() override { return atLogin; }
+  bool setStartAtLogin(bool on) override {
+    calls.push_back(on ? "login on" : "login off");
+    atLogin = on;
+    return true;
+  }
   void openPreview() override { calls.push_back("preview"); }
 
   std::vector<std::string> calls;
@@ -42,6 +48,7 @@ struct FakeActions : SettingsActions {
   std::string statusWhileOpening;
   int32_t openResult = 0;
   int32_t foundPort = 7;
+  bool atLogin = false;
 };
 
 struct SettingsWindowTest : testing::Test {
@@ -304,8 +311,20 @@ TEST_F(SettingsWindowTest, MenuCommandsAndDestroy) {
   win.message(fw, msgCommand, IDM_ABOUT, 0);
   EXPECT_EQ(fw.abouts, 1);
   win.message(fw, msgCommand, IDM_WEBPAGE, 0);
+  EXPECT_EQ(actions.calls, std::vector<std::string>{"web"});
+  // The start-at-login item toggles what is set; its mark is read again whenever a popup opens,
+  // so a change made outside the program shows too.
+  win.message(fw, msgInitMenuPopup, 0, 0);
+  win.message(fw, msgCommand, IDM_STARTATLOGIN, 0);
+  win.message(fw, msgInitMenuPopup, 0, 0);
+  actions.atLogin = false;
+  win.message(fw, msgInitMenuPopup, 0, 0);
+  win.message(fw, msgCommand, IDM_STARTATLOGIN, 0);
+  win.message(fw, msgCommand, IDM_STARTATLOGIN, 0);
   win.message(fw, msgCommand, IDM_PREVIEW, 0);
-  EXPECT_EQ(actions.calls, (std::vector<std::string>{"web", "preview"}));
+  using Check = std::pair<int32_t, bool>;
+  EXPECT_EQ(fw.checks, (std::vector<Check>{{IDM_STARTATLOGIN, false}, {IDM_STARTATLOGIN, true}, {IDM_STARTATLOGIN, false}}));
+  EXPECT_EQ(actions.calls, (std::vector<std::string>{"web", "login on", "login on", "login off", "preview"}));
   win.message(fw, msgCommand, IDM_EXIT, 0);
   EXPECT_EQ(fw.destroys, 1);
   win.message(fw, msgDestroy, 0, 0);

@@ -23,6 +23,7 @@
 #include "support/XServer_X11.h"
 #include "support/HostTools_POSIX.h"
 #include "ui/MenuBar.h"
+#include "ui/resource.h"
 #include "ui/Painter_X11.h"
 
 extern char** environ;
@@ -290,10 +291,35 @@ TEST_F(GalleryDrive, ExitByMouseEndsTheProgram) {
   moveTo(file.left + 4, -kBar / 2);
   xdotool("click 1");
   ASSERT_TRUE(waitFor([&] { return pixel(file.left, 5) == vltest::kBlack; }));
-  moveTo(file.left + 30, ui::MenuBar::itemHeight * 3 / 2 + 1);  // the second item
+  moveTo(file.left + 30, 2 * ui::MenuBar::itemHeight + ui::MenuBar::itemHeight / 2 + 1);  // the third row
   xdotool("click 1");
   EXPECT_TRUE(waitLogged("command 105"));
   EXPECT_TRUE(exited());
+}
+
+// The window hears of each popup before it shows, and the mark it sets is drawn in that popup.
+TEST_F(GalleryDrive, TheStartAtLoginMarkIsSetAsThePopupOpens) {
+  const ui::Rect file = titleRect(0);
+  // The first row's room left of its text (client coordinates), lit while the keys select it.
+  auto tickPixels = [&] {
+    int n = 0;
+    for (int32_t y = 1; y < ui::MenuBar::itemHeight; ++y)
+      for (int32_t x = file.left + 2; x < file.left + 20; ++x) n += pixel(x, y) == vltest::kWhite;
+    return n;
+  };
+  xdotool("key alt+f");
+  ASSERT_TRUE(waitLogged("popup 0"));
+  ASSERT_TRUE(waitFor([&] { return pixel(file.left, 5) == vltest::kBlack; }));
+  EXPECT_EQ(tickPixels(), 0);
+  xdotool("key Return");  // the first item, start at login
+  ASSERT_TRUE(waitLogged("command " + std::to_string(IDM_STARTATLOGIN)));
+  xdotool("key alt+f");
+  ASSERT_TRUE(waitFor([&] { return count("popup 0") == 2; }));
+  EXPECT_TRUE(waitFor([&] { return tickPixels() > 6; })) << "no check mark";
+  xdotool("key Right");
+  EXPECT_TRUE(waitLogged("popup 1"));
+  xdotool("key Escape");
+  sentinel();
 }
 
 TEST_F(GalleryDrive, EscapeClosesTheMenuWithoutACommand) {

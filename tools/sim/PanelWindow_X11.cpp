@@ -6,18 +6,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "source/CaptureArea.h"
+#include "tools/sim/PanelPlace.h"
 
 namespace {
 
-constexpr int kScale = 2;
-constexpr int kWidth = 400 * kScale;
-constexpr int kHeight = 240 * kScale;
 constexpr uint32_t kBright = 0xE8EEE0;  // the panel's pale reflective white
 constexpr uint32_t kDark = 0x202420;
-// The program mirrors the screen's top left 640 x 480: a window there would show itself.
-constexpr int kCapturedWidth = kCaptureArea.right;
-constexpr int kCapturedHeight = kCaptureArea.bottom;
 
 }  // namespace
 
@@ -27,9 +21,10 @@ struct PanelWindow::Impl {
   GC gc = nullptr;
   XImage* image = nullptr;
   Atom deleteWindow = 0;
+  PanelPlace place;
 
   void draw() {
-    if (image) XPutImage(display, window, gc, image, 0, 0, 0, 0, kWidth, kHeight);
+    if (image) XPutImage(display, window, gc, image, 0, 0, 0, 0, place.width(), place.height());
     XFlush(display);
   }
 };
@@ -50,25 +45,25 @@ bool PanelWindow::open() {
   const int screen = DefaultScreen(d);
   Visual* visual = DefaultVisual(d, screen);
   const int depth = DefaultDepth(d, screen);
-  // Beside the captured area: to its right, or below it where the screen is too narrow.
-  const bool right = DisplayWidth(d, screen) >= kCapturedWidth + kWidth;
-  const int x = right ? kCapturedWidth : 0, y = right ? 0 : kCapturedHeight;
-  impl->window = XCreateSimpleWindow(d, RootWindow(d, screen), x, y, kWidth, kHeight, 0, 0, kDark);
+  const PanelPlace place = placePanel(DisplayWidth(d, screen), DisplayHeight(d, screen));
+  impl->place = place;
+  const int x = place.x, y = place.y, width = place.width(), height = place.height();
+  impl->window = XCreateSimpleWindow(d, RootWindow(d, screen), x, y, width, height, 0, 0, kDark);
   XStoreName(d, impl->window, "vantela-sim");
   XSizeHints hints{};
   hints.flags = USPosition | PPosition | PMinSize | PMaxSize;
   hints.x = x;
   hints.y = y;
-  hints.min_width = hints.max_width = kWidth;
-  hints.min_height = hints.max_height = kHeight;
+  hints.min_width = hints.max_width = width;
+  hints.min_height = hints.max_height = height;
   XSetWMNormalHints(d, impl->window, &hints);
   impl->deleteWindow = XInternAtom(d, "WM_DELETE_WINDOW", False);
   XSetWMProtocols(d, impl->window, &impl->deleteWindow, 1);
   XSelectInput(d, impl->window, ExposureMask);
   impl->gc = XCreateGC(d, impl->window, 0, nullptr);
   if (depth >= 24) {
-    auto* pixels = static_cast<char*>(std::calloc(static_cast<size_t>(kWidth) * kHeight, 4));
-    impl->image = XCreateImage(d, visual, depth, ZPixmap, 0, pixels, kWidth, kHeight, 32, 0);
+    auto* pixels = static_cast<char*>(std::calloc(static_cast<size_t>(width) * height, 4));
+    impl->image = XCreateImage(d, visual, depth, ZPixmap, 0, pixels, width, height, 32, 0);
     if (!impl->image) std::free(pixels);
   }
   XMapWindow(d, impl->window);
@@ -93,8 +88,9 @@ bool PanelWindow::handleEvents() {
 
 void PanelWindow::show(const std::vector<uint8_t>& panel) {
   if (!impl->display || !impl->image) return;
-  for (int y = 0; y < kHeight; ++y)
-    for (int x = 0; x < kWidth; ++x)
-      XPutPixel(impl->image, x, y, panel[static_cast<size_t>(y / kScale) * 400 + x / kScale] ? kBright : kDark);
+  const int scale = impl->place.scale;
+  for (int y = 0; y < impl->place.height(); ++y)
+    for (int x = 0; x < impl->place.width(); ++x)
+      XPutPixel(impl->image, x, y, panel[static_cast<size_t>(y / scale) * 400 + x / scale] ? kBright : kDark);
   impl->draw();
 }

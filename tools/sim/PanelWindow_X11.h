@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-// The panel shown live in an X11 window at twice its size.
+// The panel shown live in an X11 window, doubled where the screen has room (PanelPlace).
 class PanelWindow {
  public:
   PanelWindow();
