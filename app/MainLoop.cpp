@@ -43,6 +43,18 @@ MainLoop::MainLoop(Devices& devices, ScreenSources& sources, LoopServices& servi
   int64_t frequency = 0;
   if (counter.frequency(frequency) && frequency > 0) tickLength = static_cast<double>(frequency) / 100;
   shownStatus = statusFlags(devices, sources);
+  if (!counter.suspended(asleep)) asleep = -1;
+}
+
+bool MainLoop::resumed() {
+  bool woke = services.resumeReported();
+  int64_t now = 0;
+  if (asleep >= 0 && counter.suspended(now)) {
+    // A tenth of a second: the two clocks are read one after the other.
+    woke = woke || now - asleep > static_cast<int64_t>(tickLength * 10);
+    asleep = now;
+  }
+  return woke;
 }
 
 uint32_t MainLoop::now() const {
@@ -77,7 +89,10 @@ void MainLoop::housekeeping() {
 bool MainLoop::pass() {
   if (services.pumpMessage() < 0) return false;
   const uint32_t tick = now();
-  if (tick >= lastHousekeeping + kHousekeepingTicks) {
+  // Links may have died with the sleep and devices lost what they showed.
+  const bool woke = resumed();
+  if (woke) devices.resendAll();
+  if (woke || tick >= lastHousekeeping + kHousekeepingTicks) {
     housekeeping();
     lastHousekeeping = tick;
   }

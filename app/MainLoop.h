@@ -30,6 +30,8 @@ class LoopServices {
   virtual void produceFrame() = 0;
   // A flag the window's status texts show has changed: show them now.
   virtual void showStatus() = 0;
+  // Whether the window was told since the last call that the machine woke from sleep.
+  virtual bool resumeReported() { return false; }
 };
 
 // The flags the window's status texts are made from, to see when they change.
@@ -44,7 +46,8 @@ StatusFlags statusFlags(const Devices& devices, const ScreenSources& sources);
 // housekeeping every 100 ticks, and frames while a device, its link and the screen source are
 // all there: at once for a change, no closer than 40 ms to the last change's frame; every 4
 // ticks while lines are due to be resent or the source cannot tell. Between frames the loop
-// waits for events until the next deadline. Missed periods are not made up.
+// waits for events until the next deadline. Missed periods are not made up. After the machine
+// wakes from sleep, housekeeping runs at once and every device is sent every line again.
 class MainLoop {
  public:
   MainLoop(Devices& devices, ScreenSources& sources, LoopServices& services, comsrc::PerfCounter& counter);
@@ -59,6 +62,9 @@ class MainLoop {
 
  private:
   void housekeeping();
+  // Whether the machine woke from sleep since the last pass: by the counter, or as the window
+  // was told.
+  bool resumed();
   // Whole milliseconds (at least 1) until tick `tick` begins; 1 when the counter cannot be read.
   uint32_t msUntilTick(uint32_t tick) const;
 
@@ -71,4 +77,5 @@ class MainLoop {
   uint32_t lastFrame = 0;
   int64_t lastChangeCount = 0;  // the counter when the last frame for a change began
   StatusFlags shownStatus;
+  int64_t asleep = -1;  // the counter's time asleep at the last pass; -1 when it cannot tell
 };

@@ -67,6 +67,12 @@ void ProgramServices::openPreview() {
   preview->open();
 }
 
+bool ProgramServices::resumeReported() {
+  const bool seen = resumeSeen;
+  resumeSeen = false;
+  return seen;
+}
+
 Program::Program() = default;
 
 Program::~Program() = default;

@@ -28,6 +28,8 @@ class ProgramServices : public LoopServices, public ui::SettingsActions {
   int32_t changePending() override;
   void produceFrame() override;
   void showStatus() override;
+  bool resumeReported() override;
+  void machineResumed() override { resumeSeen = true; }
   void openPreview() override;
 
   ui::Window* window = nullptr;
@@ -36,6 +38,7 @@ class ProgramServices : public LoopServices, public ui::SettingsActions {
 
  private:
   AppState& app;
+  bool resumeSeen = false;
 };
 
 // The program from start to exit. The platform's entry point sets up what only it knows (timer

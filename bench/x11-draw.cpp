@@ -13,8 +13,8 @@
 namespace {
 
 const char kUsage[] =
-    "usage: x11-draw (--bands | --scroll | --typing) [--every MS] [--jitter MS] [--count N] [--seconds S]\n"
-    "                [--log FILE]\n"
+    "usage: x11-draw (--bands | --scroll | --typing | --rows TOP END) [--every MS] [--jitter MS]\n"
+    "                [--count N] [--seconds S] [--log FILE]\n"
     "\n"
     "Draws on the top left 640 x 480 of the root window of $DISPLAY, after painting it black.\n"
     "  --bands      change i fills the 640 x 24 band i % 10 of the top 240 rows, white in even\n"
@@ -23,12 +23,14 @@ const char kUsage[] =
     "  --typing     change i erases the white 16 x 16 block of change i - 1 and draws one 24 rows\n"
     "               lower (rows 8 to 215, then from the top again) and 40 columns to the right\n"
     "               (columns 248 to 343, which devices placed at 0,0 and 240,0 both show)\n"
+    "  --rows TOP END  change i fills rows TOP to END - 1 across the 640 columns, white in even\n"
+    "               changes and black in odd ones\n"
     "  --every MS   time between changes (default 40)\n"
     "  --jitter MS  adds (i * 7919) % MS milliseconds before change i, so that changes fall at\n"
     "               every phase of a periodic reader\n"
     "  --count N    stop after N changes; --seconds S: after S seconds (default: until SIGTERM)\n"
     "  --log FILE   a line per change: CLOCK_MONOTONIC nanoseconds just before it was drawn,\n"
-    "               then for --bands its first row, its end row and 1 when white, 0 when black;\n"
+    "               then for --bands and --rows its first row, its end row and 1 when white, 0 when black;\n"
     "               for --typing the new block's first row, its end row, 1 and its width\n";
 
 constexpr int kWidth = 640, kHeight = 480, kBandRows = 24, kBands = 10, kStripe = 16;
@@ -67,7 +69,8 @@ Pixmap makeStripes(Display* dpy, Window root, GC gc) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool bands = false, scroll = false, typing = false;
+  bool bands = false, scroll = false, typing = false, rows = false;
+  int rowsTop = 0, rowsEnd = 0;
   long every = 40, jitter = 0, count = 0;
   double seconds = 0;
   const char* logPath = nullptr;
@@ -78,6 +81,10 @@ int main(int argc, char** argv) {
       bands = true;
     } else if (!std::strcmp(a, "--scroll")) {
       scroll = true;
+    } else if (i + 2 < argc && !std::strcmp(a, "--rows")) {
+      rows = true;
+      rowsTop = std::atoi(argv[++i]);
+      rowsEnd = std::atoi(argv[++i]);
     } else if (!std::strcmp(a, "--typing")) {
       typing = true;
     } else if (v && !std::strcmp(a, "--every")) {
@@ -95,7 +102,7 @@ int main(int argc, char** argv) {
       return std::strcmp(a, "--help") ? 2 : 0;
     }
   }
-  if (bands + scroll + typing != 1 || every < 1 || jitter < 0) {
+  if (bands + scroll + typing + rows != 1 || rowsEnd < rowsTop || every < 1 || jitter < 0) {
     std::fputs(kUsage, stderr);
     return 2;
   }
@@ -135,6 +142,11 @@ int main(int argc, char** argv) {
       XSetForeground(dpy, gc, grey(white ? 255 : 0));
       XFillRectangle(dpy, root, gc, 0, top, kWidth, kBandRows);
       if (log) std::fprintf(log, "%lld %d %d %d\n", static_cast<long long>(at), top, top + kBandRows, white);
+    } else if (rows) {
+      const int white = i % 2 == 0;
+      XSetForeground(dpy, gc, grey(white ? 255 : 0));
+      XFillRectangle(dpy, root, gc, 0, rowsTop, kWidth, static_cast<unsigned>(rowsEnd - rowsTop));
+      if (log) std::fprintf(log, "%lld %d %d %d\n", static_cast<long long>(at), rowsTop, rowsEnd, white);
     } else if (typing) {
       auto left = [](long k) { return kBlockLeft + static_cast<int>(k % kBlockColumns) * kBlockShift; };
       auto top = [](long k) { return kBlockTop + static_cast<int>(k % kBlockRows) * kBlockStep; };

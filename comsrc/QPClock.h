@@ -12,6 +12,12 @@ class PerfCounter {
   // false when the counter cannot be read.
   virtual bool frequency(int64_t& countsPerSecond) = 0;
   virtual bool now(int64_t& count) = 0;
+  // The time the machine has spent asleep (suspended or hibernated) since it started, in counts;
+  // false where the counter cannot tell (Windows reports a resume by a window message instead).
+  virtual bool suspended(int64_t& count) {
+    count = 0;
+    return false;
+  }
 };
 
 // The counter of this platform (one object for the program, stateless).

@@ -1,5 +1,6 @@
 #include "link/DeviceLink.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <mutex>
@@ -16,6 +17,10 @@ constexpr auto kWriterWait = std::chrono::milliseconds(100000);
 constexpr auto kStopGrace = std::chrono::milliseconds(900);  // to finish sending on its own; 1 s in all
 constexpr auto kInterruptLimit = std::chrono::milliseconds(150);
 constexpr auto kPollStep = std::chrono::milliseconds(5);
+// How far the writer runs ahead of the line. The port's own buffer (some kilobytes on a tty, a
+// second and more at the low speeds) would otherwise take the ring's bytes at once and hide how
+// much is really waiting, and the frames measure the line by the ring.
+constexpr double kLeadSeconds = 0.02;
 
 }  // namespace
 
@@ -31,6 +36,34 @@ struct LinkState {
   std::unique_ptr<multio::Stream> serial;
   std::mutex ringLock;
   AutoResetEvent dataEvent;
+  double bytesPerSecond = 0;  // 0: the stream takes bytes as fast as they come
+  std::chrono::steady_clock::time_point lineFreeAt{};  // when the line has carried what was written
+
+  // How many of `want` bytes may be written now, after waiting until the line has carried all
+  // but kLeadSeconds of what went before; all of them when the link is stopping or unpaced.
+  uint32_t paced(uint32_t want) {
+    if (bytesPerSecond <= 0) return want;
+    const uint32_t slice = static_cast<uint32_t>(std::max(1.0, bytesPerSecond * kLeadSeconds / 2));
+    for (;;) {
+      const auto now = std::chrono::steady_clock::now();
+      if (lineFreeAt < now) lineFreeAt = now;
+      const double ahead = std::chrono::duration<double>(lineFreeAt - now).count();
+      const double room = (kLeadSeconds - ahead) * bytesPerSecond;
+      if (stopRequested.load()) return want;
+      const double need = std::min<double>(want, slice);
+      if (room >= need) return std::min(want, std::max<uint32_t>(1, uint32_t(room)));
+      std::this_thread::sleep_for(std::chrono::duration<double>(std::min((need - room) / bytesPerSecond, 0.02)));
+    }
+  }
+
+  int32_t writePaced(const uint8_t* data, uint32_t count) {
+    const uint32_t now = paced(count);
+    const int32_t sent = serial->write(data, static_cast<int32_t>(now), 0);
+    if (sent > 0 && bytesPerSecond > 0)
+      lineFreeAt += std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+          std::chrono::duration<double>(sent / bytesPerSecond));
+    return sent;
+  }
 
   // The two positions, read together.
   void positions(uint32_t& w, uint32_t& r) {
@@ -51,15 +84,12 @@ struct LinkState {
       uint32_t w, r;
       positions(w, r);
       const uint32_t first = r <= w ? w - r : size - r;
-      const uint32_t second = r <= w ? 0 : w;
       if (first == 0) return;
-      const int32_t sent = serial->write(ring.data() + r, static_cast<int32_t>(first), 0);
+      const int32_t sent = writePaced(ring.data() + r, first);
       if (sent < 0) return;  // the bytes stay queued for the next wake-up
       advanceRead(r, static_cast<uint32_t>(sent));
-      if (static_cast<uint32_t>(sent) == first && second > 0) {
-        const int32_t more = serial->write(ring.data(), static_cast<int32_t>(second), 0);
-        if (more > 0) advanceRead(0, static_cast<uint32_t>(more));
-      }
+      // A short or paced write goes on from the new position; the ring's start follows once
+      // its end is out.
     }
   }
 
@@ -88,6 +118,7 @@ DeviceLink::DeviceLink(std::unique_ptr<multio::Stream> serial, int32_t speed)
     : speed_(speed), impl(std::make_unique<Impl>()) {
   LinkState& s = *impl->state;
   s.serial = std::move(serial);
+  s.bytesPerSecond = speed > 0 ? speed / 10.0 : 0;  // 10 bits a byte on the line
   s.ring.assign(kInitialRingSize, 0);
   s.writerRunning.store(1);  // before the thread runs, so shutdown always waits for it
   impl->writerThread = std::thread([shared = impl->state] { shared->run(); });
@@ -132,6 +163,14 @@ uint32_t DeviceLink::freeSpace() {
   s.positions(w, r);
   freeStretches(static_cast<uint32_t>(s.ring.size()), w, r, first, second);
   return first + second;
+}
+
+uint32_t DeviceLink::queued() {
+  LinkState& s = *impl->state;
+  if (impl->shutDown) return 0;
+  uint32_t w, r;
+  s.positions(w, r);
+  return w >= r ? w - r : static_cast<uint32_t>(s.ring.size()) - r + w;
 }
 
 int32_t DeviceLink::enqueue(const uint8_t* data, uint32_t length) {

@@ -25,12 +25,14 @@ class DeviceLink {
 
   void sizeRing(uint32_t size);  // only before anything is queued
   uint32_t freeSpace();
+  uint32_t queued();  // bytes waiting for the line
   int32_t enqueue(const uint8_t* data, uint32_t length);  // whole block or -1
   void shutdown();
 
   multio::Stream* serial() const;  // null after shutdown
 
-  // Bits a second the port carries; 0 for a stream that keeps up with anything.
+  // Bits a second the port carries; 0 for a stream that keeps up with anything. The writer
+  // hands the port no more than the line carries, so what waits, waits in the ring.
   int32_t speed() const { return speed_; }
 
   comsrc::Rect area{0, 0, 128, 64};

@@ -3,7 +3,7 @@
 void applyDeviceSettings(const DeviceSettings& settings, DeviceLink& link) {
   link.area = comsrc::rectAt(settings.posX, settings.posY, kPanelWidth, kPanelHeight);
   link.invert = settings.invert != 0 ? 1 : 0;
-  link.rotate = settings.rotate;
+  link.rotate = settings.rotate == 2 ? 2 : 0;  // the window stores no other turn
 }
 
 void Devices::applySettings(size_t slot) {
@@ -23,8 +23,11 @@ void Devices::resendAll() {
 }
 
 bool Devices::resendDue() const {
-  for (size_t i = 0; i < deviceLinks.size(); ++i)
-    if (feeds(i) && deviceLinks[i]->shown.dueCount() > 0) return true;
+  for (size_t i = 0; i < deviceLinks.size(); ++i) {
+    if (!feeds(i)) continue;
+    const ShownLines& shown = deviceLinks[i]->shown;
+    if (shown.dueCount() > 0 || shown.heldBackCount() > 0) return true;
+  }
   return false;
 }
 

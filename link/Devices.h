@@ -38,7 +38,7 @@ struct Devices {
   void closeLinks();
   // Every line of every device is sent again over the next frames, whatever it shows.
   void resendAll();
-  // Whether a device whose port opened (or its stand-in) has lines due.
+  // Whether a device whose port opened (or its stand-in) has lines due or held back.
   bool resendDue() const;
   // Whether frames are made for the slot: its link's port opened (and no port has been lost
   // since), or the link is a stand-in.

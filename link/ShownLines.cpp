@@ -18,6 +18,10 @@ void ShownLines::remember(int32_t address, const uint8_t* bytes) {
     due_[address - 1] = 0;
     --dueCount_;
   }
+  if (held_[address - 1]) {
+    held_[address - 1] = 0;
+    --heldCount_;
+  }
 }
 
 void ShownLines::resendAll() {
@@ -29,4 +33,16 @@ void ShownLines::markDue(int32_t address) {
   if (!valid(address) || due_[address - 1]) return;
   due_[address - 1] = 1;
   ++dueCount_;
+}
+
+void ShownLines::holdBack(int32_t address) {
+  if (!valid(address) || held_[address - 1]) return;
+  held_[address - 1] = 1;
+  ++heldCount_;
+}
+
+void ShownLines::release(int32_t address) {
+  if (!valid(address) || !held_[address - 1]) return;
+  held_[address - 1] = 0;
+  --heldCount_;
 }

@@ -20,6 +20,10 @@ struct LineRange {
 // rotation (whose records are blank).
 inline int32_t lineAddress(int32_t l, int32_t rotate) { return rotate == 0 ? l + 1 : rotate == 2 ? 240 - l : 1; }
 
+// The working row that panel address `address` shows: the inverse of lineAddress for rotations
+// 0 and 2 (every other rotation counts as 0).
+inline int32_t rowOfAddress(int32_t address, int32_t rotate) { return rotate == 2 ? 240 - address : address - 1; }
+
 // Encodes working row l as one 57-byte line record: 0x80 0x80, the panel address, 400 pixels
 // eight to a byte (on when ≥ 32768, XOR invert), four zero bytes. rotate 2 turns the picture
 // by 180°; any other value than 0 and 2 sends a blank record to address 1.

@@ -36,13 +36,9 @@ bool workPixelsHoldAPanel(const DeviceWork& work) {
          int64_t{work.workStride} * (kPanelHeight - 1) + kPanelWidth <= int64_t(work.workPixels.size());
 }
 
-// Lines the forced refresh may put behind a frame's fresh lines: a quarter of what the port
-// carries in a 40 ms frame (57 bytes of 10 bits a line), at least 3, so that a refresh never holds
-// a fresh change back by more than a few lines and still reaches every line well within 4 s.
-int32_t resendBudget(int32_t speed) {
-  if (speed <= 0) return kPanelHeight;
-  return std::clamp(speed / (kLineRecordSize * 10 * 25 * 4), 3, kPanelHeight);
-}
+// What the line carries in one 40 ms frame, in bytes of 10 bits; a link without a speed keeps up
+// with anything.
+int64_t frameBytes(int32_t speed) { return speed > 0 ? int64_t{speed} / 250 : int64_t{1} << 40; }
 
 // Dithers the changed pixels inside the device's area; returns the working rows they touch.
 LineRange ditherDevice(FrameState& frame, comsrc::RectList& changes, const DeviceLink& link, const DeviceSettings& slot,
@@ -63,39 +59,54 @@ LineRange ditherDevice(FrameState& frame, comsrc::RectList& changes, const Devic
   return lines;
 }
 
-// Queues, in one block, the changed rows whose records the device does not show yet (in
-// ascending order), then as many lines of a forced refresh as the budget allows. What the
-// device shows is updated only when the link takes the block.
+// Queues, in one block, the lines with news for the device (changed rows whose records it does
+// not show yet, and lines held back before), in ascending order, then lines of the forced
+// refresh from where it stopped. The line is kept busy but never far ahead: news may wait for
+// two frames of the line's time, the refresh for one, so that a change drawn meanwhile waits
+// behind them no longer than that; what does not fit waits for a later frame, which encodes it
+// afresh. What the device shows is updated only when the link takes the block.
 void sendLines(FrameState& frame, const LineRange& changed, DeviceLink& link, const DeviceWork& device) {
   uint8_t* block = frame.lineBlock.data();
+  ShownLines& shown = link.shown;
+  const int64_t perFrame = frameBytes(link.speed());
+  const int64_t waiting = link.queued();
+  const int64_t room = link.freeSpace();
   uint32_t length = 0;
+  const auto fits = [&](int64_t limit) { return length + kLineRecordSize <= room && waiting + length < limit; };
   bool taken[kPanelHeight] = {};
   const auto row = [&](int32_t l) { return device.workPixels.data() + int64_t{device.workStride} * l; };
-  for (int32_t l = changed.first; l < changed.last; ++l) {
+  for (int32_t l = 0; l < kPanelHeight; ++l) {
+    const int32_t address = lineAddress(l, link.rotate);
+    if ((l < changed.first || l >= changed.last) && !shown.isHeldBack(address)) continue;
     uint8_t* record = block + length;
     encodeLine(record, row(l), l, link.invert, link.rotate);
-    if (link.shown.shows(record[2], record + 3)) continue;
-    length += kLineRecordSize;
-    taken[l] = true;
+    if (shown.shows(address, record + 3)) {
+      shown.release(address);
+    } else if (fits(2 * perFrame)) {
+      length += kLineRecordSize;
+      taken[l] = true;
+    } else {
+      shown.holdBack(address);
+    }
   }
-  int32_t budget = resendBudget(link.speed());
-  for (int32_t l = 0; l < kPanelHeight && budget > 0 && link.shown.dueCount() > 0; ++l) {
-    if (taken[l] || !link.shown.isDue(lineAddress(l, link.rotate))) continue;
+  const uint32_t news = length;
+  while (shown.dueCount() > 0 && fits(perFrame)) {
+    const int32_t address = shown.nextDue([&](int32_t a) { return taken[rowOfAddress(a, link.rotate)]; });
+    if (address == 0) break;
+    const int32_t l = rowOfAddress(address, link.rotate);
     encodeLine(block + length, row(l), l, link.invert, link.rotate);
     length += kLineRecordSize;
     taken[l] = true;
-    --budget;
   }
   if (length == 0) return;
-  // A refused block leaves what the device shows as it was; its lines come due, to go out as
-  // soon as the line has room.
+  // Room was there when it was measured, and the writer only makes more; a link shutting down
+  // refuses, and then the news waits and the refreshed lines stay due.
   const bool queued = queueBlock(link, block, length) >= 0;
   for (uint32_t at = 0; at < length; at += kLineRecordSize) {
-    if (queued) {
-      link.shown.remember(block[at + 2], block + at + 3);
-    } else {
-      link.shown.markDue(block[at + 2]);
-    }
+    if (queued)
+      shown.remember(block[at + 2], block + at + 3);
+    else if (at < news)
+      shown.holdBack(block[at + 2]);
   }
 }
 

@@ -10,6 +10,7 @@
 #include "multio/TextReader_Stream.h"
 #include "multio/TextWriter_Stream.h"
 #include "settings/PrefStore.h"
+#include "settings/SoundValues.h"
 
 namespace {
 
@@ -148,6 +149,7 @@ void putSettings(PrefStore& store, const DeviceSlots& slots, CaptureMode capture
 void takeSettings(const PrefStore& store, DeviceSlots& slots, CaptureMode& captureMode) {
   for (size_t i = 0; i < slotCount(slots); ++i)
     for (const SlotKey& key : kSlotKeys) takeKey(store, i, key, slots[i]);
+  makeSettingsSound(slots, settingsTrace());
   const int32_t mode = store.getInt(kModeKey, storedCaptureMode(captureMode));
   captureMode = captureModeOf(mode);
 }

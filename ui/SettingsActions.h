@@ -22,6 +22,8 @@ class SettingsActions {
   // Whether the desktop starts the program at login, and changing that (false: unchanged).
   virtual bool startsAtLogin();
   virtual bool setStartAtLogin(bool on);
+  // The machine woke from sleep (the window was told so).
+  virtual void machineResumed() {}
   // Opens the panel preview window, or raises it.
   virtual void openPreview() = 0;
 };

@@ -255,6 +255,10 @@ intptr_t SettingsWindow::message(Window& w, uint32_t msg, uintptr_t wParam, intp
       // Read each time: the desktop's own settings may have changed it meanwhile.
       w.checkMenuItem(IDM_STARTATLOGIN, actions_.startsAtLogin());
       break;
+    case msgPowerBroadcast:
+      if (wParam == pbtResumeAutomatic) actions_.machineResumed();
+      result = w.defaultProc(msg, wParam, lParam);
+      break;
     default:
       result = w.defaultProc(msg, wParam, lParam);
       break;

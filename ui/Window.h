@@ -25,7 +25,11 @@ enum : uint32_t {
   msgRButtonUp = 0x0205,
   msgMButtonDown = 0x0207,
   msgMButtonUp = 0x0208,
+  msgPowerBroadcast = 0x0218,
 };
+
+// msgPowerBroadcast's wParam when the machine has woken from sleep.
+inline constexpr uintptr_t pbtResumeAutomatic = 0x0012;
 
 // Virtual-key codes of msgKeyDown, Win32 values; letters and digits are their upper-case ASCII.
 enum : uint32_t {

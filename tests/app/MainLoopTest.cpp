@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/AppState.h"
@@ -38,6 +39,7 @@ class FakeServices : public LoopServices {
     return nowMs() < resendUntilMs ? 2 : 0;
   }
   void showStatus() override { log.push_back("status"); }
+  bool resumeReported() override { return std::exchange(resumeTold, false); }
   int64_t nowMs() const { return clock.count / 1000; }
   int32_t discoverDisplays() override {
     log.push_back("discover");
@@ -94,6 +96,7 @@ class FakeServices : public LoopServices {
   std::vector<int64_t> drawingsAtMs;
   int64_t resendUntilMs = 0;  // lines are due to be resent until then
   int64_t lastFrameMs = 0;
+  bool resumeTold = false;  // the window was told the machine woke
 };
 
 // A serial stream whose device can be pulled out.
@@ -233,6 +236,43 @@ TEST_F(LoopFixture, AnUnpluggedDeviceStopsFramesWithinASecondAndIsReopenedTheSec
   EXPECT_EQ(services.count("open"), 1u);
   EXPECT_EQ(services.count("frame"), 0u);
   app.devices.deviceLinks.clear();
+}
+
+// The machine sleeps with a device whose link dies meanwhile, half a second after housekeeping;
+// it wakes, told by the counter (Linux) or by the window (Windows). Housekeeping runs on the
+// first pass and every line is due again; without a wake, the next pass leaves both alone.
+TEST_F(LoopFixture, AfterSleepHousekeepingRunsAtOnceAndEveryLineIsResent) {
+  enum Wake { byCounter, byWindow, none };
+  for (Wake wake : {byCounter, byWindow, none}) {
+    SCOPED_TRACE(wake);
+    AppState state;
+    vltest::FakeCounter counter;
+    counter.setMs(500000);
+    counter.tellsSleep = wake != byWindow;
+    FakeServices calls(state, counter);
+    MainLoop loop(state.devices, state.sources, calls, counter);
+    bool gone = false;
+    state.devices.deviceLinks.push_back(std::make_unique<DeviceLink>(std::make_unique<UnpluggableStream>(gone)));
+    DeviceLink& link = *state.devices.deviceLinks[0];
+    for (int i = 0; i < 100 && counter.count / 1000 < 500500; ++i) ASSERT_TRUE(loop.pass());
+    ASSERT_EQ(state.devices.linksOpen, 1);
+    ASSERT_EQ(link.shown.dueCount(), 0);
+    gone = true;
+    if (wake == byCounter) counter.asleep += int64_t{3600} * 1000000;
+    if (wake == byWindow) calls.resumeTold = true;
+    calls.log.clear();
+    ASSERT_TRUE(loop.pass());
+    EXPECT_EQ(state.devices.linksOpen, wake == none ? 1 : 0);
+    EXPECT_EQ(calls.count("status"), wake == none ? 0u : 1u);
+    EXPECT_EQ(link.shown.dueCount(), wake == none ? 0 : 240);
+    // The next housekeeping, a second after the one the wake brought, reopens the links;
+    // without the wake, the dead link is only noticed then.
+    const int64_t woke = counter.count / 1000;
+    calls.log.clear();
+    for (int i = 0; i < 1000 && counter.count / 1000 < woke + 1005; ++i) ASSERT_TRUE(loop.pass());
+    EXPECT_EQ(calls.count("open"), wake == none ? 0u : 1u);
+    state.devices.deviceLinks.clear();
+  }
 }
 
 TEST_F(LoopFixture, ExternalMonitorLostRediscoversEverySecondUntilBack) {

@@ -13,6 +13,35 @@ e2e_require() {
   /usr/bin/python3 -c 'import PIL' 2>/dev/null || { echo "SKIP: python3-pil is missing"; exit 77; }
 }
 
+# wait_records LOG FIRST LAST SINCE-NS LIMIT-MS: waits until vantela-sim's record log holds, for
+# every panel address FIRST to LAST, a record after SINCE-NS (CLOCK_MONOTONIC) that changed its
+# line (any record when SINCE-NS is 0); prints the milliseconds from SINCE-NS to the last of
+# them, or returns 1.
+wait_records() {
+  local log=$1 first=$2 last=$3 since=$4 limit=$5 start got
+  start=$(now_ms)
+  while :; do
+    got=$(/usr/bin/python3 - "$log" "$first" "$last" "$since" <<'PY'
+import sys
+first, last, since = int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
+seen = {}
+try:
+    for line in open(sys.argv[1]):
+        t, address, _, changed = map(int, line.split())
+        if first <= address <= last and t > since and (changed or since == 0):
+            seen.setdefault(address, t)
+except (OSError, ValueError):
+    pass
+if len(seen) == last - first + 1:
+    print((max(seen.values()) - since) // 1000000 if since else 0)
+PY
+)
+    [ -n "$got" ] && { echo "$got"; return 0; }
+    [ $(($(now_ms) - start)) -lt "$limit" ] || return 1
+    sleep 0.1
+  done
+}
+
 # wait_label LOG FROM-LINE ID TEXT TIMEOUT-MS: waits until the trace in LOG, after its first
 # FROM-LINE lines, shows label ID with TEXT; prints how many ms that took, or returns 1.
 wait_label() {

@@ -65,6 +65,40 @@ end_program "$exe" program
 grep -qx 'MO.0.INVERT=1' "$ini" || fail "inversion not saved: $(cat "$ini")"
 grep -qx 'MO.0.DITHER=0' "$ini" || fail "dither not saved: $(cat "$ini")"
 
+# The line at low speeds, a device reading at 9600 and 19200 bit/s: once the panel is filled, a
+# one-off change at rows 200-210 reaches it, and after a picture setting's click the whole panel
+# is the reference within 1.25 times a whole panel's time on the line.
+/usr/bin/python3 - "$work/picture.png" "$work/picture-band.png" <<'PY'
+import sys
+from PIL import Image, ImageOps
+img = Image.open(sys.argv[1]).convert("RGB")
+img.paste(ImageOps.invert(img.crop((0, 200, img.width, 211))), (0, 200))
+img.save(sys.argv[2])
+PY
+slow_line() {
+  local speed=$1 picture=$2 panel_ms=$((240 * 570 * 1000 / $1)) s drawn took
+  s="MO.0.ACTIVE=1\nMO.0.PORT=2\nMO.0.SPEED=$speed\nMO.0.DITHER=0\n"
+  printf "$s" >"$ini"
+  start_sim slow 2 --speed "$speed" --log "$work/records-$speed.txt"
+  start_program exe "vantelink-$speed"
+  find_window win "$exe"
+  wait_records "$work/records-$speed.txt" 1 240 0 $((panel_ms * 3 + 5000)) >/dev/null ||
+    fail "$speed bit/s: the panel was not filled"
+  show_picture "$work/$picture"
+  drawn=$(/usr/bin/python3 -c 'import time; print(time.monotonic_ns())')
+  took=$(wait_records "$work/records-$speed.txt" 201 211 "$drawn" $((11 * 570 * 1000 / speed + 3000))) ||
+    fail "$speed bit/s: a change at rows 200-210 did not reach the panel"
+  echo "$speed bit/s: rows 200-210 on the panel after $took ms"
+  click "$win" 135 251  # inversion
+  sleep "$(awk -v p="$panel_ms" 'BEGIN { print 1.25 * p / 1000 }')"
+  compare_panel "$slow" 2 "inverted-$speed" "${s}MO.0.INVERT=1\n"
+  end_program "$exe" "vantelink-$speed"
+  kill -TERM "$slow"
+  wait "$slow" || true
+}
+slow_line 9600 picture-band.png
+slow_line 19200 picture.png
+
 # The X server going away ends the program with its settings on disk, here in a file named
 # on the command line, which is read as well as written; the default file stays away.
 rm -f "$ini"
@@ -81,4 +115,4 @@ grep -q '^G.MODE=0' "$other" || fail "settings not saved in the named file when 
 grep -qx 'MO.0.CONTRAST=1.300000' "$other" || fail "the named file was not read: $(cat "$other")"
 grep -qx 'X.KEPT=yes' "$other" || fail "a key of the named file was lost"
 [ ! -e "$ini" ] || fail "the default settings file was written beside the named one"
-echo "PASS: --bogus refused untouched; panel equals the preview (mirror, inverted, threshold) and the preview window; clean exit with settings saved; X server loss with --settings"
+echo "PASS: --bogus refused untouched; panel equals the preview (mirror, inverted, threshold) and the preview window; at 9600 and 19200 bit/s a change near the bottom and a click; clean exit with settings saved; X server loss with --settings"

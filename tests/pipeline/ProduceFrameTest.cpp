@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -34,6 +35,48 @@ class RecordingStream : public multio::Stream {
 
  private:
   std::shared_ptr<Bytes> bytes;
+};
+
+// A device end that takes bytes only as far as the test lets it: the line, stopped at will.
+class GatedStream : public RecordingStream {
+ public:
+  struct Gate {
+    std::mutex lock;
+    std::condition_variable moved;
+    int64_t allowed = 0;
+    void openWide() {
+      {
+        std::lock_guard<std::mutex> hold(lock);
+        allowed = INT64_MAX / 2;
+      }
+      moved.notify_all();
+    }
+    // Lets `bytes` more through and waits until the link's ring has handed them over.
+    void let(uint32_t bytes, DeviceLink& link) {
+      const uint32_t target = link.queued() > bytes ? link.queued() - bytes : 0;
+      {
+        std::lock_guard<std::mutex> hold(lock);
+        allowed += bytes;
+      }
+      moved.notify_all();
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+      while (link.queued() > target && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  };
+  GatedStream(std::shared_ptr<Bytes> sink, std::shared_ptr<Gate> gate)
+      : RecordingStream(std::move(sink)), gate(std::move(gate)) {}
+  int32_t write(const void* buffer, int32_t count, int32_t flags) override {
+    std::unique_lock<std::mutex> hold(gate->lock);
+    if (!gate->moved.wait_for(hold, std::chrono::seconds(10), [&] { return gate->allowed > 0; })) return -1;
+    const int32_t n = int32_t(std::min<int64_t>(count, gate->allowed));
+    gate->allowed -= n;
+    hold.unlock();
+    return RecordingStream::write(buffer, n, flags);
+  }
+
+ private:
+  std::shared_ptr<Gate> gate;
 };
 
 // A screen source over a fixed picture that reports the rectangles it is told to, once each.
@@ -105,6 +148,17 @@ struct Rig {
     return *app.devices.deviceLinks[i];
   }
 
+  // The same behind a stream that takes bytes only when the test lets it.
+  DeviceLink& connectGated(size_t i, std::shared_ptr<GatedStream::Gate> gate, int32_t speed) {
+    connect(i, 0, 0, 0, kRing, speed);
+    auto link = std::make_unique<DeviceLink>(std::make_unique<GatedStream>(wire[i], std::move(gate)), speed);
+    link->sizeRing(kRing);
+    link->area = app.devices.deviceLinks[i]->area;
+    app.devices.deviceLinks[i] = std::move(link);
+    rings[i] = 0;  // drain() does not wait for it
+    return *app.devices.deviceLinks[i];
+  }
+
   // Frames and then waits until every link has handed its bytes to its device.
   void frame(int32_t count = 1) {
     for (int32_t f = 0; f < count; ++f) {
@@ -114,7 +168,7 @@ struct Rig {
   }
   void drain() {
     for (size_t i = 0; i < app.devices.deviceLinks.size(); ++i) {
-      if (!app.devices.deviceLinks[i]) continue;
+      if (!app.devices.deviceLinks[i] || rings[i] == 0) continue;
       const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
       while (app.devices.deviceLinks[i]->freeSpace() < ringOf(i) - 1 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -183,9 +237,9 @@ TEST(ProduceFrame, WholePictureGoesToTheDeviceAsLineRecords) {
   }
 }
 
-TEST(ProduceFrame, OnlyLinesTheDeviceDoesNotShowGoOutAndTheForcedRefreshFollowsFreshLines) {
+TEST(ProduceFrame, OnlyLinesTheDeviceDoesNotShowGoOut) {
   Rig rig(640, 480, 640, 480);
-  DeviceLink& link = rig.connect(0, 0, 0, 0, kRing, 500000);  // 8 refresh lines a frame
+  rig.connect(0, 0);
   rig.source->fill(255, 255, 255);
   rig.source->pending = {{0, 0, 640, 480}};
   rig.frame();
@@ -207,24 +261,84 @@ TEST(ProduceFrame, OnlyLinesTheDeviceDoesNotShowGoOutAndTheForcedRefreshFollowsF
   EXPECT_EQ(frameWorkPending(rig.app.sources, rig.app.devices), -1);  // the source cannot tell
   rig.source->drawn = 0;
   EXPECT_EQ(frameWorkPending(rig.app.sources, rig.app.devices), 0);
-
-  // The forced refresh: every line again, a few a frame behind what changed; a changed line
-  // goes first and is not sent twice.
   rig.app.devices.resendAll();
   EXPECT_EQ(frameWorkPending(rig.app.sources, rig.app.devices), 2);
   rig.source->drawn = 1;
   EXPECT_EQ(frameWorkPending(rig.app.sources, rig.app.devices), 1);
-  rig.source->fill(0, 0, 0, {20, 100, 30, 101});
-  rig.source->pending = {{16, 96, 48, 112}};
+}
+
+// A device line at 96000 bit/s (384 bytes a frame) whose bytes leave the ring only when the test
+// lets them: news may queue two frames of the line's time, the refresh one; what does not fit
+// waits, ahead of the refresh, and the refresh goes on where it stopped.
+TEST(ProduceFrame, TheLineIsKeptBusyButNeverFarAhead) {
+  Rig rig(640, 480, 640, 480);
+  auto gate = std::make_shared<GatedStream::Gate>();
+  DeviceLink& link = rig.connectGated(0, gate, 96000);
+  struct OpenAtEnd {
+    std::shared_ptr<GatedStream::Gate> gate;
+    ~OpenAtEnd() { gate->openWide(); }
+  } openAtEnd{gate};
+  const auto range = [](int32_t from, int32_t to, std::vector<int32_t> more = {}) {
+    std::vector<int32_t> v;
+    for (int32_t a = from; a <= to; ++a) v.push_back(a);
+    v.insert(v.end(), more.begin(), more.end());
+    return v;
+  };
+  size_t seen = 0;
+  const auto sentSince = [&] {
+    const std::vector<uint8_t> all = rig.sent(0);
+    std::vector<uint8_t> fresh(all.begin() + std::min(seen, all.size()), all.end());
+    seen = all.size();
+    return addressesOf(fresh);
+  };
+  rig.source->fill(255, 255, 255);
+  rig.source->pending = {{0, 0, 640, 480}};
   rig.frame();
-  bytes = rig.sent(0);
-  bytes.erase(bytes.begin(), bytes.begin() + 246 * 57);
-  EXPECT_EQ(addressesOf(bytes), (std::vector<int32_t>{101, 1, 2, 3, 4, 5, 6, 7, 8}));
-  size_t frames = 1;
-  for (; rig.app.devices.resendDue() && frames < 100; ++frames) rig.frame();
-  EXPECT_EQ(frames, 30u);  // 240 lines, 8 a frame, one of them sent fresh
-  EXPECT_EQ(rig.sent(0).size(), (246u + 240u) * 57);
-  EXPECT_EQ(link.shown.dueCount(), 0);
+  EXPECT_EQ(link.queued(), 14u * 57) << "fourteen records reach 768 bytes, two frames of the line";
+  EXPECT_EQ(link.shown.heldBackCount(), 240 - 14);
+  gate->let(link.queued(), link);
+  EXPECT_EQ(sentSince(), range(1, 14));
+  rig.frame();
+  gate->let(link.queued(), link);
+  EXPECT_EQ(sentSince(), range(15, 28)) << "held-back lines go as the line takes them";
+  for (int32_t f = 0; f < 50 && link.shown.heldBackCount() > 0; ++f) {
+    rig.frame();
+    gate->let(link.queued(), link);
+  }
+  EXPECT_EQ(link.shown.heldBackCount(), 0);
+  EXPECT_EQ(sentSince(), range(29, 240));
+
+  // The forced refresh: one frame of the line (seven records), from the top at first, then on
+  // from where it stopped even when every line is marked due again.
+  rig.app.devices.resendAll();
+  rig.frame();
+  EXPECT_EQ(link.queued(), 7u * 57);
+  gate->let(link.queued(), link);
+  rig.frame();
+  gate->let(link.queued(), link);
+  rig.app.devices.resendAll();
+  rig.frame();
+  gate->let(link.queued(), link);
+  EXPECT_EQ(sentSince(), range(1, 21));
+
+  // A change while the refresh waits on the line: what fits within two frames goes at once, the
+  // rest in the next frame before any refreshed line.
+  rig.frame();
+  ASSERT_EQ(link.queued(), 7u * 57);
+  rig.source->fill(0, 0, 0, {0, 200, 640, 211});
+  rig.source->pending = {{0, 200, 640, 211}};
+  rig.frame();
+  EXPECT_EQ(link.queued(), 14u * 57);
+  std::vector<int32_t> order;
+  for (int32_t f = 0; f < 5; ++f) {
+    gate->let(link.queued(), link);
+    const std::vector<int32_t> got = sentSince();
+    order.insert(order.end(), got.begin(), got.end());
+    rig.frame();
+  }
+  ASSERT_GE(order.size(), 19u);
+  EXPECT_EQ(std::vector<int32_t>(order.begin(), order.begin() + 19), range(22, 28, range(201, 211, {29})));
+  EXPECT_LE(link.queued(), 7u * 57) << "never more than a frame of refresh (and one record) waits";
 }
 
 TEST(ProduceFrame, ShrinkOfTheFirstSlotBoundsTheCaptureForEveryDevice) {
@@ -351,7 +465,7 @@ TEST(ProduceFrame, EachDeviceGetsItsOwnAreaAndABlockThatDoesNotFitIsDropped) {
   Rig rig(640, 480, 640, 480);
   rig.source->fill(255, 255, 255, {0, 0, 320, 480});  // left half white
   rig.connect(0, 0, 0, 0);
-  rig.connect(1, 0, 240, 240, 1000);  // a ring too small for its block
+  rig.connect(1, 0, 240, 240, 1000);  // a ring too small for the whole panel
   rig.rings[1] = 1000;
   rig.connect(2, 0, 240, 0);
   rig.app.devices.deviceWork[2].portOk = 0;  // its port did not open
@@ -361,10 +475,13 @@ TEST(ProduceFrame, EachDeviceGetsItsOwnAreaAndABlockThatDoesNotFitIsDropped) {
   ASSERT_EQ(first.size(), 240u * 57);
   EXPECT_EQ(first[3 + 39], 0xFF);  // pixels 312 … 319
   EXPECT_EQ(first[3 + 40], 0x00);
-  EXPECT_TRUE(rig.sent(1).empty());
+  EXPECT_EQ(rig.sent(1).size(), 17u * 57) << "as many lines as the ring holds";
   EXPECT_TRUE(rig.sent(2).empty());
-  // The refused lines are not taken as shown: they are due, to go as soon as there is room.
-  EXPECT_EQ(rig.app.devices.deviceLinks[1]->shown.dueCount(), 240);
+  // The others wait, and go as soon as there is room.
+  EXPECT_EQ(rig.app.devices.deviceLinks[1]->shown.heldBackCount(), 240 - 17);
+  rig.frame(14);
+  EXPECT_EQ(rig.sent(1).size(), 240u * 57);
+  EXPECT_FALSE(rig.app.devices.resendDue());
 }
 
 TEST(ProduceFrame, WorkingPixelsThatCannotHoldAPanelAreLeftAlone) {

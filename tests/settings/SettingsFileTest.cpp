@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdint>
 #include <clocale>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -16,6 +18,7 @@
 #include "settings/PrefStore.h"
 #include "settings/CaptureOptions.h"
 #include "settings/Settings.h"
+#include "settings/SoundValues.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -103,10 +106,10 @@ TEST_F(SettingsFile, ReadingRulesFromTheFile) {
   EXPECT_EQ(slots[1].gamma, 1.25);
   EXPECT_EQ(slots[0].cts, 1);  // an empty value changes nothing
   EXPECT_EQ(slots[0].invert, 5);
-  EXPECT_EQ(slots[1].dither, 7);  // only G.MODE has its range enforced
+  EXPECT_EQ(slots[1].dither, 0);  // a mode the program lacks counts as the threshold
   EXPECT_EQ(slots[1].contrast, 3.0);
   EXPECT_EQ(slots[2].offset, 16);
-  EXPECT_EQ(slots[3].speed, 0);  // not a number reads as 0, not as the default
+  EXPECT_EQ(slots[3].speed, 500000);  // not a number reads as 0, and no speed is the default
 
   EXPECT_EQ(save(), 0);
   const std::string text = vltest::TempDir::readFile(iniPath());
@@ -228,6 +231,57 @@ TEST_F(SettingsFile, HostileFileLoadsByTheRules) {
   EXPECT_EQ(loaded[0].port, std::numeric_limits<int32_t>::max());
   EXPECT_EQ(saveSettings(again, loaded, mode), 0);
   EXPECT_EQ(vltest::TempDir::readFile(iniPath()), first);
+}
+
+// Values only an edited file holds: each gets one meaning, said in one trace line, and the
+// file keeps that meaning once saved.
+TEST_F(SettingsFile, HandEditedValuesGetOneMeaning) {
+  struct Case {
+    const char* line;
+    int32_t DeviceSettings::*field;
+    int32_t expected;
+    const char* trace;  // nullptr: taken as read, nothing said
+  };
+  const Case cases[] = {
+      {"MO.0.ROTATE=1", &DeviceSettings::rotate, 0, "MO.0.ROTATE=1 taken as 0"},
+      {"MO.0.ROTATE=3", &DeviceSettings::rotate, 0, "MO.0.ROTATE=3 taken as 0"},
+      {"MO.0.ROTATE=-2", &DeviceSettings::rotate, 0, "MO.0.ROTATE=-2 taken as 0"},
+      {"MO.0.ROTATE=2", &DeviceSettings::rotate, 2, nullptr},
+      {"MO.1.SPEED=0", &DeviceSettings::speed, 500000, "MO.1.SPEED=0 taken as 500000"},
+      {"MO.1.SPEED=-9600", &DeviceSettings::speed, 500000, "MO.1.SPEED=-9600 taken as 500000"},
+      {"MO.1.SPEED=12345", &DeviceSettings::speed, 12345, nullptr},  // any speed the line can make
+      {"MO.0.DITHER=3", &DeviceSettings::dither, 0, "MO.0.DITHER=3 taken as 0"},
+      {"MO.0.DITHER=-1", &DeviceSettings::dither, 0, "MO.0.DITHER=-1 taken as 0"},
+      {"MO.0.DITHER=2", &DeviceSettings::dither, 2, nullptr},
+      {"MO.2.SHRINK=4", &DeviceSettings::shrink, 0, "MO.2.SHRINK=4 taken as 0"},
+      {"MO.2.SHRINK=3", &DeviceSettings::shrink, 3, nullptr},
+      {"MO.3.POS.X=5000", &DeviceSettings::posX, 240, "MO.3.POS.X=5000 taken as 240"},
+      {"MO.3.POS.X=-16", &DeviceSettings::posX, 0, "MO.3.POS.X=-16 taken as 0"},
+      {"MO.3.POS.Y=241", &DeviceSettings::posY, 240, "MO.3.POS.Y=241 taken as 240"},
+      {"MO.3.POS.Y=64", &DeviceSettings::posY, 64, nullptr},
+  };
+  const std::string tracePath = dir.file("trace.txt");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    writeIni(std::string(c.line) + "\n");
+    slots = makeDefaultSlots();
+    store.clear();
+    ASSERT_EQ(load(), 0);
+    const size_t slot = size_t(c.line[3] - '0');
+    EXPECT_EQ(slots[slot].*c.field, c.expected);
+
+    // The same value through the trace: one line for a value changed, none otherwise.
+    std::FILE* trace = std::fopen(tracePath.c_str(), "wb");
+    ASSERT_NE(trace, nullptr);
+    DeviceSlots raw = makeDefaultSlots();
+    const char* eq = std::strchr(c.line, '=');
+    raw[slot].*c.field = std::atoi(eq + 1);
+    makeSettingsSound(raw, trace);
+    std::fclose(trace);
+    const std::string said = vltest::TempDir::readFile(tracePath);
+    EXPECT_EQ(said, c.trace ? "vantelink: settings: " + std::string(c.trace) + "\n" : "");
+    EXPECT_EQ(raw[slot].*c.field, c.expected);
+  }
 }
 
 TEST_F(SettingsFile, RegularFileNamedVantelaStopsLoadAndSave) {

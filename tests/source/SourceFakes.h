@@ -23,11 +23,18 @@ class FakeCounter : public comsrc::PerfCounter {
     c = count;
     return readable;
   }
+  // Time asleep, when tellsSleep; the count stands still while the machine sleeps.
+  bool suspended(int64_t& c) override {
+    c = asleep;
+    return tellsSleep;
+  }
   void setMs(int64_t ms) { count = ms * 1000; }
   void advanceMs(int64_t ms) { count += ms * 1000; }
 
   int64_t count = 1000 * 1000;
   bool readable = true;
+  int64_t asleep = 0;
+  bool tellsSleep = false;
 };
 
 // The change list, with every rectangle a source hands it kept as given.

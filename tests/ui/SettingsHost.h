@@ -20,9 +20,11 @@ class HostActions : public ui::SettingsActions {
   int32_t openLinks() override;
   int32_t findPort(int32_t start, int32_t step) override;
   void openWebPage() override { ++webPages; }
+  void machineResumed() override { ++resumes; }
   void openPreview() override;
 
   int webPages = 0;
+  int resumes = 0;
   std::unique_ptr<ui::PanelPreview> preview;
 
  private:

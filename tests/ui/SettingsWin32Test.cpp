@@ -215,4 +215,16 @@ TEST_F(SettingsWin32, ScaledScreenTheLayoutGrowsWithTheDpiAndEveryCaptionShowsWh
   EXPECT_EQ(host.finish(), kSettingsOk);
 }
 
+// Windows tells every top-level window when the machine wakes: the window passes that on (the
+// loop then keeps house and resends every line), and no other power event.
+TEST_F(SettingsWin32, TheResumeMessageIsPassedOnAndNoOtherPowerEvent) {
+  PostMessageW(hwnd, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
+  PostMessageW(hwnd, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+  PostMessageW(hwnd, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
+  PostMessageW(hwnd, WM_COMMAND, IDM_EXIT, 0);
+  ASSERT_TRUE(pumpUntil([&] { return !host.window->alive(); }));
+  EXPECT_EQ(host.actions.resumes, 1);
+  EXPECT_EQ(host.finish(), kSettingsOk);
+}
+
 }  // namespace
