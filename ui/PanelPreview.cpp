@@ -18,16 +18,21 @@ namespace {
 constexpr int32_t kLines = ShownLines::kLines;
 constexpr int32_t kBytes = ShownLines::kBytes;
 
-// A line record's byte (its leftmost pixel in bit 0) as two image bytes (leftmost pixel in the
-// top bit), every pixel doubled.
-constexpr std::array<uint16_t, 256> makeDoubling() {
+// A line record's byte (its leftmost pixel in bit 0) as two image bytes, every pixel doubled:
+// the first byte in the high half, the leftmost pixel in each byte's top bit or (lowFirst) its
+// low bit.
+constexpr std::array<uint16_t, 256> makeDoubling(bool lowFirst) {
   std::array<uint16_t, 256> t{};
   for (int v = 0; v < 256; ++v)
-    for (int b = 0; b < 8; ++b)
-      if ((v >> b) & 1) t[v] |= static_cast<uint16_t>(3u << (14 - 2 * b));
+    for (int b = 0; b < 8; ++b) {
+      if (!((v >> b) & 1)) continue;
+      const int byte = b / 4, at = 2 * (b % 4);  // the doubled pixel's byte and its place there
+      t[v] |= static_cast<uint16_t>((lowFirst ? 3u << at : 0xC0u >> at) << (byte ? 0 : 8));
+    }
   return t;
 }
-constexpr std::array<uint16_t, 256> kDoubling = makeDoubling();
+constexpr std::array<uint16_t, 256> kDoublingHighFirst = makeDoubling(false);
+constexpr std::array<uint16_t, 256> kDoublingLowFirst = makeDoubling(true);
 
 }  // namespace
 
@@ -119,7 +124,7 @@ void PanelPreview::drawImage(const Panel& panel, int32_t firstRow, int32_t rowCo
                     imageTop(panel.row) + firstRow, Colour::white, Colour::black);
 }
 
-bool PanelPreview::takeLines(Panel& panel, const DeviceLink& link, int32_t& first, int32_t& last) {
+bool PanelPreview::takeLines(Panel& panel, const DeviceLink& link, bool lowFirst, int32_t& first, int32_t& last) {
   first = kLines, last = 0;
   for (int32_t l = 0; l < kLines; ++l) {
     const uint8_t* bytes = link.shown.line(l + 1);
@@ -127,9 +132,10 @@ bool PanelPreview::takeLines(Panel& panel, const DeviceLink& link, int32_t& firs
     std::memcpy(panel.lines[l], bytes, kBytes);
     panel.known[l] = 1;
     uint8_t* out = panel.image + 2 * l * kImageStride;
+    const std::array<uint16_t, 256>& doubling = lowFirst ? kDoublingLowFirst : kDoublingHighFirst;
     for (int32_t k = 0; k < kBytes; ++k) {
-      out[2 * k] = static_cast<uint8_t>(kDoubling[bytes[k]] >> 8);
-      out[2 * k + 1] = static_cast<uint8_t>(kDoubling[bytes[k]]);
+      out[2 * k] = static_cast<uint8_t>(doubling[bytes[k]] >> 8);
+      out[2 * k + 1] = static_cast<uint8_t>(doubling[bytes[k]]);
     }
     std::memcpy(out + kImageStride, out, kImageStride);
     if (l < first) first = l;
@@ -154,7 +160,7 @@ void PanelPreview::follow() {
     panel.link = link;
     panel.changes = link->shown.changes();
     int32_t first = 0, last = 0;
-    if (takeLines(panel, *link, first, last)) drawImage(panel, 2 * first, 2 * (last - first));
+    if (takeLines(panel, *link, window_->bitsLowFirst(), first, last)) drawImage(panel, 2 * first, 2 * (last - first));
   }
 }
 

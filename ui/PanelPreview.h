@@ -54,8 +54,8 @@ class PanelPreview : public WindowHandler {
   struct Panel;
   void drawCaption(Painter& p, const Panel& panel) const;
   void drawImage(const Panel& panel, int32_t firstRow, int32_t rowCount);
-  // The link's new lines into the panel; the rows of the doubled image they changed.
-  static bool takeLines(Panel& panel, const DeviceLink& link, int32_t& first, int32_t& last);
+  // The link's new lines into the panel, in the window's bit order; the lines they changed.
+  static bool takeLines(Panel& panel, const DeviceLink& link, bool lowFirst, int32_t& first, int32_t& last);
   void stateText(const Panel& panel, char* out, size_t size) const;
 
   Devices& devices_;

@@ -89,8 +89,10 @@ class Window {
   virtual int32_t runAbout() = 0;
   virtual intptr_t defaultProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) = 0;
   // Draws a one-bit image at once (as painter() does) with its top left at (x, y): rows of
-  // `stride` bytes (a multiple of 4), the leftmost pixel in the top bit, 1 in `on`, 0 in `off`.
-  // The image keeps its pixels 1:1 where the platform cannot stretch it to the screen's dpi.
+  // `stride` bytes (a multiple of 4), the leftmost pixel of a byte in its top bit (its low bit
+  // where bitsLowFirst), 1 in `on`, 0 in `off`. The image keeps its pixels 1:1 where the platform
+  // cannot stretch it to the screen's dpi.
+  virtual bool bitsLowFirst() const { return false; }  // the order the platform takes unconverted
   virtual void drawBits(const uint8_t* bits, int32_t stride, int32_t width, int32_t height, int32_t x, int32_t y,
                         Colour on, Colour off) = 0;
 };

@@ -6,7 +6,6 @@
 #include <poll.h>
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <ctime>
 
@@ -261,37 +260,27 @@ void Window_X11::show() {
   XFlush(c_.dpy);
 }
 
+bool Window_X11::bitsLowFirst() const {
+  // Then the bytes are the same whatever the server's bitmap unit: Xlib sends them as they are.
+  return BitmapBitOrder(c_.dpy) == LSBFirst && ImageByteOrder(c_.dpy) == LSBFirst;
+}
+
 void Window_X11::drawBits(const uint8_t* bits, int32_t stride, int32_t width, int32_t height, int32_t x, int32_t y,
                           Colour on, Colour off) {
   if (!xid_ || !bits || width <= 0 || height <= 0 || stride * 8 < width) return;
   if (!bitsGc_) bitsGc_ = XCreateGC(c_.dpy, xid_, 0, nullptr);
-  // In the server's own bitmap format, so that Xlib sends the rows without a copy of its own: the
-  // bytes are the same with either byte order when pixels run from the low bit, the bits of each
-  // byte reversed. The buffer grows once and is kept: images are drawn every frame.
-  const bool lowBitFirst = BitmapBitOrder(c_.dpy) == LSBFirst && ImageByteOrder(c_.dpy) == LSBFirst;
-  const char* data = reinterpret_cast<const char*>(bits);
-  if (lowBitFirst) {
-    static constexpr auto reversed = [] {
-      std::array<uint8_t, 256> t{};
-      for (int v = 0; v < 256; ++v)
-        for (int b = 0; b < 8; ++b)
-          if ((v >> b) & 1) t[v] |= static_cast<uint8_t>(0x80 >> b);
-      return t;
-    }();
-    const size_t size = static_cast<size_t>(stride) * static_cast<size_t>(height);
-    if (bitsBuffer_.size() < size) bitsBuffer_.resize(size);
-    for (size_t i = 0; i < size; ++i) bitsBuffer_[i] = reversed[bits[i]];
-    data = reinterpret_cast<const char*>(bitsBuffer_.data());
-  }
-  const bool serverUnit = lowBitFirst || (BitmapBitOrder(c_.dpy) == MSBFirst && ImageByteOrder(c_.dpy) == MSBFirst);
+  // In the server's own bitmap format where the rows allow it, so that Xlib sends them without
+  // converting them into a copy.
+  const bool lowFirst = bitsLowFirst();
+  const bool serverOrder = lowFirst || (BitmapBitOrder(c_.dpy) == MSBFirst && ImageByteOrder(c_.dpy) == MSBFirst);
   XImage image{};
   image.width = width;
   image.height = height;
   image.format = XYBitmap;
-  image.data = const_cast<char*>(data);
-  image.byte_order = lowBitFirst ? LSBFirst : MSBFirst;
-  image.bitmap_unit = serverUnit && stride % (BitmapUnit(c_.dpy) / 8) == 0 ? BitmapUnit(c_.dpy) : 8;
-  image.bitmap_bit_order = lowBitFirst ? LSBFirst : MSBFirst;
+  image.data = const_cast<char*>(reinterpret_cast<const char*>(bits));
+  image.byte_order = lowFirst ? LSBFirst : MSBFirst;
+  image.bitmap_unit = serverOrder && stride % (BitmapUnit(c_.dpy) / 8) == 0 ? BitmapUnit(c_.dpy) : 8;
+  image.bitmap_bit_order = lowFirst ? LSBFirst : MSBFirst;
   image.bitmap_pad = image.bitmap_unit;
   image.depth = 1;
   image.bytes_per_line = stride;
