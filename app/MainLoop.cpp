@@ -97,7 +97,7 @@ bool MainLoop::pass() {
     lastHousekeeping = tick;
   }
   const uint32_t nextHousekeeping = lastHousekeeping + kHousekeepingTicks;
-  if (!(devices.anyDeviceActive && devices.linksOpen && sources.sourceReady)) {
+  if (!(devices.anyDeviceActive && devices.framesFlow() && sources.sourceReady)) {
     services.waitForEvents(std::min(kIdleWaitMs, msUntilTick(nextHousekeeping)), false);
     return true;
   }

@@ -12,6 +12,7 @@
 #include "settings/Settings.h"
 #include "source/DisplayDiscovery.h"
 #include "source/Trace.h"
+#include "ui/PanelPreview.h"
 #include "ui/SettingsWindow.h"
 
 namespace {
@@ -20,6 +21,10 @@ std::atomic<int> g_quitRequested{0};
 
 void requestQuit() { g_quitRequested.store(1, std::memory_order_relaxed); }
 bool quitRequested() { return g_quitRequested.load(std::memory_order_relaxed) != 0; }
+
+ProgramServices::ProgramServices(AppState& app) : app(app) {}
+
+ProgramServices::~ProgramServices() = default;
 
 int32_t ProgramServices::pumpMessage() {
   // Closing the window is the one way out, so a quit from outside takes it too.
@@ -34,7 +39,11 @@ void ProgramServices::waitForEvents(uint32_t ms, bool drawings) {
 
 int32_t ProgramServices::discoverDisplays() { return ::discoverDisplays(app.sources); }
 
-int32_t ProgramServices::openLinks() { return ::openLinks(app.devices); }
+int32_t ProgramServices::openLinks() {
+  const int32_t opened = ::openLinks(app.devices);
+  if (preview) preview->follow();
+  return opened;
+}
 
 int32_t ProgramServices::findPort(int32_t start, int32_t step) { return ::findPort(start, step); }
 
@@ -44,10 +53,19 @@ int32_t ProgramServices::checkDriver() { return ::checkDriver(app.sources); }
 
 int32_t ProgramServices::changePending() { return frameWorkPending(app.sources, app.devices); }
 
-void ProgramServices::produceFrame() { ::produceFrame(app.frame, app.sources, app.devices); }
+void ProgramServices::produceFrame() {
+  ::produceFrame(app.frame, app.sources, app.devices);
+  if (preview) preview->follow();
+}
 
 void ProgramServices::showStatus() {
   if (settings && window && window->alive()) settings->refreshValues(*window);
+  if (preview) preview->follow();
+}
+
+void ProgramServices::openPreview() {
+  if (!preview) preview = std::make_unique<ui::PanelPreview>(app.devices, app.sources);
+  preview->open();
 }
 
 bool ProgramServices::resumeReported() {
@@ -86,6 +104,7 @@ void Program::run() {
 }
 
 int32_t Program::finish() {
+  services.preview.reset();
   window.reset();
   return finishProgram(app);
 }

@@ -9,13 +9,15 @@
 #include "ui/Window.h"
 
 namespace ui {
+class PanelPreview;
 class SettingsWindow;
 }
 
 // The routines the loop and the settings window call out to, on the program's own state.
 class ProgramServices : public LoopServices, public ui::SettingsActions {
  public:
-  explicit ProgramServices(AppState& app) : app(app) {}
+  explicit ProgramServices(AppState& app);
+  ~ProgramServices() override;
   int32_t pumpMessage() override;
   void waitForEvents(uint32_t ms, bool drawings) override;
   int32_t discoverDisplays() override;
@@ -28,8 +30,10 @@ class ProgramServices : public LoopServices, public ui::SettingsActions {
   void showStatus() override;
   bool resumeReported() override;
   void machineResumed() override { resumeSeen = true; }
+  void openPreview() override;
 
   ui::Window* window = nullptr;
+  std::unique_ptr<ui::PanelPreview> preview;  // made when first opened
   ui::SettingsWindow* settings = nullptr;
 
  private:

@@ -23,10 +23,22 @@ void Devices::resendAll() {
 }
 
 bool Devices::resendDue() const {
-  for (size_t i = 0; i < deviceLinks.size() && i < deviceWork.size(); ++i) {
-    if (!deviceLinks[i] || !deviceWork[i].portOk) continue;
+  for (size_t i = 0; i < deviceLinks.size(); ++i) {
+    if (!feeds(i)) continue;
     const ShownLines& shown = deviceLinks[i]->shown;
     if (shown.dueCount() > 0 || shown.heldBackCount() > 0) return true;
   }
+  return false;
+}
+
+bool Devices::feeds(size_t slot) const {
+  if (!link(slot) || slot >= deviceWork.size()) return false;
+  return deviceWork[slot].standIn || (deviceWork[slot].portOk && linksOpen);
+}
+
+bool Devices::framesFlow() const {
+  if (linksOpen) return true;
+  for (size_t i = 0; i < deviceLinks.size() && i < deviceWork.size(); ++i)
+    if (deviceLinks[i] && deviceWork[i].standIn) return true;
   return false;
 }

@@ -13,6 +13,8 @@
 // dithered picture, which outlives the slot's links so that a reopened link resumes from it.
 struct DeviceWork {
   int32_t portOk = 0;
+  // The port did not open and the link is a stand-in that drops what it is sent (see openLinks).
+  int32_t standIn = 0;
   comsrc::ZeroedArray<int32_t> workPixels{size_t{kPanelWidth} * kPanelHeight};
   int32_t workStride = 0;
 };
@@ -25,6 +27,9 @@ struct Devices {
   std::vector<std::unique_ptr<DeviceLink>> deviceLinks;
   int32_t anyDeviceActive = 1;
   int32_t linksOpen = 0;
+  // While set, openLinks gives an active slot whose port does not open a stand-in link, so that
+  // its picture is still made (the panel preview shows it) with no device plugged in.
+  bool standInsWanted = false;
 
   DeviceLink* link(size_t slot) const { return slot < deviceLinks.size() ? deviceLinks[slot].get() : nullptr; }
   // The slot's area, inversion and rotation, from its settings into its link (if it has one).
@@ -33,8 +38,13 @@ struct Devices {
   void closeLinks();
   // Every line of every device is sent again over the next frames, whatever it shows.
   void resendAll();
-  // Whether a device whose port opened has lines due or held back.
+  // Whether a device whose port opened (or its stand-in) has lines due or held back.
   bool resendDue() const;
+  // Whether frames are made for the slot: its link's port opened (and no port has been lost
+  // since), or the link is a stand-in.
+  bool feeds(size_t slot) const;
+  // Whether frames are made at all: the links are open, or a stand-in is there.
+  bool framesFlow() const;
 };
 
 // The one derivation of a device's output from its settings: the 400 × 240 area at its

@@ -1,12 +1,15 @@
 #include "link/LinkOpening.h"
 
 #include <chrono>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include "link/DeviceLink.h"
 #include "link/Devices.h"
 #include "link/PortName.h"
 #include "link/SioIF.h"
+#include "link/StandInPort.h"
 
 namespace {
 
@@ -36,6 +39,13 @@ int32_t openLinks(Devices& devices) {
   devices.linksOpen = 0;
   devices.anyDeviceActive = 0;
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  // A stand-in made again keeps what the last one showed: the port is tried every second.
+  std::vector<std::unique_ptr<ShownLines>> standInShown(devices.deviceSlots.size());
+  for (size_t i = 0; i < standInShown.size() && i < devices.deviceWork.size(); ++i) {
+    const DeviceLink* old = devices.link(i);
+    if (old && devices.deviceWork[i].standIn) standInShown[i] = std::make_unique<ShownLines>(old->shown);
+    devices.deviceWork[i].standIn = 0;
+  }
   devices.closeLinks();
   for (size_t i = 0; i < devices.deviceSlots.size(); ++i) {
     const DeviceSettings& slot = devices.deviceSlots[i];
@@ -51,6 +61,14 @@ int32_t openLinks(Devices& devices) {
     applyDeviceSettings(slot, *link);
     multio::Stream* serial = link->serial();
     const int32_t portOk = serial && !serial->failed() ? 1 : 0;
+    if (!portOk && devices.standInsWanted && i < devices.deviceWork.size()) {
+      link->shutdown();
+      link = std::make_unique<DeviceLink>(std::make_unique<StandInPort>(), slot.speed);
+      link->sizeRing(kLinkRingSize);
+      applyDeviceSettings(slot, *link);
+      if (standInShown[i]) link->shown = *standInShown[i];
+      devices.deviceWork[i].standIn = 1;
+    }
     if (i < devices.deviceWork.size()) {
       devices.deviceWork[i].portOk = portOk;
       devices.deviceWork[i].workStride = kPanelWidth;

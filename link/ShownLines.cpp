@@ -9,8 +9,11 @@ bool ShownLines::shows(int32_t address, const uint8_t* bytes) const {
 
 void ShownLines::remember(int32_t address, const uint8_t* bytes) {
   if (!valid(address)) return;
-  std::memcpy(bytes_[address - 1], bytes, kBytes);
-  known_[address - 1] = 1;
+  if (!known_[address - 1] || std::memcmp(bytes_[address - 1], bytes, kBytes) != 0) {
+    std::memcpy(bytes_[address - 1], bytes, kBytes);
+    known_[address - 1] = 1;
+    ++changes_;
+  }
   if (due_[address - 1]) {
     due_[address - 1] = 0;
     --dueCount_;

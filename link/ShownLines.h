@@ -18,6 +18,11 @@ class ShownLines {
   // The line was queued: it is neither held back nor due any more.
   void remember(int32_t address, const uint8_t* bytes);
   bool isDue(int32_t address) const { return valid(address) && due_[address - 1] != 0; }
+  // The bytes remembered for address, or null when it is not known.
+  const uint8_t* line(int32_t address) const { return valid(address) && known_[address - 1] ? bytes_[address - 1] : nullptr; }
+  // Counts the remembered lines that changed what is known, so that a reader sees a change
+  // without comparing every line.
+  uint32_t changes() const { return changes_; }
 
   // Every line is due again. The refresh goes on from the line after the last one it sent, so
   // a new round never starts over at the top while the last one is under way.
@@ -55,4 +60,5 @@ class ShownLines {
   int32_t dueCount_ = 0;
   int32_t heldCount_ = 0;
   int32_t cursor_ = 0;  // index of the address the refresh looks at first
+  uint32_t changes_ = 0;
 };

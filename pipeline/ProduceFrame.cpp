@@ -114,7 +114,7 @@ void sendLines(FrameState& frame, const LineRange& changed, DeviceLink& link, co
 
 void produceFrame(FrameState& frame, ScreenSources& sources, Devices& devices) {
   if (!frame.tablesBuilt) buildLumaTables(frame);
-  if (!devices.linksOpen || !sources.sourceReady || devices.deviceLinks.empty() || !sources.changeList) return;
+  if (!devices.framesFlow() || !sources.sourceReady || devices.deviceLinks.empty() || !sources.changeList) return;
 
   DeviceMediator* source = sources.activeSource();
   HDCAcquirer* display = sources.activeDisplay();
@@ -151,7 +151,7 @@ void produceFrame(FrameState& frame, ScreenSources& sources, Devices& devices) {
     DeviceLink* link = devices.deviceLinks[i].get();
     const DeviceSettings& slot = devices.deviceSlots[i];
     DeviceWork& work = devices.deviceWork[i];
-    if (!link || !slot.active || !work.portOk || !workPixelsHoldAPanel(work)) continue;
+    if (!link || !slot.active || !devices.feeds(i) || !workPixelsHoldAPanel(work)) continue;
     const LineRange lines = n > 0 ? ditherDevice(frame, changes, *link, slot, work) : LineRange{};
     sendLines(frame, lines, *link, work);
   }
@@ -161,7 +161,7 @@ void produceFrame(FrameState& frame, ScreenSources& sources, Devices& devices) {
 int32_t frameWorkPending(const ScreenSources& sources, const Devices& devices) {
   if (sources.changeList && sources.changeList->count() > 0) return 1;
   for (size_t i = 0; i < devices.deviceLinks.size() && i < devices.deviceSlots.size() && i < devices.deviceWork.size(); ++i)
-    if (devices.deviceLinks[i] && devices.deviceWork[i].portOk && isHalftone(devices.deviceSlots[i].dither)) return 1;
+    if (devices.feeds(i) && isHalftone(devices.deviceSlots[i].dither)) return 1;
   DeviceMediator* source = sources.activeSource();
   const int32_t drawn = source ? source->changePending() : -1;
   if (drawn == 0 && devices.resendDue()) return 2;

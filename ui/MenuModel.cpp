@@ -6,12 +6,14 @@ namespace ui {
 
 namespace {
 
-const MenuItem fileItems[] = {{"ログイン時に起動", IDM_STARTATLOGIN}, {"アプリケーションの終了(&X)", IDM_EXIT}};
+const MenuItem fileItems[] = {{"ログイン時に起動", IDM_STARTATLOGIN},
+                               {"パネルのプレビュー", IDM_PREVIEW},
+                               {"アプリケーションの終了(&X)", IDM_EXIT}};
 const MenuItem helpItems[] = {{"Vantela webページ", IDM_WEBPAGE}, {"バージョン情報(&A)...", IDM_ABOUT}};
 
 }  // namespace
 
-const MenuPopup mainMenu[] = {{"ファイル(&F)", fileItems, 2}, {"ヘルプ(&H)", helpItems, 2}};
+const MenuPopup mainMenu[] = {{"ファイル(&F)", fileItems, 3}, {"ヘルプ(&H)", helpItems, 2}};
 const int32_t mainMenuCount = 2;
 
 const char* const aboutCaption = "バージョン情報 Vantelink";

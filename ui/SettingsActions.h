@@ -24,6 +24,8 @@ class SettingsActions {
   virtual bool setStartAtLogin(bool on);
   // The machine woke from sleep (the window was told so).
   virtual void machineResumed() {}
+  // Opens the panel preview window, or raises it.
+  virtual void openPreview() = 0;
 };
 
 }  // namespace ui

@@ -236,6 +236,9 @@ intptr_t SettingsWindow::message(Window& w, uint32_t msg, uintptr_t wParam, intp
         case IDM_WEBPAGE:
           actions_.openWebPage();
           break;
+        case IDM_PREVIEW:
+          actions_.openPreview();
+          break;
         case IDM_STARTATLOGIN:
           actions_.setStartAtLogin(!actions_.startsAtLogin());
           break;

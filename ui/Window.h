@@ -88,6 +88,13 @@ class Window {
   // The About box, modal to this window; returns 1 (OK, Enter) or 2 (Esc, close box).
   virtual int32_t runAbout() = 0;
   virtual intptr_t defaultProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) = 0;
+  // Draws a one-bit image at once (as painter() does) with its top left at (x, y): rows of
+  // `stride` bytes (a multiple of 4), the leftmost pixel of a byte in its top bit (its low bit
+  // where bitsLowFirst), 1 in `on`, 0 in `off`. The image keeps its pixels 1:1 where the platform
+  // cannot stretch it to the screen's dpi.
+  virtual bool bitsLowFirst() const { return false; }  // the order the platform takes unconverted
+  virtual void drawBits(const uint8_t* bits, int32_t stride, int32_t width, int32_t height, int32_t x, int32_t y,
+                        Colour on, Colour off) = 0;
 };
 
 struct WindowSpec {
@@ -96,6 +103,9 @@ struct WindowSpec {
   int32_t outerWidth = 320;  // frame, caption and menu bar included, as CreateWindow takes it
   int32_t outerHeight = 380;
   bool mainMenu = true;  // the menu (resource 109) with its accelerators
+  // When set, the client area's size at 96 dpi, instead of the outer size above.
+  int32_t clientWidth = 0;
+  int32_t clientHeight = 0;
 };
 
 // Creates the window (msgCreate reaches the handler before this returns); null on failure.

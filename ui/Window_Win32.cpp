@@ -100,15 +100,21 @@ class Window_Win32 : public Window {
       if (!RegisterClassExW(&wc)) return false;
     }
     const std::wstring title = widen(windowSpec.title);
-    HWND hwnd = CreateWindowExW(0, className.c_str(), title.c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                                windowSpec.outerWidth, windowSpec.outerHeight, nullptr, nullptr, instance, this);
+    int32_t outerWidth = windowSpec.outerWidth, outerHeight = windowSpec.outerHeight;
+    if (windowSpec.clientWidth > 0 && windowSpec.clientHeight > 0) {
+      const SIZE nc96 = nonClientSize(kStyle, windowSpec.mainMenu, 96);
+      outerWidth = windowSpec.clientWidth + nc96.cx;
+      outerHeight = windowSpec.clientHeight + nc96.cy;
+    }
+    HWND hwnd = CreateWindowExW(0, className.c_str(), title.c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT, outerWidth,
+                                outerHeight, nullptr, nullptr, instance, this);
     if (!hwnd) return false;
     if (!scale_.identity()) {
       // The outer size is given at 96 dpi: the client area it leaves there, scaled, in this dpi's frame.
       const SIZE nc96 = nonClientSize(kStyle, windowSpec.mainMenu, 96);
       const SIZE nc = nonClientSize(kStyle, windowSpec.mainMenu, scale_.dpi);
-      SetWindowPos(hwnd, nullptr, 0, 0, scale_.toDevice(windowSpec.outerWidth - nc96.cx) + nc.cx,
-                   scale_.toDevice(windowSpec.outerHeight - nc96.cy) + nc.cy,
+      SetWindowPos(hwnd, nullptr, 0, 0, scale_.toDevice(outerWidth - nc96.cx) + nc.cx,
+                   scale_.toDevice(outerHeight - nc96.cy) + nc.cy,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
     if (windowSpec.mainMenu) {
@@ -183,6 +189,34 @@ class Window_Win32 : public Window {
   }
   intptr_t defaultProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) override {
     return DefWindowProcW(hwnd_, msg, wParam, lParam);
+  }
+  void drawBits(const uint8_t* bits, int32_t stride, int32_t width, int32_t height, int32_t x, int32_t y, Colour on,
+                Colour off) override {
+    if (!alive() || !bits || width <= 0 || height <= 0 || stride % 4 != 0 || stride * 8 < width) return;
+    struct {
+      BITMAPINFOHEADER header;
+      RGBQUAD colours[2];
+    } info{};
+    info.header.biSize = sizeof info.header;
+    info.header.biWidth = stride * 8;
+    info.header.biHeight = -height;  // top row first
+    info.header.biPlanes = 1;
+    info.header.biBitCount = 1;
+    info.header.biCompression = BI_RGB;
+    info.header.biClrUsed = 2;
+    const auto quad = [](Colour c) {
+      const uint32_t rgb = colourRef(c);
+      return RGBQUAD{static_cast<BYTE>(rgb >> 16), static_cast<BYTE>(rgb >> 8), static_cast<BYTE>(rgb), 0};
+    };
+    info.colours[0] = quad(off);
+    info.colours[1] = quad(on);
+    HDC dc = GetDC(hwnd_);
+    if (!dc) return;
+    // Stretched to the layout's scale, so that the image keeps its place among the widgets.
+    const Rect d = scale_.toDevice(Rect{x, y, x + width, y + height});
+    StretchDIBits(dc, d.left, d.top, d.width(), d.height(), 0, 0, width, height, bits,
+                  reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS, SRCCOPY);
+    ReleaseDC(hwnd_, dc);
   }
 
   HWND hwnd() const { return hwnd_; }

@@ -99,11 +99,12 @@ bool windowManagerRuns(x11::Connection& c) {
   return wm != 0 && supportingWindow(wm) == wm;
 }
 
-// To the right of the captured area, else below it, else as far right as the screen allows.
-void placeBesideCapture(x11::Connection& c, int32_t width, int32_t height, int32_t& x, int32_t& y) {
+// To the right of the captured area (and of the `taken` pixels the program's windows hold
+// there), else below it, else as far right as the screen allows.
+void placeBesideCapture(x11::Connection& c, int32_t width, int32_t height, int32_t taken, int32_t& x, int32_t& y) {
   const int32_t screenWidth = DisplayWidth(c.dpy, c.screen), screenHeight = DisplayHeight(c.dpy, c.screen);
-  if (kCapturedWidth + width <= screenWidth) {
-    x = kCapturedWidth, y = 0;
+  if (kCapturedWidth + taken + width <= screenWidth) {
+    x = kCapturedWidth + taken, y = 0;
   } else if (kCapturedHeight + height <= screenHeight) {
     x = 0, y = kCapturedHeight;
   } else {
@@ -137,7 +138,11 @@ std::unique_ptr<Window_X11> Window_X11::create(const WindowSpec& windowSpec, con
   const int32_t height = win->barPixels() + c->scale.toDevice(options.clientHeight);
   int32_t x = options.x, y = options.y;
   const bool placed = options.transientFor || (options.besideCapture && !windowManagerRuns(*c));
-  if (options.besideCapture && placed) placeBesideCapture(*c, width, height, x, y);
+  if (options.besideCapture && placed) {
+    int32_t taken = 0;
+    for (const Window_X11* other : g_windows) taken += other->scale().toDevice(other->clientWidth());
+    placeBesideCapture(*c, width, height, taken, x, y);
+  }
   XSetWindowAttributes attrs{};
   attrs.background_pixel = x11::pixel(*c, Colour::white);
   attrs.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
@@ -186,6 +191,8 @@ void Window_X11::destroy() {
   if (!xid_) return;
   send(msgDestroy, 0, 0);
   if (captured_ || (menu_ && menu_->isOpen())) XUngrabPointer(c_.dpy, CurrentTime);
+  if (bitsGc_) XFreeGC(c_.dpy, bitsGc_);
+  bitsGc_ = nullptr;
   XDestroyWindow(c_.dpy, xid_);
   XFlush(c_.dpy);
   xid_ = popup_ = 0;
@@ -250,6 +257,39 @@ void Window_X11::setTitle(const char* utf8) {
 void Window_X11::show() {
   if (!xid_) return;
   XMapRaised(c_.dpy, xid_);
+  XFlush(c_.dpy);
+}
+
+bool Window_X11::bitsLowFirst() const {
+  // Then the bytes are the same whatever the server's bitmap unit: Xlib sends them as they are.
+  return BitmapBitOrder(c_.dpy) == LSBFirst && ImageByteOrder(c_.dpy) == LSBFirst;
+}
+
+void Window_X11::drawBits(const uint8_t* bits, int32_t stride, int32_t width, int32_t height, int32_t x, int32_t y,
+                          Colour on, Colour off) {
+  if (!xid_ || !bits || width <= 0 || height <= 0 || stride * 8 < width) return;
+  if (!bitsGc_) bitsGc_ = XCreateGC(c_.dpy, xid_, 0, nullptr);
+  // In the server's own bitmap format where the rows allow it, so that Xlib sends them without
+  // converting them into a copy.
+  const bool lowFirst = bitsLowFirst();
+  const bool serverOrder = lowFirst || (BitmapBitOrder(c_.dpy) == MSBFirst && ImageByteOrder(c_.dpy) == MSBFirst);
+  XImage image{};
+  image.width = width;
+  image.height = height;
+  image.format = XYBitmap;
+  image.data = const_cast<char*>(reinterpret_cast<const char*>(bits));
+  image.byte_order = lowFirst ? LSBFirst : MSBFirst;
+  image.bitmap_unit = serverOrder && stride % (BitmapUnit(c_.dpy) / 8) == 0 ? BitmapUnit(c_.dpy) : 8;
+  image.bitmap_bit_order = lowFirst ? LSBFirst : MSBFirst;
+  image.bitmap_pad = image.bitmap_unit;
+  image.depth = 1;
+  image.bytes_per_line = stride;
+  image.bits_per_pixel = 1;
+  if (!XInitImage(&image)) return;
+  XSetForeground(c_.dpy, bitsGc_, x11::pixel(c_, on));
+  XSetBackground(c_.dpy, bitsGc_, x11::pixel(c_, off));
+  XPutImage(c_.dpy, xid_, bitsGc_, &image, 0, 0, scale_.toDevice(x), barPixels() + scale_.toDevice(y),
+            static_cast<unsigned>(width), static_cast<unsigned>(height));
   XFlush(c_.dpy);
 }
 
@@ -476,8 +516,10 @@ int32_t pumpOneX11(bool takeQuit) {
 
 std::unique_ptr<Window> createWindow(const WindowSpec& windowSpec, WindowHandler& handler) {
   Window_X11::Options options;
-  options.clientWidth = windowSpec.outerWidth - 2 * kFrame;
-  options.clientHeight = windowSpec.outerHeight - 2 * kFrame - kCaption - (windowSpec.mainMenu ? kMenu : 0);
+  options.clientWidth = windowSpec.clientWidth > 0 ? windowSpec.clientWidth : windowSpec.outerWidth - 2 * kFrame;
+  options.clientHeight = windowSpec.clientHeight > 0
+                             ? windowSpec.clientHeight
+                             : windowSpec.outerHeight - 2 * kFrame - kCaption - (windowSpec.mainMenu ? kMenu : 0);
   options.besideCapture = true;
   return Window_X11::create(windowSpec, options, handler);
 }

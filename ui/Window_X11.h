@@ -41,6 +41,9 @@ class Window_X11 : public Window {
   void checkMenuItem(int32_t command, bool checked) override;
   int32_t runAbout() override;
   intptr_t defaultProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) override;
+  bool bitsLowFirst() const override;
+  void drawBits(const uint8_t* bits, int32_t stride, int32_t width, int32_t height, int32_t x, int32_t y, Colour on,
+                Colour off) override;
 
   ::Window xid() const { return xid_; }
   bool owns(::Window w) const { return w != 0 && (w == xid_ || w == popup_); }
@@ -79,6 +82,7 @@ class Window_X11 : public Window {
   WindowHandler& handler_;
   ::Window xid_ = 0;
   ::Window popup_ = 0;
+  GC bitsGc_ = nullptr;  // made on the first drawBits, kept: images are drawn every frame
   std::unique_ptr<MenuBar> menu_;
   int32_t initedPopup_ = -1;  // the open popup the handler was told of
   int32_t clientWidth_;

@@ -10,6 +10,7 @@
 #define IDC_VANTELINK 109
 #define IDM_WEBPAGE 111
 #define IDM_STARTATLOGIN 120
+#define IDM_PREVIEW 121
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -2,13 +2,14 @@
 # The program from end to end on X11: a private Xvfb with a picture on its screen, vantela-sim
 # as COM1, the real vantelink with a settings folder of its own. The simulator's panel must be
 # what vantela-preview makes of the same screen with the same settings, also after settings
-# are clicked in the window; SIGTERM ends the program cleanly with the settings written.
+# are clicked in the window, and the panel preview window must show that panel; SIGTERM ends the
+# program cleanly with the settings written.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 . "$(dirname "$0")/e2e-lib.sh"
 e2e_require
 
-start_xvfb
+start_xvfb 1920x1080x24  # room for the panel preview beside the captured area
 /usr/bin/python3 "$root/scripts/demo-picture.py" "$work/picture.png"
 show_picture "$work/picture.png"
 
@@ -45,6 +46,20 @@ compare inverted 'MO.0.INVERT=1\n'
 click "$win" 117 175  # dither "-": Floyd-Steinberg to the two-level threshold
 sleep 0.5
 compare threshold 'MO.0.INVERT=1\nMO.0.DITHER=0\n'
+
+# The panel preview (File menu, second item): its doubled panel, pixel for pixel, is the
+# simulator's panel.
+xdotool key alt+f Down Return
+preview=$(xdotool search --sync --pid "$exe" --onlyvisible --name '^パネルのプレビュー$' | head -n 1)
+xdotool windowmove --sync "$preview" 1040 0
+sleep 0.5
+import -window "$preview" "$work/preview-window.png"
+/usr/bin/python3 -c 'import sys
+from PIL import Image
+Image.open(sys.argv[1]).convert("L").crop((6, 26, 806, 506)).resize((400, 240), Image.NEAREST).save(sys.argv[2])' \
+  "$work/preview-window.png" "$work/preview-panel.png"
+/usr/bin/python3 "$here/compare-panels.py" "$work/panel-threshold.png" "$work/preview-panel.png" ||
+  fail "the preview window differs from the simulator's panel"
 
 end_program "$exe" program
 grep -qx 'MO.0.INVERT=1' "$ini" || fail "inversion not saved: $(cat "$ini")"
@@ -100,4 +115,4 @@ grep -q '^G.MODE=0' "$other" || fail "settings not saved in the named file when 
 grep -qx 'MO.0.CONTRAST=1.300000' "$other" || fail "the named file was not read: $(cat "$other")"
 grep -qx 'X.KEPT=yes' "$other" || fail "a key of the named file was lost"
 [ ! -e "$ini" ] || fail "the default settings file was written beside the named one"
-echo "PASS: --bogus refused untouched; panel equals the preview (mirror, inverted, threshold); at 9600 and 19200 bit/s a change near the bottom and a click; clean exit with settings saved; X server loss with --settings"
+echo "PASS: --bogus refused untouched; panel equals the preview (mirror, inverted, threshold) and the preview window; at 9600 and 19200 bit/s a change near the bottom and a click; clean exit with settings saved; X server loss with --settings"

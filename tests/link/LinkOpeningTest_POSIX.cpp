@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
+#include <vector>
 
 #include "link/DeviceLink.h"
 #include "link/Devices.h"
@@ -111,4 +114,57 @@ TEST_F(LinkOpening, WithoutAnOpenPortOrAnActiveSlotOpenLinksFails) {
   EXPECT_EQ(openLinks(app), -1);
   EXPECT_EQ(app.anyDeviceActive, 0);
   for (const auto& link : app.deviceLinks) EXPECT_FALSE(link);
+}
+
+// While the panel preview is open, a slot whose port does not open still gets a link: it drops
+// what it is sent, keeps what it showed across the retries of the ports, and still reads as a
+// failed port to the window and to housekeeping.
+TEST_F(LinkOpening, StandInsRunForMissingDevicesOnlyWhileWanted) {
+  vltest::TestPty com4;
+  plug(com4, 4);
+  Devices app;
+  app.deviceSlots[0].active = 1;
+  app.deviceSlots[0].port = 4;
+  app.deviceSlots[1].active = 1;
+  app.deviceSlots[1].port = 9;  // no such port
+  app.standInsWanted = true;
+  EXPECT_EQ(openLinks(app), 0);
+  EXPECT_EQ(app.deviceWork[0].standIn, 0);
+  EXPECT_EQ(app.deviceWork[1].standIn, 1);
+  EXPECT_EQ(app.deviceWork[1].portOk, 0);
+  ASSERT_TRUE(app.deviceLinks[1]);
+  EXPECT_TRUE(app.deviceLinks[1]->serial()->failed());
+  EXPECT_TRUE(app.feeds(0) && app.feeds(1));
+  EXPECT_FALSE(app.feeds(2));
+
+  // The stand-in drains whatever it is given.
+  const uint32_t empty = app.deviceLinks[1]->freeSpace();
+  std::vector<uint8_t> block(57 * 240, 0x80);
+  ASSERT_EQ(app.deviceLinks[1]->enqueue(block.data(), static_cast<uint32_t>(block.size())), 0);
+  for (int i = 0; i < 200 && app.deviceLinks[1]->freeSpace() != empty; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(app.deviceLinks[1]->freeSpace(), empty);
+
+  uint8_t line[ShownLines::kBytes] = {};
+  line[0] = 0x5A;
+  app.deviceLinks[0]->shown.remember(7, line);
+  app.deviceLinks[1]->shown.remember(7, line);
+  const uint32_t changes = app.deviceLinks[1]->shown.changes();
+  EXPECT_EQ(openLinks(app), 0);
+  EXPECT_EQ(app.deviceLinks[0]->shown.line(7), nullptr) << "a device's link opened anew knows nothing";
+  ASSERT_NE(app.deviceLinks[1]->shown.line(7), nullptr) << "the stand-in made again forgot what it showed";
+  EXPECT_EQ(app.deviceLinks[1]->shown.line(7)[0], 0x5A);
+  app.deviceLinks[1]->shown.remember(7, line);
+  EXPECT_EQ(app.deviceLinks[1]->shown.changes(), changes) << "the same line again is no change";
+
+  // With no device at all, frames still flow for the stand-in; no longer once it is not wanted.
+  app.deviceSlots[0].active = 0;
+  EXPECT_EQ(openLinks(app), -1);
+  EXPECT_EQ(app.linksOpen, 0);
+  EXPECT_TRUE(app.framesFlow());
+  app.standInsWanted = false;
+  EXPECT_EQ(openLinks(app), -1);
+  EXPECT_EQ(app.deviceWork[1].standIn, 0);
+  EXPECT_FALSE(app.feeds(1));
+  EXPECT_FALSE(app.framesFlow());
 }

@@ -59,6 +59,7 @@ class FakeWindow : public ui::Window {
   void checkMenuItem(int32_t command, bool checked) override { checks.push_back({command, checked}); }
   int32_t runAbout() override { return ++abouts, 1; }
   intptr_t defaultProc(uint32_t, uintptr_t, intptr_t) override { return 0; }
+  void drawBits(const uint8_t*, int32_t, int32_t, int32_t, int32_t, int32_t, ui::Colour, ui::Colour) override {}
 
   std::vector<PaintOp> ops;
   std::vector<ui::Rect> invalidated;

@@ -21,6 +21,11 @@ int32_t HostActions::rebuildSource() { return app_.sources.sourceReady ? 0 : -1;
 int32_t HostActions::openLinks() { return ::openLinks(app_.devices); }
 int32_t HostActions::findPort(int32_t start, int32_t step) { return ::findPort(start, step); }
 
+void HostActions::openPreview() {
+  if (!preview) preview = std::make_unique<ui::PanelPreview>(app_.devices, app_.sources);
+  preview->open();
+}
+
 bool SettingsHost::start() {
   loadSettings(app.prefStore, app.devices.deviceSlots, app.sources.captureMode);
   if (app.devices.deviceSlots[0].port < 1) app.devices.deviceSlots[0].port = actions.findPort(0, 1);
@@ -34,6 +39,7 @@ bool SettingsHost::start() {
 }
 
 int32_t SettingsHost::finish() {
+  actions.preview.reset();
   window.reset();
   const int32_t saved = saveSettings(app.prefStore, app.devices.deviceSlots, app.sources.captureMode);
   app.devices.closeLinks();

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/AppState.h"
+#include "ui/PanelPreview.h"
 #include "ui/SettingsActions.h"
 #include "ui/SettingsWindow.h"
 
@@ -20,9 +21,11 @@ class HostActions : public ui::SettingsActions {
   int32_t findPort(int32_t start, int32_t step) override;
   void openWebPage() override { ++webPages; }
   void machineResumed() override { ++resumes; }
+  void openPreview() override;
 
   int webPages = 0;
   int resumes = 0;
+  std::unique_ptr<ui::PanelPreview> preview;
 
  private:
   AppState& app_;

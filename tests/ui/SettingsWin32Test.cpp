@@ -11,6 +11,7 @@
 #include "GalleryProbes.h"
 #include "Image.h"
 #include "SettingsHost.h"
+#include "link/DeviceLink.h"
 #include "settings/PrefStore.h"
 #include "settings/Settings.h"
 #include "support/TempDir.h"
@@ -138,6 +139,34 @@ TEST_F(SettingsWin32, ClicksAndKeysChangeTheSettingsTheLayoutMatchesX11AndTheFil
   expectText(idStatus, "*ドライバをインストールしてください*");
   click(idModeDown);
   expectText(idMode, "メイン画面ミラー");
+
+  // The panel preview opens and paints: the missing device gets a stand-in at the next try of
+  // the ports, and the lines its link remembers show doubled; its close box closes it alone.
+  PostMessageW(hwnd, WM_COMMAND, IDM_PREVIEW, 0);
+  HWND preview = nullptr;
+  ASSERT_TRUE(pumpUntil([&] { return (preview = FindWindowW(L"VANTELINK_PREVIEW", nullptr)) != nullptr; }));
+  EXPECT_EQ(host.actions.openLinks(), -1);
+  ASSERT_EQ(host.app.devices.deviceWork[0].standIn, 1);
+  uint8_t line[ShownLines::kBytes] = {};
+  line[0] = 0x01;                      // the leftmost pixel
+  line[ShownLines::kBytes - 1] = 0x80;  // the rightmost
+  host.app.devices.link(0)->shown.remember(1, line);
+  host.actions.preview->follow();
+  pumpUntil([] { return false; }, 300);
+  const vltest::Image panel = vltest::grabClient(preview);
+  const int32_t left = PanelPreview::imageLeft(), top = PanelPreview::imageTop(0);
+  for (int32_t d = 0; d < 2; ++d) {
+    EXPECT_EQ(panel.at(left + d, top + 1 - d), vltest::kWhite) << d;
+    EXPECT_EQ(panel.at(left + PanelPreview::kImageWidth - 1 - d, top + d), vltest::kWhite) << d;
+  }
+  EXPECT_EQ(panel.at(left + 2, top), vltest::kBlack);
+  EXPECT_EQ(panel.at(left, top + 2), vltest::kBlack);
+  EXPECT_EQ(panel.at(left - 1, top + 10), vltest::kBlack);  // the frame
+  EXPECT_EQ(panel.at(left + 300, top - 10), vltest::kWhite);  // the caption row
+  PostMessageW(preview, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(pumpUntil([&] { return !IsWindow(preview); }));
+  EXPECT_FALSE(host.app.devices.standInsWanted);
+  EXPECT_TRUE(host.window->alive());
 
   PostMessageW(hwnd, WM_COMMAND, IDM_EXIT, 0);
   ASSERT_TRUE(pumpUntil([&] { return !host.window->alive(); }));

@@ -41,6 +41,7 @@ struct FakeActions : SettingsActions {
     atLogin = on;
     return true;
   }
+  void openPreview() override { calls.push_back("preview"); }
 
   std::vector<std::string> calls;
   vltest::FakeWindow* window = nullptr;
@@ -320,9 +321,10 @@ TEST_F(SettingsWindowTest, MenuCommandsAndDestroy) {
   win.message(fw, msgInitMenuPopup, 0, 0);
   win.message(fw, msgCommand, IDM_STARTATLOGIN, 0);
   win.message(fw, msgCommand, IDM_STARTATLOGIN, 0);
+  win.message(fw, msgCommand, IDM_PREVIEW, 0);
   using Check = std::pair<int32_t, bool>;
   EXPECT_EQ(fw.checks, (std::vector<Check>{{IDM_STARTATLOGIN, false}, {IDM_STARTATLOGIN, true}, {IDM_STARTATLOGIN, false}}));
-  EXPECT_EQ(actions.calls, (std::vector<std::string>{"web", "login on", "login on", "login off"}));
+  EXPECT_EQ(actions.calls, (std::vector<std::string>{"web", "login on", "login on", "login off", "preview"}));
   win.message(fw, msgCommand, IDM_EXIT, 0);
   EXPECT_EQ(fw.destroys, 1);
   win.message(fw, msgDestroy, 0, 0);

@@ -127,6 +127,7 @@ struct SettingsDrive : testing::Test {
     int32_t rebuildSource() override { return 0; }
     int32_t openLinks() override { return 0; }
     int32_t findPort(int32_t, int32_t) override { return -1; }
+    void openPreview() override {}
   } noActions;
   std::unique_ptr<SettingsWindow> reference;
   vltest::FakeWindow blind;
