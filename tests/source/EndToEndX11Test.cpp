@@ -70,7 +70,7 @@ TEST_P(EndToEndX11, SimulatorPanelMatchesThePreviewOfAScreenshot) {
     produceFrame(app.frame, app.sources, app.devices);
     EXPECT_EQ(app.sources.sourceReady, 1);
     ASSERT_NE(app.sources.gdiSource->bitmap(), nullptr);
-    waitUntilSent(link, empty);
+    waitUntilSent(link, empty, [&] { produceFrame(app.frame, app.sources, app.devices); });
     sim.signal(SIGUSR1);
     std::this_thread::sleep_for(300ms);
     first = compareWithPreview(painter, dir, panel, "1");
@@ -83,7 +83,7 @@ TEST_P(EndToEndX11, SimulatorPanelMatchesThePreviewOfAScreenshot) {
       std::this_thread::sleep_for(45ms);
       produceFrame(app.frame, app.sources, app.devices);
     }
-    waitUntilSent(link, empty);
+    waitUntilSent(link, empty, [&] { produceFrame(app.frame, app.sources, app.devices); });
     for (auto& l : app.devices.deviceLinks)
       if (l) l->shutdown();
   }

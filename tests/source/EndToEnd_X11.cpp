@@ -78,8 +78,12 @@ Comparison compareWithPreview(Display* d, const TempDir& dir, const std::string&
   return c;
 }
 
-void waitUntilSent(DeviceLink& link, uint32_t empty) {
+void waitUntilSent(DeviceLink& link, uint32_t empty, const std::function<void()>& frame) {
   const auto end = std::chrono::steady_clock::now() + 10s;
+  while (link.shown.heldBackCount() > 0 && std::chrono::steady_clock::now() < end) {
+    std::this_thread::sleep_for(45ms);
+    frame();
+  }
   while (link.freeSpace() != empty && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(2ms);
   std::this_thread::sleep_for(300ms);  // the simulator reads what the terminal holds
 }

@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class DeviceLink;
@@ -39,7 +40,9 @@ Comparison compareWithPreview(Display* d, const TempDir& dir, const std::string&
 // the simulator counted the whole frames (fullLines lines) and then at most the changed band.
 void expectTwoPanels(const Comparison& first, const Comparison& second, const std::string& simCounts, long fullLines);
 
-// Waits until the link's ring is empty again (at most 10 s) and the simulator has read it.
-void waitUntilSent(DeviceLink& link, uint32_t empty);
+// Runs frames 45 ms apart while the link holds lines back (a change larger than what the line
+// carries in two frames goes out over several), then waits until its ring is empty again (at most
+// 10 s in all) and the simulator has read it.
+void waitUntilSent(DeviceLink& link, uint32_t empty, const std::function<void()>& frame);
 
 }  // namespace vltest

@@ -204,14 +204,16 @@ TEST_P(VDisplayEndToEnd, SimulatorPanelMatchesThePreviewOfTheExternalMonitor) {
     const uint32_t empty = link.freeSpace();
 
     // The program shows the still display; then a picture is drawn on it.
-    produceFrame(app.frame, app.sources, app.devices);
+    const auto frame = [&] { produceFrame(app.frame, app.sources, app.devices); };
+    frame();
+    vltest::waitUntilSent(link, empty, frame);
     vltest::drawPicture(painter);
     for (int frame = 0; frame < 5; ++frame) {
       std::this_thread::sleep_for(45ms);
       produceFrame(app.frame, app.sources, app.devices);
     }
     EXPECT_EQ(app.sources.sourceReady, 1);
-    vltest::waitUntilSent(link, empty);
+    vltest::waitUntilSent(link, empty, frame);
     sim.signal(SIGUSR1);
     std::this_thread::sleep_for(300ms);
     first = vltest::compareWithPreview(painter, dir, panel, "1");
@@ -222,7 +224,7 @@ TEST_P(VDisplayEndToEnd, SimulatorPanelMatchesThePreviewOfTheExternalMonitor) {
       std::this_thread::sleep_for(45ms);
       produceFrame(app.frame, app.sources, app.devices);
     }
-    vltest::waitUntilSent(link, empty);
+    vltest::waitUntilSent(link, empty, frame);
     for (auto& l : app.devices.deviceLinks)
       if (l) l->shutdown();
   }
