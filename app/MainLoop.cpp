@@ -16,7 +16,6 @@ constexpr uint32_t kIdleWaitMs = 50;
 constexpr double kTickMs = 10;
 // 40 ms between capture starts, and a millisecond for the capture's own clock to agree.
 constexpr double kChangeFrameMs = 41;
-constexpr int32_t kChanged = 1, kNothing = 0, kResendDue = 2;
 // Without a usable frequency the counter is taken to count nanoseconds, as it does on Linux.
 constexpr double kFallbackTickLength = 1e9 / 100;
 }  // namespace
@@ -103,10 +102,10 @@ bool MainLoop::pass() {
   }
   // Asked on every pass: it also takes the source's reports of drawing, so that a wait on the
   // source's connection sleeps until the next one.
-  const int32_t pending = services.changePending();
+  const FrameWork pending = services.changePending();
   const bool gridDue = tick >= lastFrame + kFrameTicks;
   const uint32_t gridWait = msUntilTick(std::min(lastFrame + kFrameTicks, nextHousekeeping));
-  if (pending == kChanged) {
+  if (pending == FrameWork::change) {
     // A change starts its frame at once, off the ticks' grid, a whole capture period after the
     // last change's frame began (or the capture would pass it by); lines resent meanwhile do
     // not hold it back.
@@ -123,14 +122,14 @@ bool MainLoop::pass() {
     lastChangeCount = count;
     return true;
   }
-  if (pending == kNothing) {
+  if (pending == FrameWork::nothing) {
     // Nothing to do: wait for the next drawing (it wakes the wait) or the next housekeeping.
     services.waitForEvents(msUntilTick(nextHousekeeping), true);
     return true;
   }
   // Lines due to be resent, or a source that cannot tell: frames on the 40 ms grid.
   if (!gridDue) {
-    services.waitForEvents(gridWait, pending == kResendDue);
+    services.waitForEvents(gridWait, pending == FrameWork::resendDue);
     return true;
   }
   services.produceFrame();

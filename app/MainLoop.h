@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "pipeline/ProduceFrame.h"
+
 namespace comsrc {
 class PerfCounter;
 }
@@ -23,10 +25,8 @@ class LoopServices {
   virtual int32_t rebuildSource() = 0;
   // The driver source's identity check (capture mode 1); negative when the driver is gone.
   virtual int32_t checkDriver() = 0;
-  // Whether a frame has anything to do: 1 something changed (drawn, or the change list holds
-  // it), 2 only lines are due to be sent again, 0 nothing, -1 the source cannot tell (then frames
-  // follow the 40 ms grid).
-  virtual int32_t changePending() = 0;
+  // Whether a frame has anything to do.
+  virtual FrameWork changePending() = 0;
   virtual void produceFrame() = 0;
   // A flag the window's status texts show has changed: show them now.
   virtual void showStatus() = 0;

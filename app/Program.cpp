@@ -42,7 +42,7 @@ int32_t ProgramServices::rebuildSource() { return ::rebuildSource(app.sources); 
 
 int32_t ProgramServices::checkDriver() { return ::checkDriver(app.sources); }
 
-int32_t ProgramServices::changePending() { return frameWorkPending(app.sources, app.devices); }
+FrameWork ProgramServices::changePending() { return frameWorkPending(app.sources, app.devices); }
 
 void ProgramServices::produceFrame() { ::produceFrame(app.frame, app.sources, app.devices); }
 

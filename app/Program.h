@@ -23,7 +23,7 @@ class ProgramServices : public LoopServices, public ui::SettingsActions {
   int32_t rebuildSource() override;
   int32_t findPort(int32_t start, int32_t step) override;
   int32_t checkDriver() override;
-  int32_t changePending() override;
+  FrameWork changePending() override;
   void produceFrame() override;
   void showStatus() override;
   bool resumeReported() override;

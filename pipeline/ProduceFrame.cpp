@@ -158,12 +158,15 @@ void produceFrame(FrameState& frame, ScreenSources& sources, Devices& devices) {
   changes.clear();
 }
 
-int32_t frameWorkPending(const ScreenSources& sources, const Devices& devices) {
-  if (sources.changeList && sources.changeList->count() > 0) return 1;
+FrameWork frameWorkPending(const ScreenSources& sources, const Devices& devices) {
+  if (sources.changeList && sources.changeList->count() > 0) return FrameWork::change;
   for (size_t i = 0; i < devices.deviceLinks.size() && i < devices.deviceSlots.size() && i < devices.deviceWork.size(); ++i)
-    if (devices.deviceLinks[i] && devices.deviceWork[i].portOk && isHalftone(devices.deviceSlots[i].dither)) return 1;
+    if (devices.deviceLinks[i] && devices.deviceWork[i].portOk && isHalftone(devices.deviceSlots[i].dither)) return FrameWork::change;
   DeviceMediator* source = sources.activeSource();
-  const int32_t drawn = source ? source->changePending() : -1;
-  if (drawn == 0 && devices.resendDue()) return 2;
-  return drawn;
+  switch (source ? source->changePending() : Drawing::unknown) {
+    case Drawing::drawn: return FrameWork::change;
+    case Drawing::nothing: return devices.resendDue() ? FrameWork::resendDue : FrameWork::nothing;
+    case Drawing::unknown: break;
+  }
+  return FrameWork::unknown;
 }

@@ -32,11 +32,11 @@ class FakeServices : public LoopServices {
       if (tells && drawings && at > nowMs() && at < until) until = at;
     clock.setMs(until);
   }
-  int32_t changePending() override {
-    if (!tells) return -1;
+  FrameWork changePending() override {
+    if (!tells) return FrameWork::unknown;
     for (int64_t at : drawingsAtMs)
-      if (at <= nowMs() && at > lastFrameMs) return 1;
-    return nowMs() < resendUntilMs ? 2 : 0;
+      if (at <= nowMs() && at > lastFrameMs) return FrameWork::change;
+    return nowMs() < resendUntilMs ? FrameWork::resendDue : FrameWork::nothing;
   }
   void showStatus() override { log.push_back("status"); }
   bool resumeReported() override { return std::exchange(resumeTold, false); }

@@ -92,7 +92,7 @@ class FakeSource : public DeviceMediator {
     pending.clear();
     return result;
   }
-  int32_t changePending() override { return drawn; }
+  Drawing changePending() override { return drawn; }
   comsrc::DIBitmap* bitmap() override {
     ++bitmapCalls;
     return image.getPixels() ? &image : nullptr;
@@ -111,7 +111,7 @@ class FakeSource : public DeviceMediator {
   int32_t result = 1;
   int32_t refreshes = 0;
   int32_t bitmapCalls = 0;
-  int32_t drawn = -1;  // what changePending answers
+  Drawing drawn = Drawing::unknown;  // what changePending answers
 };
 
 constexpr uint32_t kRing = 16384;
@@ -259,13 +259,13 @@ TEST(ProduceFrame, OnlyLinesTheDeviceDoesNotShowGoOut) {
   rig.source->pending = {{0, 0, 640, 480}};
   rig.frame();
   EXPECT_EQ(rig.sent(0).size(), 246u * 57);
-  EXPECT_EQ(frameWorkPending(rig.app.sources, rig.app.devices), -1);  // the source cannot tell
-  rig.source->drawn = 0;
-  EXPECT_EQ(frameWorkPending(rig.app.sources, rig.app.devices), 0);
+  EXPECT_EQ(frameWorkPending(rig.app.sources, rig.app.devices), FrameWork::unknown);  // the source cannot tell
+  rig.source->drawn = Drawing::nothing;
+  EXPECT_EQ(frameWorkPending(rig.app.sources, rig.app.devices), FrameWork::nothing);
   rig.app.devices.resendAll();
-  EXPECT_EQ(frameWorkPending(rig.app.sources, rig.app.devices), 2);
-  rig.source->drawn = 1;
-  EXPECT_EQ(frameWorkPending(rig.app.sources, rig.app.devices), 1);
+  EXPECT_EQ(frameWorkPending(rig.app.sources, rig.app.devices), FrameWork::resendDue);
+  rig.source->drawn = Drawing::drawn;
+  EXPECT_EQ(frameWorkPending(rig.app.sources, rig.app.devices), FrameWork::change);
 }
 
 // A device line at 96000 bit/s (384 bytes a frame) whose bytes leave the ring only when the test
