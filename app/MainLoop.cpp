@@ -67,12 +67,12 @@ void MainLoop::housekeeping() {
     services.discoverDisplays();
     if (sources.sourceReady) services.openLinks();
   } else if (sources.mirrorsExternalMonitor()) {
-    if (services.checkDriver() < 0) sources.sourceReady = 0;
+    if (services.checkDriver() < 0) sources.sourceReady = false;
   }
   if (devices.linksOpen) {
     for (const auto& link : devices.deviceLinks) {
       multio::Stream* serial = link ? link->serial() : nullptr;
-      if (serial && serial->failed()) devices.linksOpen = 0;
+      if (serial && serial->failed()) devices.linksOpen = false;
     }
   } else if (services.openLinks() == 0) {
     services.rebuildSource();

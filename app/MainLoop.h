@@ -36,7 +36,7 @@ class LoopServices {
 
 // The flags the window's status texts are made from, to see when they change.
 struct StatusFlags {
-  int32_t anyDeviceActive = 0, linksOpen = 0, sourceReady = 0, driverFound = 0, driverAttached = 0;
+  bool anyDeviceActive = false, linksOpen = false, sourceReady = false, driverFound = false, driverAttached = false;
   uint32_t portsOk = 0, linksFailed = 0;  // a bit per slot
   friend bool operator==(const StatusFlags&, const StatusFlags&) = default;
 };

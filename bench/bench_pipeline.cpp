@@ -88,14 +88,14 @@ std::unique_ptr<AppState> makeApp(int32_t mode, int32_t devices, comsrc::Rect ch
     slot.dither = mode;
     slot.posX = 240 * i;
     slot.posY = 240 * i;
-    app->devices.deviceWork[size_t(i)].portOk = 1;
+    app->devices.deviceWork[size_t(i)].portOk = true;
     app->devices.deviceWork[size_t(i)].workStride = kPanelWidth;
     auto link = std::make_unique<DeviceLink>(std::make_unique<multio::Stream>());
     link->sizeRing(16384);
     app->devices.deviceLinks[size_t(i)] = std::move(link);
     app->devices.applySettings(size_t(i));
   }
-  app->devices.anyDeviceActive = app->devices.linksOpen = sources.sourceReady = 1;
+  app->devices.anyDeviceActive = app->devices.linksOpen = sources.sourceReady = true;
   return app;
 }
 

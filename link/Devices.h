@@ -12,7 +12,7 @@
 // What a slot needs at run time beside its settings: whether its port opened, and the device's
 // dithered picture, which outlives the slot's links so that a reopened link resumes from it.
 struct DeviceWork {
-  int32_t portOk = 0;
+  bool portOk = false;
   comsrc::ZeroedArray<int32_t> workPixels{size_t{kPanelWidth} * kPanelHeight};
   int32_t workStride = 0;
 };
@@ -23,8 +23,8 @@ struct Devices {
   DeviceSlots deviceSlots = makeDefaultSlots();
   std::vector<DeviceWork> deviceWork = std::vector<DeviceWork>(kDeviceSlotCount);
   std::vector<std::unique_ptr<DeviceLink>> deviceLinks;
-  int32_t anyDeviceActive = 1;
-  int32_t linksOpen = 0;
+  bool anyDeviceActive = true;
+  bool linksOpen = false;
 
   DeviceLink* link(size_t slot) const { return slot < deviceLinks.size() ? deviceLinks[slot].get() : nullptr; }
   // The slot's area, inversion and rotation, from its settings into its link (if it has one).

@@ -33,8 +33,8 @@ int32_t findPort(int32_t start, int32_t step) {
 }
 
 int32_t openLinks(Devices& devices) {
-  devices.linksOpen = 0;
-  devices.anyDeviceActive = 0;
+  devices.linksOpen = false;
+  devices.anyDeviceActive = false;
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   devices.closeLinks();
   for (size_t i = 0; i < devices.deviceSlots.size(); ++i) {
@@ -43,19 +43,19 @@ int32_t openLinks(Devices& devices) {
       devices.deviceLinks.emplace_back();
       continue;
     }
-    devices.anyDeviceActive = 1;
+    devices.anyDeviceActive = true;
     char name[128];
     formatPortName(slot.port, name, sizeof name);
     auto link = std::make_unique<DeviceLink>(name, slot.speed, slot.cts != 0);
     link->sizeRing(kLinkRingSize);
     applyDeviceSettings(slot, *link);
     multio::Stream* serial = link->serial();
-    const int32_t portOk = serial && !serial->failed() ? 1 : 0;
+    const bool portOk = serial && !serial->failed();
     if (i < devices.deviceWork.size()) {
       devices.deviceWork[i].portOk = portOk;
       devices.deviceWork[i].workStride = kPanelWidth;
     }
-    if (portOk) devices.linksOpen = 1;
+    if (portOk) devices.linksOpen = true;
     devices.deviceLinks.push_back(std::move(link));
   }
   return devices.linksOpen ? 0 : -1;

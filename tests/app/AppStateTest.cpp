@@ -19,7 +19,7 @@ TEST(AppState, StartsWithFourDefaultSlotsAndTheStartFlags) {
     EXPECT_EQ(work.workPixels.size(), 96000u);
   }
   EXPECT_EQ(app.sources.captureMode, CaptureMode::mainScreen);
-  EXPECT_EQ(app.devices.anyDeviceActive, 1);
+  EXPECT_TRUE(app.devices.anyDeviceActive);
   EXPECT_EQ(app.devices.linksOpen | app.sources.sourceReady | app.sources.driverDisplayFound | app.sources.driverDisplayAttached, 0);
   EXPECT_TRUE(app.devices.deviceLinks.empty());
 }

@@ -226,7 +226,7 @@ TEST_F(LoopFixture, AnUnpluggedDeviceStopsFramesWithinASecondAndIsReopenedTheSec
   services.portsOpen = 0;
   services.log.clear();
   runFor(1000);
-  EXPECT_EQ(app.devices.linksOpen, 0);
+  EXPECT_FALSE(app.devices.linksOpen);
   EXPECT_EQ(services.count("status"), 1u) << "the housekeeping that notices shows it";
   EXPECT_EQ(services.count("open"), 0u);
   const size_t framesWhileNoticing = services.count("frame");
@@ -255,14 +255,14 @@ TEST_F(LoopFixture, AfterSleepHousekeepingRunsAtOnceAndEveryLineIsResent) {
     state.devices.deviceLinks.push_back(std::make_unique<DeviceLink>(std::make_unique<UnpluggableStream>(gone)));
     DeviceLink& link = *state.devices.deviceLinks[0];
     for (int i = 0; i < 100 && counter.count / 1000 < 500500; ++i) ASSERT_TRUE(loop.pass());
-    ASSERT_EQ(state.devices.linksOpen, 1);
+    ASSERT_TRUE(state.devices.linksOpen);
     ASSERT_EQ(link.shown.dueCount(), 0);
     gone = true;
     if (wake == byCounter) counter.asleep += int64_t{3600} * 1000000;
     if (wake == byWindow) calls.resumeTold = true;
     calls.log.clear();
     ASSERT_TRUE(loop.pass());
-    EXPECT_EQ(state.devices.linksOpen, wake == none ? 1 : 0);
+    EXPECT_EQ(state.devices.linksOpen, wake == none);
     EXPECT_EQ(calls.count("status"), wake == none ? 0u : 1u);
     EXPECT_EQ(link.shown.dueCount(), wake == none ? 0 : 240);
     // The next housekeeping, a second after the one the wake brought, reopens the links;

@@ -66,17 +66,17 @@ TEST_F(LinkOpening, OpenLinksBuildsOneLinkPerActiveSlot) {
   app.deviceSlots[0].invert = 5;
   app.deviceSlots[2].active = 1;
   app.deviceSlots[2].port = 9;  // no such port
-  app.deviceWork[2].portOk = 1;
+  app.deviceWork[2].portOk = true;
   EXPECT_EQ(openLinks(app), 0);
-  EXPECT_EQ(app.linksOpen, 1);
-  EXPECT_EQ(app.anyDeviceActive, 1);
+  EXPECT_TRUE(app.linksOpen);
+  EXPECT_TRUE(app.anyDeviceActive);
   ASSERT_EQ(app.deviceLinks.size(), 4u);
   ASSERT_TRUE(app.deviceLinks[0]);
   EXPECT_FALSE(app.deviceLinks[1]);
   ASSERT_TRUE(app.deviceLinks[2]);
   EXPECT_FALSE(app.deviceLinks[3]);
-  EXPECT_EQ(app.deviceWork[0].portOk, 1);
-  EXPECT_EQ(app.deviceWork[2].portOk, 0);
+  EXPECT_TRUE(app.deviceWork[0].portOk);
+  EXPECT_FALSE(app.deviceWork[2].portOk);
   EXPECT_EQ(app.deviceWork[0].workStride, 400);
   EXPECT_EQ(app.deviceWork[2].workStride, 400);
   const DeviceLink& link = *app.deviceLinks[0];
@@ -88,27 +88,27 @@ TEST_F(LinkOpening, OpenLinksBuildsOneLinkPerActiveSlot) {
 
   // The links hold their ports; a second opening releases them first and opens them again.
   EXPECT_EQ(openLinks(app), 0);
-  EXPECT_EQ(app.deviceWork[0].portOk, 1);
+  EXPECT_TRUE(app.deviceWork[0].portOk);
 }
 
 TEST_F(LinkOpening, WithoutAnOpenPortOrAnActiveSlotOpenLinksFails) {
   Devices app;
   app.deviceSlots[1].active = 1;
   app.deviceSlots[1].port = -1;
-  app.deviceWork[1].portOk = 1;
+  app.deviceWork[1].portOk = true;
   app.deviceSlots[1].posX = INT32_MAX;  // positions from a hostile file: the area stops at the range's end
   app.deviceSlots[1].posY = INT32_MIN;
-  app.linksOpen = 1;
+  app.linksOpen = true;
   EXPECT_EQ(openLinks(app), -1);
-  EXPECT_EQ(app.linksOpen, 0);
-  EXPECT_EQ(app.anyDeviceActive, 1);
-  EXPECT_EQ(app.deviceWork[1].portOk, 0);
+  EXPECT_FALSE(app.linksOpen);
+  EXPECT_TRUE(app.anyDeviceActive);
+  EXPECT_FALSE(app.deviceWork[1].portOk);
   ASSERT_EQ(app.deviceLinks.size(), 4u);
   ASSERT_TRUE(app.deviceLinks[1]);
   EXPECT_EQ(app.deviceLinks[1]->area, (comsrc::Rect{INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN + 240}));
 
   app.deviceSlots[1].active = 0;
   EXPECT_EQ(openLinks(app), -1);
-  EXPECT_EQ(app.anyDeviceActive, 0);
+  EXPECT_FALSE(app.anyDeviceActive);
   for (const auto& link : app.deviceLinks) EXPECT_FALSE(link);
 }

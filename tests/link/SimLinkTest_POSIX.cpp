@@ -153,7 +153,7 @@ TEST_F(OverTheSimulator, PullingTheDeviceAwayFailsTheLinkAndOpenLinksFindsItAgai
   app.devices.deviceSlots[0].active = 1;
   app.devices.deviceSlots[0].port = 5;
   ASSERT_EQ(openLinks(app.devices), 0);
-  ASSERT_EQ(app.devices.deviceWork[0].portOk, 1);
+  ASSERT_TRUE(app.devices.deviceWork[0].portOk);
   DeviceLink* link = app.devices.deviceLinks[0].get();
   const std::vector<uint8_t> block = record(1, 1);
   ASSERT_GE(link->enqueue(block.data(), 57), 0);
@@ -167,12 +167,12 @@ TEST_F(OverTheSimulator, PullingTheDeviceAwayFailsTheLinkAndOpenLinksFindsItAgai
   ASSERT_TRUE(link->serial()->failed());
 
   EXPECT_EQ(openLinks(app.devices), -1);
-  EXPECT_EQ(app.devices.deviceWork[0].portOk, 0);
-  EXPECT_EQ(app.devices.linksOpen, 0);
+  EXPECT_FALSE(app.devices.deviceWork[0].portOk);
+  EXPECT_FALSE(app.devices.linksOpen);
 
   ASSERT_TRUE(sim.waitForLink(true, 5s));
   EXPECT_EQ(openLinks(app.devices), 0);
-  EXPECT_EQ(app.devices.deviceWork[0].portOk, 1);
+  EXPECT_TRUE(app.devices.deviceWork[0].portOk);
   link = app.devices.deviceLinks[0].get();
   ASSERT_GE(link->enqueue(block.data(), 57), 0);
   const auto sent = std::chrono::steady_clock::now() + 5s;

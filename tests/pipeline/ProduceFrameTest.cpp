@@ -129,7 +129,7 @@ struct Rig {
     source = s.get();
     app.sources.gdiSource = std::move(s);
     app.devices.deviceLinks.resize(kDeviceSlotCount);
-    app.devices.linksOpen = app.devices.anyDeviceActive = 1;
+    app.devices.linksOpen = app.devices.anyDeviceActive = true;
     app.sources.sourceReady = true;
   }
 
@@ -139,7 +139,7 @@ struct Rig {
     DeviceSettings& slot = app.devices.deviceSlots[i];
     slot.active = 1;
     slot.dither = dither;
-    app.devices.deviceWork[i].portOk = 1;
+    app.devices.deviceWork[i].portOk = true;
     app.devices.deviceWork[i].workStride = 400;
     wire[i] = std::make_shared<RecordingStream::Bytes>();
     auto link = std::make_unique<DeviceLink>(std::make_unique<RecordingStream>(wire[i]), speed);
@@ -196,12 +196,12 @@ TEST(ProduceFrame, NothingHappensUntilLinksAndSourceAreUp) {
   Rig rig(640, 480, 640, 480);
   rig.connect(0, 0);
   rig.source->pending = {{0, 0, 640, 480}};
-  rig.app.devices.linksOpen = 0;
+  rig.app.devices.linksOpen = false;
   rig.frame();
   EXPECT_EQ(rig.state().tablesBuilt, 1);
   EXPECT_EQ(rig.state().lumaG[2], 258);
   EXPECT_EQ(rig.source->refreshes, 0);
-  rig.app.devices.linksOpen = 1;
+  rig.app.devices.linksOpen = true;
   rig.app.sources.sourceReady = 0;
   rig.frame();
   EXPECT_EQ(rig.source->refreshes, 0);
@@ -469,7 +469,7 @@ TEST(ProduceFrame, EachDeviceGetsItsOwnAreaAndABlockThatDoesNotFitIsDropped) {
   rig.connect(1, 0, 240, 240, 1000);  // a ring too small for the whole panel
   rig.rings[1] = 1000;
   rig.connect(2, 0, 240, 0);
-  rig.app.devices.deviceWork[2].portOk = 0;  // its port did not open
+  rig.app.devices.deviceWork[2].portOk = false;  // its port did not open
   rig.source->pending = {{0, 0, 640, 480}};
   rig.frame();
   const std::vector<uint8_t> first = rig.sent(0);

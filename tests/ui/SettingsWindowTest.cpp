@@ -187,11 +187,11 @@ TEST_F(SettingsWindowTest, StatusDriverAndModeTextsInBothModes) {
   slot().port = 5;
   refresh();
   EXPECT_EQ(text(idPort), "COM5 ");
-  slot().active = 1, app.devices.deviceWork[0].portOk = 1;
+  slot().active = 1, app.devices.deviceWork[0].portOk = true;
   refresh();
   EXPECT_EQ(text(idPort), "COM5 OK");
   EXPECT_TRUE(checked(idActive));
-  app.devices.deviceWork[0].portOk = 0;
+  app.devices.deviceWork[0].portOk = false;
   refresh();
   EXPECT_EQ(text(idPort), "COM5 *エラー*");
   for (int32_t port : {0, -1}) {
@@ -236,7 +236,7 @@ TEST_F(SettingsWindowTest, LinksShowTheirFailureAndTakeRotationInversionAndPosit
 
   // Without a change list the timer still refreshes.
   app.sources.changeList.reset();
-  app.devices.linksOpen = 1, app.sources.sourceReady = 1;
+  app.devices.linksOpen = true, app.sources.sourceReady = true;
   refresh();
   EXPECT_EQ(text(idStatus), "動作中");
   for (auto& l : app.devices.deviceLinks) l->shutdown();

@@ -115,7 +115,7 @@ int runPreview(const PreviewOptions& options, std::string& error) {
   // As link opening sets up an active slot whose port opened.
   const size_t slot = size_t(options.slot);
   devices.deviceSlots[slot].active = 1;
-  devices.deviceWork[slot].portOk = 1;
+  devices.deviceWork[slot].portOk = true;
   devices.deviceWork[slot].workStride = kPanelWidth;
   auto stream = std::make_unique<DeviceStream>(device);
   DeviceStream& deviceEnd = *stream;
@@ -125,8 +125,8 @@ int runPreview(const PreviewOptions& options, std::string& error) {
   devices.deviceLinks.resize(kDeviceSlotCount);
   devices.deviceLinks[slot] = std::move(link);
   devices.applySettings(slot);
-  devices.anyDeviceActive = 1;
-  devices.linksOpen = 1;
+  devices.anyDeviceActive = true;
+  devices.linksOpen = true;
   sources.sourceReady = 1;
 
   FrameState frameState;
