@@ -27,12 +27,11 @@ StatusFlags statusFlags(const Devices& devices, const ScreenSources& sources) {
   f.sourceReady = sources.sourceReady;
   f.driverFound = sources.driverDisplayFound;
   f.driverAttached = sources.driverDisplayAttached;
-  for (size_t i = 0; i < devices.deviceWork.size() && i < 32; ++i)
-    if (devices.deviceWork[i].portOk) f.portsOk |= 1u << i;
-  for (size_t i = 0; i < devices.deviceLinks.size() && i < 32; ++i) {
-    const DeviceLink* link = devices.deviceLinks[i].get();
-    multio::Stream* serial = link ? link->serial() : nullptr;
-    if (link && (!serial || serial->failed())) f.linksFailed |= 1u << i;
+  for (size_t i = 0; i < devices.slots.size(); ++i) {
+    const DeviceSlot& slot = devices.slots[i];
+    if (slot.work.portOk) f.portsOk |= 1u << i;
+    multio::Stream* serial = slot.link ? slot.link->serial() : nullptr;
+    if (slot.link && (!serial || serial->failed())) f.linksFailed |= 1u << i;
   }
   return f;
 }
@@ -70,8 +69,8 @@ void MainLoop::housekeeping() {
     if (services.checkDriver() < 0) sources.sourceReady = false;
   }
   if (devices.linksOpen) {
-    for (const auto& link : devices.deviceLinks) {
-      multio::Stream* serial = link ? link->serial() : nullptr;
+    for (const DeviceSlot& slot : devices.slots) {
+      multio::Stream* serial = slot.link ? slot.link->serial() : nullptr;
       if (serial && serial->failed()) devices.linksOpen = false;
     }
   } else if (services.openLinks() == 0) {

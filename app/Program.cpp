@@ -61,10 +61,11 @@ Program::Program() = default;
 Program::~Program() = default;
 
 void Program::start() {
-  DeviceSlots& slots = app.devices.deviceSlots;
+  DeviceSlots slots = app.devices.settings();
   loadSettings(app.settingsFile, app.prefStore, slots, app.sources.captureMode);
   takeCaptureOptions(app.prefStore, app.sources.options);
   if (slots[0].port < 1) slots[0].port = ::findPort(0, +1);
+  app.devices.takeSettings(slots);
   ::discoverDisplays(app.sources);
 }
 

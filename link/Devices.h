@@ -1,9 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "comsrc/ZeroedArray.h"
 #include "link/DeviceLink.h"
@@ -17,16 +17,26 @@ struct DeviceWork {
   int32_t workStride = 0;
 };
 
-// The devices: the four slots with their settings, their runtime parts and their links
-// (parallel to the slots; empty for an inactive slot).
+// One device slot: what the user set, what it needs at run time, and its link (null while the
+// links are closed and for an inactive slot).
+struct DeviceSlot {
+  DeviceSettings settings;
+  DeviceWork work;
+  std::unique_ptr<DeviceLink> link;
+};
+
+// The devices: the four slots.
 struct Devices {
-  DeviceSlots deviceSlots = makeDefaultSlots();
-  std::vector<DeviceWork> deviceWork = std::vector<DeviceWork>(kDeviceSlotCount);
-  std::vector<std::unique_ptr<DeviceLink>> deviceLinks;
+  std::array<DeviceSlot, kDeviceSlotCount> slots;
   bool anyDeviceActive = true;
   bool linksOpen = false;
 
-  DeviceLink* link(size_t slot) const { return slot < deviceLinks.size() ? deviceLinks[slot].get() : nullptr; }
+  DeviceLink* link(size_t slot) const { return slot < slots.size() ? slots[slot].link.get() : nullptr; }
+  // Every slot's settings, as the settings file keeps them, and back.
+  DeviceSlots settings() const;
+  void takeSettings(const DeviceSlots& settings);
+  // Whether any slot has a link.
+  bool anyLink() const;
   // The slot's area, inversion and rotation, from its settings into its link (if it has one).
   void applySettings(size_t slot);
   // Shuts every link down and forgets them.

@@ -37,12 +37,9 @@ int32_t openLinks(Devices& devices) {
   devices.anyDeviceActive = false;
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   devices.closeLinks();
-  for (size_t i = 0; i < devices.deviceSlots.size(); ++i) {
-    const DeviceSettings& slot = devices.deviceSlots[i];
-    if (!slot.active) {
-      devices.deviceLinks.emplace_back();
-      continue;
-    }
+  for (DeviceSlot& each : devices.slots) {
+    const DeviceSettings& slot = each.settings;
+    if (!slot.active) continue;
     devices.anyDeviceActive = true;
     char name[128];
     formatPortName(slot.port, name, sizeof name);
@@ -51,12 +48,10 @@ int32_t openLinks(Devices& devices) {
     applyDeviceSettings(slot, *link);
     multio::Stream* serial = link->serial();
     const bool portOk = serial && !serial->failed();
-    if (i < devices.deviceWork.size()) {
-      devices.deviceWork[i].portOk = portOk;
-      devices.deviceWork[i].workStride = kPanelWidth;
-    }
+    each.work.portOk = portOk;
+    each.work.workStride = kPanelWidth;
     if (portOk) devices.linksOpen = true;
-    devices.deviceLinks.push_back(std::move(link));
+    each.link = std::move(link);
   }
   return devices.linksOpen ? 0 : -1;
 }

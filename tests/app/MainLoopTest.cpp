@@ -220,7 +220,7 @@ TEST_F(LoopFixture, IdleStatesSleep50AndHousekeepingRestoresWhatIsMissing) {
 
 TEST_F(LoopFixture, AnUnpluggedDeviceStopsFramesWithinASecondAndIsReopenedTheSecondAfter) {
   bool gone = false;
-  app.devices.deviceLinks.push_back(std::make_unique<DeviceLink>(std::make_unique<UnpluggableStream>(gone)));
+  app.devices.slots[0].link = std::make_unique<DeviceLink>(std::make_unique<UnpluggableStream>(gone));
   runFor(500);
   gone = true;
   services.portsOpen = 0;
@@ -235,7 +235,7 @@ TEST_F(LoopFixture, AnUnpluggedDeviceStopsFramesWithinASecondAndIsReopenedTheSec
   runFor(1000);
   EXPECT_EQ(services.count("open"), 1u);
   EXPECT_EQ(services.count("frame"), 0u);
-  app.devices.deviceLinks.clear();
+  app.devices.closeLinks();
 }
 
 // The machine sleeps with a device whose link dies meanwhile, half a second after housekeeping;
@@ -252,8 +252,8 @@ TEST_F(LoopFixture, AfterSleepHousekeepingRunsAtOnceAndEveryLineIsResent) {
     FakeServices calls(state, counter);
     MainLoop loop(state.devices, state.sources, calls, counter);
     bool gone = false;
-    state.devices.deviceLinks.push_back(std::make_unique<DeviceLink>(std::make_unique<UnpluggableStream>(gone)));
-    DeviceLink& link = *state.devices.deviceLinks[0];
+    state.devices.slots[0].link = std::make_unique<DeviceLink>(std::make_unique<UnpluggableStream>(gone));
+    DeviceLink& link = *state.devices.slots[0].link;
     for (int i = 0; i < 100 && counter.count / 1000 < 500500; ++i) ASSERT_TRUE(loop.pass());
     ASSERT_TRUE(state.devices.linksOpen);
     ASSERT_EQ(link.shown.dueCount(), 0);
@@ -271,7 +271,7 @@ TEST_F(LoopFixture, AfterSleepHousekeepingRunsAtOnceAndEveryLineIsResent) {
     calls.log.clear();
     for (int i = 0; i < 1000 && counter.count / 1000 < woke + 1005; ++i) ASSERT_TRUE(loop.pass());
     EXPECT_EQ(calls.count("open"), wake == none ? 0u : 1u);
-    state.devices.deviceLinks.clear();
+    state.devices.closeLinks();
   }
 }
 
