@@ -85,7 +85,7 @@ void MainLoop::housekeeping() {
 }
 
 bool MainLoop::pass() {
-  if (services.pumpMessage() < 0) return false;
+  if (services.pumpMessage() == ui::Pumped::quit) return false;
   const uint32_t tick = now();
   // Links may have died with the sleep and devices lost what they showed.
   const bool woke = resumed();

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "pipeline/ProduceFrame.h"
+#include "ui/Pumped.h"
 
 namespace comsrc {
 class PerfCounter;
@@ -15,8 +16,8 @@ struct ScreenSources;
 class LoopServices {
  public:
   virtual ~LoopServices() = default;
-  // At most one window message: 1 handled, 0 none waiting, -1 the quit message.
-  virtual int32_t pumpMessage() = 0;
+  // At most one window message.
+  virtual ui::Pumped pumpMessage() = 0;
   // Returns when a window message (or, with drawings, a drawing on the captured screen) may be
   // waiting, or after ms milliseconds.
   virtual void waitForEvents(uint32_t ms, bool drawings) = 0;

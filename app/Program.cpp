@@ -21,7 +21,7 @@ std::atomic<int> g_quitRequested{0};
 void requestQuit() { g_quitRequested.store(1, std::memory_order_relaxed); }
 bool quitRequested() { return g_quitRequested.load(std::memory_order_relaxed) != 0; }
 
-int32_t ProgramServices::pumpMessage() {
+ui::Pumped ProgramServices::pumpMessage() {
   // Closing the window is the one way out, so a quit from outside takes it too.
   if (quitRequested() && window && window->alive()) window->destroy();
   return ui::pumpMessage();

@@ -16,7 +16,7 @@ class SettingsWindow;
 class ProgramServices : public LoopServices, public ui::SettingsActions {
  public:
   explicit ProgramServices(AppState& app) : app(app) {}
-  int32_t pumpMessage() override;
+  ui::Pumped pumpMessage() override;
   void waitForEvents(uint32_t ms, bool drawings) override;
   int32_t discoverDisplays() override;
   int32_t openLinks() override;

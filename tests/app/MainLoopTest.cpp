@@ -20,10 +20,10 @@ class FakeServices : public LoopServices {
  public:
   FakeServices(AppState& app, vltest::FakeCounter& clock) : app(app), clock(clock) {}
 
-  int32_t pumpMessage() override {
+  ui::Pumped pumpMessage() override {
     clock.advanceMs(1);
-    if (quitAfter >= 0 && passes++ >= quitAfter) return -1;
-    return 0;
+    if (quitAfter >= 0 && passes++ >= quitAfter) return ui::Pumped::quit;
+    return ui::Pumped::none;
   }
   void waitForEvents(uint32_t ms, bool drawings) override {
     log.push_back("wait" + std::to_string(ms));

@@ -41,9 +41,9 @@ struct SettingsWin32 : testing::Test {
   bool pumpUntil(F done, int ms = 10000) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (!done() && std::chrono::steady_clock::now() < end) {
-      const int32_t r = pumpMessage();
-      if (r < 0) quit = true;
-      if (r == 0) Sleep(2);
+      const Pumped r = pumpMessage();
+      if (r == Pumped::quit) quit = true;
+      if (r == Pumped::none) Sleep(2);
     }
     return done();
   }

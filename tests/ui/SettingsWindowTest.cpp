@@ -326,7 +326,7 @@ TEST_F(SettingsWindowTest, MenuCommandsAndDestroy) {
   win.message(fw, msgCommand, IDM_EXIT, 0);
   EXPECT_EQ(fw.destroys, 1);
   win.message(fw, msgDestroy, 0, 0);
-  EXPECT_EQ(pumpMessage(), -1) << "destroy posts the quit message";
+  EXPECT_EQ(pumpMessage(), Pumped::quit) << "destroy posts the quit message";
 
   // Painting: discovery first, then every widget in form order (the group box before its rows).
   fw.ops.clear();
