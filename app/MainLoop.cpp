@@ -16,7 +16,6 @@ constexpr uint32_t kIdleWaitMs = 50;
 constexpr double kTickMs = 10;
 // 40 ms between capture starts, and a millisecond for the capture's own clock to agree.
 constexpr double kChangeFrameMs = 41;
-constexpr int32_t kChanged = 1, kNothing = 0, kResendDue = 2;
 // Without a usable frequency the counter is taken to count nanoseconds, as it does on Linux.
 constexpr double kFallbackTickLength = 1e9 / 100;
 }  // namespace
@@ -28,12 +27,11 @@ StatusFlags statusFlags(const Devices& devices, const ScreenSources& sources) {
   f.sourceReady = sources.sourceReady;
   f.driverFound = sources.driverDisplayFound;
   f.driverAttached = sources.driverDisplayAttached;
-  for (size_t i = 0; i < devices.deviceWork.size() && i < 32; ++i)
-    if (devices.deviceWork[i].portOk) f.portsOk |= 1u << i;
-  for (size_t i = 0; i < devices.deviceLinks.size() && i < 32; ++i) {
-    const DeviceLink* link = devices.deviceLinks[i].get();
-    multio::Stream* serial = link ? link->serial() : nullptr;
-    if (link && (!serial || serial->failed())) f.linksFailed |= 1u << i;
+  for (size_t i = 0; i < devices.slots.size(); ++i) {
+    const DeviceSlot& slot = devices.slots[i];
+    if (slot.work.portOk) f.portsOk |= 1u << i;
+    multio::Stream* serial = slot.link ? slot.link->serial() : nullptr;
+    if (slot.link && (!serial || serial->failed())) f.linksFailed |= 1u << i;
   }
   return f;
 }
@@ -68,12 +66,12 @@ void MainLoop::housekeeping() {
     services.discoverDisplays();
     if (sources.sourceReady) services.openLinks();
   } else if (sources.mirrorsExternalMonitor()) {
-    if (services.checkDriver() < 0) sources.sourceReady = 0;
+    if (services.checkDriver() < 0) sources.sourceReady = false;
   }
   if (devices.linksOpen) {
-    for (const auto& link : devices.deviceLinks) {
-      multio::Stream* serial = link ? link->serial() : nullptr;
-      if (serial && serial->failed()) devices.linksOpen = 0;
+    for (const DeviceSlot& slot : devices.slots) {
+      multio::Stream* serial = slot.link ? slot.link->serial() : nullptr;
+      if (serial && serial->failed()) devices.linksOpen = false;
     }
   } else if (services.openLinks() == 0) {
     services.rebuildSource();
@@ -87,7 +85,7 @@ void MainLoop::housekeeping() {
 }
 
 bool MainLoop::pass() {
-  if (services.pumpMessage() < 0) return false;
+  if (services.pumpMessage() == ui::Pumped::quit) return false;
   const uint32_t tick = now();
   // Links may have died with the sleep and devices lost what they showed.
   const bool woke = resumed();
@@ -103,10 +101,10 @@ bool MainLoop::pass() {
   }
   // Asked on every pass: it also takes the source's reports of drawing, so that a wait on the
   // source's connection sleeps until the next one.
-  const int32_t pending = services.changePending();
+  const FrameWork pending = services.changePending();
   const bool gridDue = tick >= lastFrame + kFrameTicks;
   const uint32_t gridWait = msUntilTick(std::min(lastFrame + kFrameTicks, nextHousekeeping));
-  if (pending == kChanged) {
+  if (pending == FrameWork::change) {
     // A change starts its frame at once, off the ticks' grid, a whole capture period after the
     // last change's frame began (or the capture would pass it by); lines resent meanwhile do
     // not hold it back.
@@ -123,14 +121,14 @@ bool MainLoop::pass() {
     lastChangeCount = count;
     return true;
   }
-  if (pending == kNothing) {
+  if (pending == FrameWork::nothing) {
     // Nothing to do: wait for the next drawing (it wakes the wait) or the next housekeeping.
     services.waitForEvents(msUntilTick(nextHousekeeping), true);
     return true;
   }
   // Lines due to be resent, or a source that cannot tell: frames on the 40 ms grid.
   if (!gridDue) {
-    services.waitForEvents(gridWait, pending == kResendDue);
+    services.waitForEvents(gridWait, pending == FrameWork::resendDue);
     return true;
   }
   services.produceFrame();

@@ -2,6 +2,9 @@
 
 #include <cstdint>
 
+#include "pipeline/ProduceFrame.h"
+#include "ui/Pumped.h"
+
 namespace comsrc {
 class PerfCounter;
 }
@@ -13,8 +16,8 @@ struct ScreenSources;
 class LoopServices {
  public:
   virtual ~LoopServices() = default;
-  // At most one window message: 1 handled, 0 none waiting, -1 the quit message.
-  virtual int32_t pumpMessage() = 0;
+  // At most one window message.
+  virtual ui::Pumped pumpMessage() = 0;
   // Returns when a window message (or, with drawings, a drawing on the captured screen) may be
   // waiting, or after ms milliseconds.
   virtual void waitForEvents(uint32_t ms, bool drawings) = 0;
@@ -23,10 +26,8 @@ class LoopServices {
   virtual int32_t rebuildSource() = 0;
   // The driver source's identity check (capture mode 1); negative when the driver is gone.
   virtual int32_t checkDriver() = 0;
-  // Whether a frame has anything to do: 1 something changed (drawn, or the change list holds
-  // it), 2 only lines are due to be sent again, 0 nothing, -1 the source cannot tell (then frames
-  // follow the 40 ms grid).
-  virtual int32_t changePending() = 0;
+  // Whether a frame has anything to do.
+  virtual FrameWork changePending() = 0;
   virtual void produceFrame() = 0;
   // A flag the window's status texts show has changed: show them now.
   virtual void showStatus() = 0;
@@ -36,7 +37,7 @@ class LoopServices {
 
 // The flags the window's status texts are made from, to see when they change.
 struct StatusFlags {
-  int32_t anyDeviceActive = 0, linksOpen = 0, sourceReady = 0, driverFound = 0, driverAttached = 0;
+  bool anyDeviceActive = false, linksOpen = false, sourceReady = false, driverFound = false, driverAttached = false;
   uint32_t portsOk = 0, linksFailed = 0;  // a bit per slot
   friend bool operator==(const StatusFlags&, const StatusFlags&) = default;
 };

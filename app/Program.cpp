@@ -26,7 +26,7 @@ ProgramServices::ProgramServices(AppState& app) : app(app) {}
 
 ProgramServices::~ProgramServices() = default;
 
-int32_t ProgramServices::pumpMessage() {
+ui::Pumped ProgramServices::pumpMessage() {
   // Closing the window is the one way out, so a quit from outside takes it too.
   if (quitRequested() && window && window->alive()) window->destroy();
   return ui::pumpMessage();
@@ -51,7 +51,7 @@ int32_t ProgramServices::rebuildSource() { return ::rebuildSource(app.sources); 
 
 int32_t ProgramServices::checkDriver() { return ::checkDriver(app.sources); }
 
-int32_t ProgramServices::changePending() { return frameWorkPending(app.sources, app.devices); }
+FrameWork ProgramServices::changePending() { return frameWorkPending(app.sources, app.devices); }
 
 void ProgramServices::produceFrame() {
   ::produceFrame(app.frame, app.sources, app.devices);
@@ -79,10 +79,11 @@ Program::Program() = default;
 Program::~Program() = default;
 
 void Program::start() {
-  DeviceSlots& slots = app.devices.deviceSlots;
+  DeviceSlots slots = app.devices.settings();
   loadSettings(app.settingsFile, app.prefStore, slots, app.sources.captureMode);
   takeCaptureOptions(app.prefStore, app.sources.options);
   if (slots[0].port < 1) slots[0].port = ::findPort(0, +1);
+  app.devices.takeSettings(slots);
   ::discoverDisplays(app.sources);
 }
 

@@ -18,14 +18,14 @@ class ProgramServices : public LoopServices, public ui::SettingsActions {
  public:
   explicit ProgramServices(AppState& app);
   ~ProgramServices() override;
-  int32_t pumpMessage() override;
+  ui::Pumped pumpMessage() override;
   void waitForEvents(uint32_t ms, bool drawings) override;
   int32_t discoverDisplays() override;
   int32_t openLinks() override;
   int32_t rebuildSource() override;
   int32_t findPort(int32_t start, int32_t step) override;
   int32_t checkDriver() override;
-  int32_t changePending() override;
+  FrameWork changePending() override;
   void produceFrame() override;
   void showStatus() override;
   bool resumeReported() override;

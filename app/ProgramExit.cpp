@@ -6,7 +6,7 @@
 
 void rescueProgram(AppState& app) {
   putCaptureOptions(app.prefStore, app.sources.options);
-  saveSettings(app.settingsFile, app.prefStore, app.devices.deviceSlots, app.sources.captureMode);
+  saveSettings(app.settingsFile, app.prefStore, app.devices.settings(), app.sources.captureMode);
   app.devices.closeLinks();
 }
 

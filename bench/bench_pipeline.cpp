@@ -81,21 +81,20 @@ std::unique_ptr<AppState> makeApp(int32_t mode, int32_t devices, comsrc::Rect ch
   sources.mainDisplay = std::make_unique<HDCAcquirer>();
   *sources.mainDisplay->rect() = comsrc::Rect{0, 0, 1920, 1080};
   sources.gdiSource = std::make_unique<StillSource>(*sources.changeList, benchPicture(640, 480), change);
-  app->devices.deviceLinks.resize(kDeviceSlotCount);
   for (int32_t i = 0; i < devices; ++i) {
-    DeviceSettings& slot = app->devices.deviceSlots[size_t(i)];
+    DeviceSettings& slot = app->devices.slots[size_t(i)].settings;
     slot.active = 1;
     slot.dither = mode;
     slot.posX = 240 * i;
     slot.posY = 240 * i;
-    app->devices.deviceWork[size_t(i)].portOk = 1;
-    app->devices.deviceWork[size_t(i)].workStride = kPanelWidth;
+    app->devices.slots[size_t(i)].work.portOk = true;
+    app->devices.slots[size_t(i)].work.workStride = kPanelWidth;
     auto link = std::make_unique<DeviceLink>(std::make_unique<multio::Stream>());
     link->sizeRing(16384);
-    app->devices.deviceLinks[size_t(i)] = std::move(link);
+    app->devices.slots[size_t(i)].link = std::move(link);
     app->devices.applySettings(size_t(i));
   }
-  app->devices.anyDeviceActive = app->devices.linksOpen = sources.sourceReady = 1;
+  app->devices.anyDeviceActive = app->devices.linksOpen = sources.sourceReady = true;
   return app;
 }
 
@@ -134,8 +133,8 @@ void reportShareOfPeriod(benchmark::State& state, const FrameTimes& total) {
 // thread's own work, not its wait for a writer thread to be scheduled.
 void drainLinks(benchmark::State& state, AppState& app) {
   state.PauseTiming();
-  for (auto& link : app.devices.deviceLinks)
-    while (link && link->freeSpace() < 16383) std::this_thread::yield();
+  for (const DeviceSlot& slot : app.devices.slots)
+    while (slot.link && slot.link->freeSpace() < 16383) std::this_thread::yield();
   state.ResumeTiming();
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "comsrc/ZeroedArray.h"
 #include "link/DeviceLink.h"
@@ -12,26 +12,36 @@
 // What a slot needs at run time beside its settings: whether its port opened, and the device's
 // dithered picture, which outlives the slot's links so that a reopened link resumes from it.
 struct DeviceWork {
-  int32_t portOk = 0;
+  bool portOk = false;
   // The port did not open and the link is a stand-in that drops what it is sent (see openLinks).
-  int32_t standIn = 0;
+  bool standIn = false;
   comsrc::ZeroedArray<int32_t> workPixels{size_t{kPanelWidth} * kPanelHeight};
   int32_t workStride = 0;
 };
 
-// The devices: the four slots with their settings, their runtime parts and their links
-// (parallel to the slots; empty for an inactive slot).
+// One device slot: what the user set, what it needs at run time, and its link (null while the
+// links are closed and for an inactive slot).
+struct DeviceSlot {
+  DeviceSettings settings;
+  DeviceWork work;
+  std::unique_ptr<DeviceLink> link;
+};
+
+// The devices: the four slots.
 struct Devices {
-  DeviceSlots deviceSlots = makeDefaultSlots();
-  std::vector<DeviceWork> deviceWork = std::vector<DeviceWork>(kDeviceSlotCount);
-  std::vector<std::unique_ptr<DeviceLink>> deviceLinks;
-  int32_t anyDeviceActive = 1;
-  int32_t linksOpen = 0;
+  std::array<DeviceSlot, kDeviceSlotCount> slots;
+  bool anyDeviceActive = true;
+  bool linksOpen = false;
   // While set, openLinks gives an active slot whose port does not open a stand-in link, so that
   // its picture is still made (the panel preview shows it) with no device plugged in.
   bool standInsWanted = false;
 
-  DeviceLink* link(size_t slot) const { return slot < deviceLinks.size() ? deviceLinks[slot].get() : nullptr; }
+  DeviceLink* link(size_t slot) const { return slot < slots.size() ? slots[slot].link.get() : nullptr; }
+  // Every slot's settings, as the settings file keeps them, and back.
+  DeviceSlots settings() const;
+  void takeSettings(const DeviceSlots& settings);
+  // Whether any slot has a link.
+  bool anyLink() const;
   // The slot's area, inversion and rotation, from its settings into its link (if it has one).
   void applySettings(size_t slot);
   // Shuts every link down and forgets them.

@@ -4,6 +4,7 @@
 #include <memory>
 #include <thread>
 #include <vector>
+#include <array>
 
 #include "link/DeviceLink.h"
 #include "link/Devices.h"
@@ -36,45 +37,41 @@ int32_t findPort(int32_t start, int32_t step) {
 }
 
 int32_t openLinks(Devices& devices) {
-  devices.linksOpen = 0;
-  devices.anyDeviceActive = 0;
+  devices.linksOpen = false;
+  devices.anyDeviceActive = false;
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   // A stand-in made again keeps what the last one showed: the port is tried every second.
-  std::vector<std::unique_ptr<ShownLines>> standInShown(devices.deviceSlots.size());
-  for (size_t i = 0; i < standInShown.size() && i < devices.deviceWork.size(); ++i) {
-    const DeviceLink* old = devices.link(i);
-    if (old && devices.deviceWork[i].standIn) standInShown[i] = std::make_unique<ShownLines>(old->shown);
-    devices.deviceWork[i].standIn = 0;
+  std::array<std::unique_ptr<ShownLines>, kDeviceSlotCount> standInShown;
+  for (size_t i = 0; i < devices.slots.size(); ++i) {
+    DeviceSlot& s = devices.slots[i];
+    if (s.link && s.work.standIn) standInShown[i] = std::make_unique<ShownLines>(s.link->shown);
+    s.work.standIn = false;
   }
   devices.closeLinks();
-  for (size_t i = 0; i < devices.deviceSlots.size(); ++i) {
-    const DeviceSettings& slot = devices.deviceSlots[i];
-    if (!slot.active) {
-      devices.deviceLinks.emplace_back();
-      continue;
-    }
-    devices.anyDeviceActive = 1;
+  for (size_t i = 0; i < devices.slots.size(); ++i) {
+    DeviceSlot& each = devices.slots[i];
+    const DeviceSettings& slot = each.settings;
+    if (!slot.active) continue;
+    devices.anyDeviceActive = true;
     char name[128];
     formatPortName(slot.port, name, sizeof name);
     auto link = std::make_unique<DeviceLink>(name, slot.speed, slot.cts != 0);
     link->sizeRing(kLinkRingSize);
     applyDeviceSettings(slot, *link);
     multio::Stream* serial = link->serial();
-    const int32_t portOk = serial && !serial->failed() ? 1 : 0;
-    if (!portOk && devices.standInsWanted && i < devices.deviceWork.size()) {
+    const bool portOk = serial && !serial->failed();
+    if (!portOk && devices.standInsWanted) {
       link->shutdown();
       link = std::make_unique<DeviceLink>(std::make_unique<StandInPort>(), slot.speed);
       link->sizeRing(kLinkRingSize);
       applyDeviceSettings(slot, *link);
       if (standInShown[i]) link->shown = *standInShown[i];
-      devices.deviceWork[i].standIn = 1;
+      each.work.standIn = true;
     }
-    if (i < devices.deviceWork.size()) {
-      devices.deviceWork[i].portOk = portOk;
-      devices.deviceWork[i].workStride = kPanelWidth;
-    }
-    if (portOk) devices.linksOpen = 1;
-    devices.deviceLinks.push_back(std::move(link));
+    each.work.portOk = portOk;
+    each.work.workStride = kPanelWidth;
+    if (portOk) devices.linksOpen = true;
+    each.link = std::move(link);
   }
   return devices.linksOpen ? 0 : -1;
 }

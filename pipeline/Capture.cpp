@@ -68,18 +68,25 @@ __attribute__((always_inline)) inline void lumaRows(int32_t* out, const uint8_t*
 
 using LumaRows = void (*)(int32_t*, const uint8_t*, int32_t, int32_t, int32_t);
 
+void lumaRowsPlain(int32_t* out, const uint8_t* pixels, int32_t stride, int32_t width, int32_t height) {
+  lumaRows(out, pixels, stride, width, height);
+}
+
+// The wider vectors are asked for on x86 only; elsewhere the build's target serves.
+#if defined(__x86_64__) || defined(__i386__)
 __attribute__((target("avx2"))) void lumaRowsAvx2(int32_t* out, const uint8_t* pixels, int32_t stride, int32_t width,
                                                   int32_t height) {
   lumaRows(out, pixels, stride, width, height);
 }
 
-void lumaRowsPlain(int32_t* out, const uint8_t* pixels, int32_t stride, int32_t width, int32_t height) {
-  lumaRows(out, pixels, stride, width, height);
-}
+LumaRows chooseLumaRows() { return __builtin_cpu_supports("avx2") ? lumaRowsAvx2 : lumaRowsPlain; }
+#else
+LumaRows chooseLumaRows() { return lumaRowsPlain; }
+#endif
 
 }  // namespace
 
 void convertToLuma(FrameState& frame, const uint8_t* pixels, int32_t stride, int32_t width, int32_t height) {
-  static const LumaRows chosen = __builtin_cpu_supports("avx2") ? lumaRowsAvx2 : lumaRowsPlain;
+  static const LumaRows chosen = chooseLumaRows();
   chosen(frame.lumaBuffer.data(), pixels, stride, width, height);
 }

@@ -214,10 +214,14 @@ __attribute__((always_inline)) inline void diffuseBands(const Diffusion& d) {
 // 128-bit ones (sixteen lanes there cost more in shuffles than they save).
 using DiffuseBands = void (*)(const Diffusion&);
 
+void diffuseBands8Plain(const Diffusion& d) { diffuseBands<8>(d); }
+
+// The processor is asked, and code made for its units, on x86 only; elsewhere the compiler's
+// own vectors for the build's target serve.
+#if defined(__x86_64__) || defined(__i386__)
 __attribute__((target("avx512f"))) void diffuseBands16Avx512(const Diffusion& d) { diffuseBands<16>(d); }
 __attribute__((target("avx2"))) void diffuseBands8Avx2(const Diffusion& d) { diffuseBands<8>(d); }
 __attribute__((target("sse2"))) void diffuseBands8Sse2(const Diffusion& d) { diffuseBands<8>(d); }
-void diffuseBands8Plain(const Diffusion& d) { diffuseBands<8>(d); }
 
 DiffuseBands chooseDiffuseBands(int32_t bandRows) {
   static const bool avx512 = __builtin_cpu_supports("avx512f");
@@ -226,6 +230,9 @@ DiffuseBands chooseDiffuseBands(int32_t bandRows) {
                                                                      : diffuseBands8Plain;
   return avx512 && bandRows != 8 ? diffuseBands16Avx512 : eight;
 }
+#else
+DiffuseBands chooseDiffuseBands(int32_t) { return diffuseBands8Plain; }
+#endif
 
 }  // namespace
 

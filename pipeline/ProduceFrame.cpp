@@ -114,21 +114,18 @@ void sendLines(FrameState& frame, const LineRange& changed, DeviceLink& link, co
 
 void produceFrame(FrameState& frame, ScreenSources& sources, Devices& devices) {
   if (!frame.tablesBuilt) buildLumaTables(frame);
-  if (!devices.framesFlow() || !sources.sourceReady || devices.deviceLinks.empty() || !sources.changeList) return;
+  if (!devices.framesFlow() || !sources.sourceReady || !devices.anyLink() || !sources.changeList) return;
 
   DeviceMediator* source = sources.activeSource();
   HDCAcquirer* display = sources.activeDisplay();
   if (!source || source->refresh() < 0) sources.sourceReady = 0;
 
   comsrc::RectList& changes = *sources.changeList;
-  const size_t slotCount = std::min(devices.deviceSlots.size(), devices.deviceWork.size());
-  for (size_t i = 0; i < devices.deviceLinks.size() && i < slotCount; ++i) {
-    const int32_t dither = devices.deviceSlots[i].dither;
-    if (devices.deviceLinks[i] && isHalftone(dither)) changes.add(devices.deviceLinks[i]->area);
-  }
+  for (const DeviceSlot& each : devices.slots)
+    if (each.link && isHalftone(each.settings.dither)) changes.add(each.link->area);
 
   const uint32_t n = changes.count();
-  const int32_t shrink = slotCount > 0 ? devices.deviceSlots[0].shrink : 0;
+  const int32_t shrink = devices.slots[0].settings.shrink;
   captureSize(display ? *display->rect() : comsrc::Rect{}, shrink, frame.captureWidth, frame.captureHeight);
   if (n == 0 && !devices.resendDue()) return;
 
@@ -147,10 +144,11 @@ void produceFrame(FrameState& frame, ScreenSources& sources, Devices& devices) {
     convertToLuma(frame, pixels, bitmap->getStride(), frame.captureWidth, frame.captureHeight);
     bitmap->unlockPixels();
   }
-  for (size_t i = 0; i < devices.deviceLinks.size() && i < slotCount; ++i) {
-    DeviceLink* link = devices.deviceLinks[i].get();
-    const DeviceSettings& slot = devices.deviceSlots[i];
-    DeviceWork& work = devices.deviceWork[i];
+  for (size_t i = 0; i < devices.slots.size(); ++i) {
+    DeviceSlot& each = devices.slots[i];
+    DeviceLink* link = each.link.get();
+    const DeviceSettings& slot = each.settings;
+    DeviceWork& work = each.work;
     if (!link || !slot.active || !devices.feeds(i) || !workPixelsHoldAPanel(work)) continue;
     const LineRange lines = n > 0 ? ditherDevice(frame, changes, *link, slot, work) : LineRange{};
     sendLines(frame, lines, *link, work);
@@ -158,12 +156,15 @@ void produceFrame(FrameState& frame, ScreenSources& sources, Devices& devices) {
   changes.clear();
 }
 
-int32_t frameWorkPending(const ScreenSources& sources, const Devices& devices) {
-  if (sources.changeList && sources.changeList->count() > 0) return 1;
-  for (size_t i = 0; i < devices.deviceLinks.size() && i < devices.deviceSlots.size() && i < devices.deviceWork.size(); ++i)
-    if (devices.feeds(i) && isHalftone(devices.deviceSlots[i].dither)) return 1;
+FrameWork frameWorkPending(const ScreenSources& sources, const Devices& devices) {
+  if (sources.changeList && sources.changeList->count() > 0) return FrameWork::change;
+  for (size_t i = 0; i < devices.slots.size(); ++i)
+    if (devices.feeds(i) && isHalftone(devices.slots[i].settings.dither)) return FrameWork::change;
   DeviceMediator* source = sources.activeSource();
-  const int32_t drawn = source ? source->changePending() : -1;
-  if (drawn == 0 && devices.resendDue()) return 2;
-  return drawn;
+  switch (source ? source->changePending() : Drawing::unknown) {
+    case Drawing::drawn: return FrameWork::change;
+    case Drawing::nothing: return devices.resendDue() ? FrameWork::resendDue : FrameWork::nothing;
+    case Drawing::unknown: break;
+  }
+  return FrameWork::unknown;
 }

@@ -11,8 +11,12 @@ struct ScreenSources;
 // panel lines on its link. Empties the change list at the end.
 void produceFrame(FrameState& frame, ScreenSources& sources, Devices& devices);
 
-// Whether a frame now has anything to do: 1 when the change list holds something, a device
-// dithers in halftone (its pattern moves every frame) or the source reports a drawing; else 2
-// when a device has lines due to be resent, 0 when nothing is to do, -1 when the source cannot
-// tell.
-int32_t frameWorkPending(const ScreenSources& sources, const Devices& devices);
+// Whether a frame now has anything to do.
+enum class FrameWork {
+  change,     // the change list holds something, a device dithers in halftone (its pattern moves
+              // every frame) or the source reports a drawing
+  resendDue,  // nothing was drawn, but a device has lines due to be sent again
+  nothing,
+  unknown,  // the source cannot tell: frames follow the 40 ms grid
+};
+FrameWork frameWorkPending(const ScreenSources& sources, const Devices& devices);

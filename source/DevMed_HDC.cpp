@@ -95,17 +95,13 @@ int32_t DevMed_HDC::refreshOnce() {
   return result;
 }
 
-int32_t DevMed_HDC::changePending() {
+Drawing DevMed_HDC::changePending() {
   ScreenContext* screen = acquirer->hdc();
-  if (!capture || !screen) return -1;
+  if (!capture || !screen) return Drawing::unknown;
   // The first capture, and the one that compares the other half of the pairs after a drawing,
   // have work whatever is drawn.
-  if (!current || !settled) return 1;
-  switch (capture->drawing(screen)) {
-    case Drawing::drawn: return 1;
-    case Drawing::nothing: return 0;
-    default: return -1;
-  }
+  if (!current || !settled) return Drawing::drawn;
+  return capture->drawing(screen);
 }
 
 intptr_t DevMed_HDC::drawingEvents() {

@@ -42,7 +42,7 @@ class DevMed_HDC : public DeviceMediator {
   // when the capture lost the screen or could not read it for kFailedReadsLost captures.
   int32_t refresh() override;
   comsrc::DIBitmap* bitmap() override { return current.get(); }
-  int32_t changePending() override;
+  Drawing changePending() override;
   intptr_t drawingEvents() override;
 
   virtual comsrc::Rect* captureRect() { return &captureRect_; }

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "source/Drawing.h"
+
 namespace comsrc {
 class DIBitmap;
 }
@@ -16,9 +18,9 @@ class DeviceMediator {
   virtual int32_t refresh() = 0;
   // The current image, valid until the next refresh; null before the first successful one.
   virtual comsrc::DIBitmap* bitmap() = 0;
-  // Whether the next refresh has anything to report: 1 something was drawn, 0 nothing was,
-  // -1 the source cannot tell without refreshing.
-  virtual int32_t changePending() { return -1; }
+  // Whether the next refresh has anything to report; unknown when the source cannot tell
+  // without refreshing.
+  virtual Drawing changePending() { return Drawing::unknown; }
   // A descriptor that becomes readable when something is drawn, for the main loop to wait on;
   // -1 when there is none.
   virtual intptr_t drawingEvents() { return -1; }

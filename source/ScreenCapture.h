@@ -3,15 +3,14 @@
 #include <cstdint>
 #include <memory>
 
+#include "source/Drawing.h"
+
 namespace comsrc {
 class DIBitmap;
 struct Rect;
 }  // namespace comsrc
 struct CaptureOptions;
 struct ScreenContext;
-
-// Whether anything was drawn on a screen since its last copy.
-enum class Drawing { drawn, nothing, unknown };
 
 // One capture of a screen (X11, the wlroots screen copy, the desktop portal, Windows GDI): it
 // copies areas into 32-bit bitmaps it makes, says whether anything was drawn and what to wait

@@ -137,9 +137,9 @@ int32_t runAboutBox(Window_X11& owner) {
   owner.setBlocked(true);
   // The modal loop: the owner still paints and runs its timers, but takes no input.
   while (box->alive() && owner.alive()) {
-    const int32_t r = pumpOneX11(false);
-    if (r < 0) break;
-    if (r == 0) {
+    const Pumped r = pumpOneX11(false);
+    if (r == Pumped::quit) break;
+    if (r == Pumped::none) {
       timespec pause{0, 5 * 1000 * 1000};
       nanosleep(&pause, nullptr);
     }

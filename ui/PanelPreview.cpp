@@ -63,8 +63,8 @@ bool PanelPreview::open() {
   }
   window_.reset();
   panels_.clear();
-  for (size_t i = 0; i < devices_.deviceSlots.size(); ++i) {
-    if (!devices_.deviceSlots[i].active) continue;
+  for (size_t i = 0; i < devices_.slots.size(); ++i) {
+    if (!devices_.slots[i].settings.active) continue;
     panels_.push_back(std::make_unique<Panel>());
     panels_.back()->slot = static_cast<int32_t>(i);
   }
@@ -91,9 +91,9 @@ bool PanelPreview::open() {
 
 void PanelPreview::stateText(const Panel& panel, char* out, size_t size) const {
   const size_t slot = static_cast<size_t>(panel.slot);
-  const DeviceSettings& s = devices_.deviceSlots[slot];
+  const DeviceSettings& s = devices_.slots[slot].settings;
   const DeviceLink* link = devices_.link(slot);
-  const DeviceWork* work = slot < devices_.deviceWork.size() ? &devices_.deviceWork[slot] : nullptr;
+  const DeviceWork* work = slot < devices_.slots.size() ? &devices_.slots[slot].work : nullptr;
   if (!s.active) {
     std::snprintf(out, size, "オフ");
   } else if (s.port < 1) {

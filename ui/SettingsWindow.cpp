@@ -202,8 +202,8 @@ intptr_t SettingsWindow::message(Window& w, uint32_t msg, uintptr_t wParam, intp
     currentDevice_ = selectedDevice_;
     changed = true;
   }
-  DeviceSettings* s = static_cast<size_t>(currentDevice_) < devices_.deviceSlots.size()
-                          ? &devices_.deviceSlots[static_cast<size_t>(currentDevice_)]
+  DeviceSettings* s = static_cast<size_t>(currentDevice_) < devices_.slots.size()
+                          ? &devices_.slots[static_cast<size_t>(currentDevice_)].settings
                           : nullptr;
   if (Base* clicked = form_.trackMouse(w, msg, lParam); clicked && s) click(w, clicked->id, *s, changed);
 

@@ -107,8 +107,8 @@ void SettingsWindow::refreshValues(Window& w) {
 
   const int32_t current = currentDevice_;
   const size_t slot = static_cast<size_t>(current);
-  if (current >= 0 && slot < devices_.deviceSlots.size() && slot < devices_.deviceWork.size())
-    showDeviceValues(p, devices_.deviceSlots[slot], devices_.deviceWork[slot].portOk != 0);
+  if (current >= 0 && slot < devices_.slots.size())
+    showDeviceValues(p, devices_.slots[slot].settings, devices_.slots[slot].work.portOk);
 
   auto* device1 = dynamic_cast<OnOffBtn*>(form_.findById(idDevice1));
   auto* device2 = dynamic_cast<OnOffBtn*>(form_.findById(idDevice2));

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "ui/Painter.h"
+#include "ui/Pumped.h"
 
 namespace ui {
 
@@ -111,9 +112,9 @@ struct WindowSpec {
 // Creates the window (msgCreate reaches the handler before this returns); null on failure.
 std::unique_ptr<Window> createWindow(const WindowSpec& windowSpec, WindowHandler& handler);
 
-// Handles at most one waiting message of this thread's windows without blocking.
-// Returns 1 when one was handled, 0 when none was waiting, -1 once postQuit was called.
-int32_t pumpMessage();
+// Handles at most one waiting message of this thread's windows without blocking; quit once
+// postQuit was called.
+Pumped pumpMessage();
 // Returns once a message may be waiting (a window event, a due paint or timer), once
 // `alsoReadable` (a descriptor, -1 for none) has something to read, or after ms milliseconds.
 void waitForMessage(uint32_t ms, intptr_t alsoReadable = -1);

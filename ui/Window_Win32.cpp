@@ -264,15 +264,15 @@ std::unique_ptr<Window> createWindow(const WindowSpec& windowSpec, WindowHandler
   return w;
 }
 
-int32_t pumpMessage() {
+Pumped pumpMessage() {
   MSG msg;
-  if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return 0;
-  if (msg.message == WM_QUIT) return -1;
+  if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return Pumped::none;
+  if (msg.message == WM_QUIT) return Pumped::quit;
   if (g_accelerators && g_acceleratorWindow && TranslateAcceleratorW(g_acceleratorWindow, g_accelerators, &msg))
-    return 1;
+    return Pumped::handled;
   TranslateMessage(&msg);
   DispatchMessageW(&msg);
-  return 1;
+  return Pumped::handled;
 }
 
 // Drawing on the screen cannot be waited for through GDI: frames follow the 40 ms grid there.

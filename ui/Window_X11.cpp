@@ -481,13 +481,13 @@ int64_t Window_X11::msUntilPending(int64_t limit) const {
   return limit;
 }
 
-int32_t pumpOneX11(bool takeQuit) {
+Pumped pumpOneX11(bool takeQuit) {
   if (g_quit) {
     if (takeQuit) g_quit = false;
-    return -1;
+    return Pumped::quit;
   }
   x11::Connection* c = x11::current();
-  if (!c) return 0;
+  if (!c) return Pumped::none;
   if (XPending(c->dpy) > 0) {
     XEvent ev;
     XNextEvent(c->dpy, &ev);
@@ -505,13 +505,13 @@ int32_t pumpOneX11(bool takeQuit) {
     } else if (Window_X11* w = windowOf(ev.xany.window)) {
       w->handleEvent(ev);
     }
-    return 1;
+    return Pumped::handled;
   }
   // A window that delivers a message may create or destroy windows, so the pass ends there;
   // one that delivers nothing changes nothing. No copy of the list: this runs every pass.
   for (size_t i = 0; i < g_windows.size(); ++i)
-    if (g_windows[i]->deliverPending()) return 1;
-  return 0;
+    if (g_windows[i]->deliverPending()) return Pumped::handled;
+  return Pumped::none;
 }
 
 std::unique_ptr<Window> createWindow(const WindowSpec& windowSpec, WindowHandler& handler) {
@@ -524,7 +524,7 @@ std::unique_ptr<Window> createWindow(const WindowSpec& windowSpec, WindowHandler
   return Window_X11::create(windowSpec, options, handler);
 }
 
-int32_t pumpMessage() { return pumpOneX11(true); }
+Pumped pumpMessage() { return pumpOneX11(true); }
 
 void waitForMessage(uint32_t ms, intptr_t alsoReadable) {
   if (g_quit) return;

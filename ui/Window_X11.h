@@ -98,7 +98,7 @@ class Window_X11 : public Window {
 int32_t runAboutBox(Window_X11& owner);
 
 // Handles one event or due message of any window of the program; -1 once quit was posted.
-int32_t pumpOneX11(bool takeQuit);
+Pumped pumpOneX11(bool takeQuit);
 int64_t monotonicMs();
 
 }  // namespace ui

@@ -4,22 +4,19 @@
 
 TEST(AppState, StartsWithFourDefaultSlotsAndTheStartFlags) {
   AppState app;
-  ASSERT_EQ(app.devices.deviceSlots.size(), 4u);
-  for (const DeviceSettings& slot : app.devices.deviceSlots) {
+  for (const DeviceSlot& each : app.devices.slots) {
+    const DeviceSettings& slot = each.settings;
     EXPECT_EQ(slot.speed, 500000);
     EXPECT_EQ(slot.dither, 1);
     EXPECT_EQ(slot.contrast, 1.0);
     EXPECT_EQ(slot.gamma, 1.0);
     EXPECT_EQ(slot.active | slot.port | slot.cts | slot.offset | slot.rotate | slot.shrink | slot.invert, 0);
     EXPECT_EQ(slot.posX | slot.posY, 0);
-  }
-  ASSERT_EQ(app.devices.deviceWork.size(), 4u);
-  for (const DeviceWork& work : app.devices.deviceWork) {
-    EXPECT_EQ(work.portOk | work.workStride, 0);
-    EXPECT_EQ(work.workPixels.size(), 96000u);
+    EXPECT_EQ(each.work.portOk | each.work.workStride, 0);
+    EXPECT_EQ(each.work.workPixels.size(), 96000u);
   }
   EXPECT_EQ(app.sources.captureMode, CaptureMode::mainScreen);
-  EXPECT_EQ(app.devices.anyDeviceActive, 1);
+  EXPECT_TRUE(app.devices.anyDeviceActive);
   EXPECT_EQ(app.devices.linksOpen | app.sources.sourceReady | app.sources.driverDisplayFound | app.sources.driverDisplayAttached, 0);
-  EXPECT_TRUE(app.devices.deviceLinks.empty());
+  EXPECT_FALSE(app.devices.anyLink());
 }

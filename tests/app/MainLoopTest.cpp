@@ -20,10 +20,10 @@ class FakeServices : public LoopServices {
  public:
   FakeServices(AppState& app, vltest::FakeCounter& clock) : app(app), clock(clock) {}
 
-  int32_t pumpMessage() override {
+  ui::Pumped pumpMessage() override {
     clock.advanceMs(1);
-    if (quitAfter >= 0 && passes++ >= quitAfter) return -1;
-    return 0;
+    if (quitAfter >= 0 && passes++ >= quitAfter) return ui::Pumped::quit;
+    return ui::Pumped::none;
   }
   void waitForEvents(uint32_t ms, bool drawings) override {
     log.push_back("wait" + std::to_string(ms));
@@ -32,11 +32,11 @@ class FakeServices : public LoopServices {
       if (tells && drawings && at > nowMs() && at < until) until = at;
     clock.setMs(until);
   }
-  int32_t changePending() override {
-    if (!tells) return -1;
+  FrameWork changePending() override {
+    if (!tells) return FrameWork::unknown;
     for (int64_t at : drawingsAtMs)
-      if (at <= nowMs() && at > lastFrameMs) return 1;
-    return nowMs() < resendUntilMs ? 2 : 0;
+      if (at <= nowMs() && at > lastFrameMs) return FrameWork::change;
+    return nowMs() < resendUntilMs ? FrameWork::resendDue : FrameWork::nothing;
   }
   void showStatus() override { log.push_back("status"); }
   bool resumeReported() override { return std::exchange(resumeTold, false); }
@@ -220,13 +220,13 @@ TEST_F(LoopFixture, IdleStatesSleep50AndHousekeepingRestoresWhatIsMissing) {
 
 TEST_F(LoopFixture, AnUnpluggedDeviceStopsFramesWithinASecondAndIsReopenedTheSecondAfter) {
   bool gone = false;
-  app.devices.deviceLinks.push_back(std::make_unique<DeviceLink>(std::make_unique<UnpluggableStream>(gone)));
+  app.devices.slots[0].link = std::make_unique<DeviceLink>(std::make_unique<UnpluggableStream>(gone));
   runFor(500);
   gone = true;
   services.portsOpen = 0;
   services.log.clear();
   runFor(1000);
-  EXPECT_EQ(app.devices.linksOpen, 0);
+  EXPECT_FALSE(app.devices.linksOpen);
   EXPECT_EQ(services.count("status"), 1u) << "the housekeeping that notices shows it";
   EXPECT_EQ(services.count("open"), 0u);
   const size_t framesWhileNoticing = services.count("frame");
@@ -235,7 +235,7 @@ TEST_F(LoopFixture, AnUnpluggedDeviceStopsFramesWithinASecondAndIsReopenedTheSec
   runFor(1000);
   EXPECT_EQ(services.count("open"), 1u);
   EXPECT_EQ(services.count("frame"), 0u);
-  app.devices.deviceLinks.clear();
+  app.devices.closeLinks();
 }
 
 // The machine sleeps with a device whose link dies meanwhile, half a second after housekeeping;
@@ -252,17 +252,17 @@ TEST_F(LoopFixture, AfterSleepHousekeepingRunsAtOnceAndEveryLineIsResent) {
     FakeServices calls(state, counter);
     MainLoop loop(state.devices, state.sources, calls, counter);
     bool gone = false;
-    state.devices.deviceLinks.push_back(std::make_unique<DeviceLink>(std::make_unique<UnpluggableStream>(gone)));
-    DeviceLink& link = *state.devices.deviceLinks[0];
+    state.devices.slots[0].link = std::make_unique<DeviceLink>(std::make_unique<UnpluggableStream>(gone));
+    DeviceLink& link = *state.devices.slots[0].link;
     for (int i = 0; i < 100 && counter.count / 1000 < 500500; ++i) ASSERT_TRUE(loop.pass());
-    ASSERT_EQ(state.devices.linksOpen, 1);
+    ASSERT_TRUE(state.devices.linksOpen);
     ASSERT_EQ(link.shown.dueCount(), 0);
     gone = true;
     if (wake == byCounter) counter.asleep += int64_t{3600} * 1000000;
     if (wake == byWindow) calls.resumeTold = true;
     calls.log.clear();
     ASSERT_TRUE(loop.pass());
-    EXPECT_EQ(state.devices.linksOpen, wake == none ? 1 : 0);
+    EXPECT_EQ(state.devices.linksOpen, wake == none);
     EXPECT_EQ(calls.count("status"), wake == none ? 0u : 1u);
     EXPECT_EQ(link.shown.dueCount(), wake == none ? 0 : 240);
     // The next housekeeping, a second after the one the wake brought, reopens the links;
@@ -271,7 +271,7 @@ TEST_F(LoopFixture, AfterSleepHousekeepingRunsAtOnceAndEveryLineIsResent) {
     calls.log.clear();
     for (int i = 0; i < 1000 && counter.count / 1000 < woke + 1005; ++i) ASSERT_TRUE(loop.pass());
     EXPECT_EQ(calls.count("open"), wake == none ? 0u : 1u);
-    state.devices.deviceLinks.clear();
+    state.devices.closeLinks();
   }
 }
 

@@ -27,19 +27,18 @@ TEST(ProgramExit, SavesTheSettingsDeliversWhatIsQueuedAndFreesEverything) {
   vltest::TempDir dir;
   vltest::ScopedEnv base(vltest::prefBaseVariable(), dir.path().c_str());
   AppState app;
-  app.devices.deviceSlots[1].contrast = 1.25;
+  app.devices.slots[1].settings.contrast = 1.25;
   app.sources.captureMode = CaptureMode::externalMonitor;
   std::atomic<int32_t> written{0};
-  app.devices.deviceLinks.emplace_back();
-  app.devices.deviceLinks.push_back(std::make_unique<DeviceLink>(std::make_unique<CountingStream>(written)));
+  app.devices.slots[1].link = std::make_unique<DeviceLink>(std::make_unique<CountingStream>(written));
   const uint8_t record[57] = {0xAA};
-  ASSERT_EQ(app.devices.deviceLinks[1]->enqueue(record, sizeof record), 0);
+  ASSERT_EQ(app.devices.slots[1].link->enqueue(record, sizeof record), 0);
   app.sources.changeList = std::make_unique<comsrc::RectList>();
   app.sources.mainDisplay = std::make_unique<HDCAcquirer>();
 
   EXPECT_EQ(finishProgram(app), 0);
   EXPECT_EQ(written.load(), 57);
-  EXPECT_TRUE(app.devices.deviceLinks.empty());
+  EXPECT_FALSE(app.devices.anyLink());
   EXPECT_FALSE(app.sources.changeList || app.sources.mainDisplay || app.sources.gdiSource || app.sources.driverSource || app.sources.driverDisplay);
   const std::string saved =
       vltest::TempDir::readFile((std::filesystem::path(dir.path()) / "vantela" / "vantelink.ini").string());

@@ -61,59 +61,57 @@ TEST_F(LinkOpening, OpenLinksBuildsOneLinkPerActiveSlot) {
   vltest::TestPty com4;
   plug(com4, 4);
   Devices app;
-  app.deviceSlots[0].active = 1;
-  app.deviceSlots[0].port = 4;
-  app.deviceSlots[0].posX = 10;
-  app.deviceSlots[0].posY = 20;
-  app.deviceSlots[0].rotate = 2;
-  app.deviceSlots[0].invert = 5;
-  app.deviceSlots[2].active = 1;
-  app.deviceSlots[2].port = 9;  // no such port
-  app.deviceWork[2].portOk = 1;
+  app.slots[0].settings.active = 1;
+  app.slots[0].settings.port = 4;
+  app.slots[0].settings.posX = 10;
+  app.slots[0].settings.posY = 20;
+  app.slots[0].settings.rotate = 2;
+  app.slots[0].settings.invert = 5;
+  app.slots[2].settings.active = 1;
+  app.slots[2].settings.port = 9;  // no such port
+  app.slots[2].work.portOk = true;
   EXPECT_EQ(openLinks(app), 0);
-  EXPECT_EQ(app.linksOpen, 1);
-  EXPECT_EQ(app.anyDeviceActive, 1);
-  ASSERT_EQ(app.deviceLinks.size(), 4u);
-  ASSERT_TRUE(app.deviceLinks[0]);
-  EXPECT_FALSE(app.deviceLinks[1]);
-  ASSERT_TRUE(app.deviceLinks[2]);
-  EXPECT_FALSE(app.deviceLinks[3]);
-  EXPECT_EQ(app.deviceWork[0].portOk, 1);
-  EXPECT_EQ(app.deviceWork[2].portOk, 0);
-  EXPECT_EQ(app.deviceWork[0].workStride, 400);
-  EXPECT_EQ(app.deviceWork[2].workStride, 400);
-  const DeviceLink& link = *app.deviceLinks[0];
+  EXPECT_TRUE(app.linksOpen);
+  EXPECT_TRUE(app.anyDeviceActive);
+  ASSERT_TRUE(app.slots[0].link);
+  EXPECT_FALSE(app.slots[1].link);
+  ASSERT_TRUE(app.slots[2].link);
+  EXPECT_FALSE(app.slots[3].link);
+  EXPECT_TRUE(app.slots[0].work.portOk);
+  EXPECT_FALSE(app.slots[2].work.portOk);
+  EXPECT_EQ(app.slots[0].work.workStride, 400);
+  EXPECT_EQ(app.slots[2].work.workStride, 400);
+  const DeviceLink& link = *app.slots[0].link;
   EXPECT_EQ(link.area, (comsrc::Rect{10, 20, 410, 260}));
   EXPECT_EQ(link.rotate, 2);
   EXPECT_EQ(link.invert, 1);
-  EXPECT_EQ(app.deviceLinks[0]->freeSpace(), 16383u);
-  EXPECT_TRUE(app.deviceLinks[2]->serial()->failed());
+  EXPECT_EQ(app.slots[0].link->freeSpace(), 16383u);
+  EXPECT_TRUE(app.slots[2].link->serial()->failed());
 
   // The links hold their ports; a second opening releases them first and opens them again.
   EXPECT_EQ(openLinks(app), 0);
-  EXPECT_EQ(app.deviceWork[0].portOk, 1);
+  EXPECT_TRUE(app.slots[0].work.portOk);
 }
 
 TEST_F(LinkOpening, WithoutAnOpenPortOrAnActiveSlotOpenLinksFails) {
   Devices app;
-  app.deviceSlots[1].active = 1;
-  app.deviceSlots[1].port = -1;
-  app.deviceWork[1].portOk = 1;
-  app.deviceSlots[1].posX = INT32_MAX;  // positions from a hostile file: the area stops at the range's end
-  app.deviceSlots[1].posY = INT32_MIN;
-  app.linksOpen = 1;
+  app.slots[1].settings.active = 1;
+  app.slots[1].settings.port = -1;
+  app.slots[1].work.portOk = true;
+  app.slots[1].settings.posX = INT32_MAX;  // positions from a hostile file: the area stops at the range's end
+  app.slots[1].settings.posY = INT32_MIN;
+  app.linksOpen = true;
   EXPECT_EQ(openLinks(app), -1);
-  EXPECT_EQ(app.linksOpen, 0);
-  EXPECT_EQ(app.anyDeviceActive, 1);
-  EXPECT_EQ(app.deviceWork[1].portOk, 0);
-  ASSERT_EQ(app.deviceLinks.size(), 4u);
-  ASSERT_TRUE(app.deviceLinks[1]);
-  EXPECT_EQ(app.deviceLinks[1]->area, (comsrc::Rect{INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN + 240}));
+  EXPECT_FALSE(app.linksOpen);
+  EXPECT_TRUE(app.anyDeviceActive);
+  EXPECT_FALSE(app.slots[1].work.portOk);
+  ASSERT_TRUE(app.slots[1].link);
+  EXPECT_EQ(app.slots[1].link->area, (comsrc::Rect{INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN + 240}));
 
-  app.deviceSlots[1].active = 0;
+  app.slots[1].settings.active = 0;
   EXPECT_EQ(openLinks(app), -1);
-  EXPECT_EQ(app.anyDeviceActive, 0);
-  for (const auto& link : app.deviceLinks) EXPECT_FALSE(link);
+  EXPECT_FALSE(app.anyDeviceActive);
+  EXPECT_FALSE(app.anyLink());
 }
 
 // While the panel preview is open, a slot whose port does not open still gets a link: it drops
@@ -123,48 +121,48 @@ TEST_F(LinkOpening, StandInsRunForMissingDevicesOnlyWhileWanted) {
   vltest::TestPty com4;
   plug(com4, 4);
   Devices app;
-  app.deviceSlots[0].active = 1;
-  app.deviceSlots[0].port = 4;
-  app.deviceSlots[1].active = 1;
-  app.deviceSlots[1].port = 9;  // no such port
+  app.slots[0].settings.active = 1;
+  app.slots[0].settings.port = 4;
+  app.slots[1].settings.active = 1;
+  app.slots[1].settings.port = 9;  // no such port
   app.standInsWanted = true;
   EXPECT_EQ(openLinks(app), 0);
-  EXPECT_EQ(app.deviceWork[0].standIn, 0);
-  EXPECT_EQ(app.deviceWork[1].standIn, 1);
-  EXPECT_EQ(app.deviceWork[1].portOk, 0);
-  ASSERT_TRUE(app.deviceLinks[1]);
-  EXPECT_TRUE(app.deviceLinks[1]->serial()->failed());
+  EXPECT_FALSE(app.slots[0].work.standIn);
+  EXPECT_TRUE(app.slots[1].work.standIn);
+  EXPECT_FALSE(app.slots[1].work.portOk);
+  ASSERT_TRUE(app.slots[1].link);
+  EXPECT_TRUE(app.slots[1].link->serial()->failed());
   EXPECT_TRUE(app.feeds(0) && app.feeds(1));
   EXPECT_FALSE(app.feeds(2));
 
   // The stand-in drains whatever it is given.
-  const uint32_t empty = app.deviceLinks[1]->freeSpace();
+  const uint32_t empty = app.slots[1].link->freeSpace();
   std::vector<uint8_t> block(57 * 240, 0x80);
-  ASSERT_EQ(app.deviceLinks[1]->enqueue(block.data(), static_cast<uint32_t>(block.size())), 0);
-  for (int i = 0; i < 200 && app.deviceLinks[1]->freeSpace() != empty; ++i)
+  ASSERT_EQ(app.slots[1].link->enqueue(block.data(), static_cast<uint32_t>(block.size())), 0);
+  for (int i = 0; i < 200 && app.slots[1].link->freeSpace() != empty; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  EXPECT_EQ(app.deviceLinks[1]->freeSpace(), empty);
+  EXPECT_EQ(app.slots[1].link->freeSpace(), empty);
 
   uint8_t line[ShownLines::kBytes] = {};
   line[0] = 0x5A;
-  app.deviceLinks[0]->shown.remember(7, line);
-  app.deviceLinks[1]->shown.remember(7, line);
-  const uint32_t changes = app.deviceLinks[1]->shown.changes();
+  app.slots[0].link->shown.remember(7, line);
+  app.slots[1].link->shown.remember(7, line);
+  const uint32_t changes = app.slots[1].link->shown.changes();
   EXPECT_EQ(openLinks(app), 0);
-  EXPECT_EQ(app.deviceLinks[0]->shown.line(7), nullptr) << "a device's link opened anew knows nothing";
-  ASSERT_NE(app.deviceLinks[1]->shown.line(7), nullptr) << "the stand-in made again forgot what it showed";
-  EXPECT_EQ(app.deviceLinks[1]->shown.line(7)[0], 0x5A);
-  app.deviceLinks[1]->shown.remember(7, line);
-  EXPECT_EQ(app.deviceLinks[1]->shown.changes(), changes) << "the same line again is no change";
+  EXPECT_EQ(app.slots[0].link->shown.line(7), nullptr) << "a device's link opened anew knows nothing";
+  ASSERT_NE(app.slots[1].link->shown.line(7), nullptr) << "the stand-in made again forgot what it showed";
+  EXPECT_EQ(app.slots[1].link->shown.line(7)[0], 0x5A);
+  app.slots[1].link->shown.remember(7, line);
+  EXPECT_EQ(app.slots[1].link->shown.changes(), changes) << "the same line again is no change";
 
   // With no device at all, frames still flow for the stand-in; no longer once it is not wanted.
-  app.deviceSlots[0].active = 0;
+  app.slots[0].settings.active = 0;
   EXPECT_EQ(openLinks(app), -1);
-  EXPECT_EQ(app.linksOpen, 0);
+  EXPECT_FALSE(app.linksOpen);
   EXPECT_TRUE(app.framesFlow());
   app.standInsWanted = false;
   EXPECT_EQ(openLinks(app), -1);
-  EXPECT_EQ(app.deviceWork[1].standIn, 0);
+  EXPECT_FALSE(app.slots[1].work.standIn);
   EXPECT_FALSE(app.feeds(1));
   EXPECT_FALSE(app.framesFlow());
 }

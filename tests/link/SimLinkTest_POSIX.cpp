@@ -150,11 +150,11 @@ TEST_F(OverTheSimulator, TheSimulatorShowsWhatItDecodedAndCountsWhatItSkipped) {
 TEST_F(OverTheSimulator, PullingTheDeviceAwayFailsTheLinkAndOpenLinksFindsItAgainWhenBack) {
   ASSERT_TRUE(startSim({"--speed", "0", "--away", "1.5"}));
   AppState app;
-  app.devices.deviceSlots[0].active = 1;
-  app.devices.deviceSlots[0].port = 5;
+  app.devices.slots[0].settings.active = 1;
+  app.devices.slots[0].settings.port = 5;
   ASSERT_EQ(openLinks(app.devices), 0);
-  ASSERT_EQ(app.devices.deviceWork[0].portOk, 1);
-  DeviceLink* link = app.devices.deviceLinks[0].get();
+  ASSERT_TRUE(app.devices.slots[0].work.portOk);
+  DeviceLink* link = app.devices.slots[0].link.get();
   const std::vector<uint8_t> block = record(1, 1);
   ASSERT_GE(link->enqueue(block.data(), 57), 0);
   sim.signal(SIGUSR2);
@@ -167,13 +167,13 @@ TEST_F(OverTheSimulator, PullingTheDeviceAwayFailsTheLinkAndOpenLinksFindsItAgai
   ASSERT_TRUE(link->serial()->failed());
 
   EXPECT_EQ(openLinks(app.devices), -1);
-  EXPECT_EQ(app.devices.deviceWork[0].portOk, 0);
-  EXPECT_EQ(app.devices.linksOpen, 0);
+  EXPECT_FALSE(app.devices.slots[0].work.portOk);
+  EXPECT_FALSE(app.devices.linksOpen);
 
   ASSERT_TRUE(sim.waitForLink(true, 5s));
   EXPECT_EQ(openLinks(app.devices), 0);
-  EXPECT_EQ(app.devices.deviceWork[0].portOk, 1);
-  link = app.devices.deviceLinks[0].get();
+  EXPECT_TRUE(app.devices.slots[0].work.portOk);
+  link = app.devices.slots[0].link.get();
   ASSERT_GE(link->enqueue(block.data(), 57), 0);
   const auto sent = std::chrono::steady_clock::now() + 5s;
   while (link->freeSpace() != 16383u && std::chrono::steady_clock::now() < sent) std::this_thread::sleep_for(1ms);

@@ -92,7 +92,7 @@ class FakeSource : public DeviceMediator {
     pending.clear();
     return result;
   }
-  int32_t changePending() override { return drawn; }
+  Drawing changePending() override { return drawn; }
   comsrc::DIBitmap* bitmap() override {
     ++bitmapCalls;
     return image.getPixels() ? &image : nullptr;
@@ -111,7 +111,7 @@ class FakeSource : public DeviceMediator {
   int32_t result = 1;
   int32_t refreshes = 0;
   int32_t bitmapCalls = 0;
-  int32_t drawn = -1;  // what changePending answers
+  Drawing drawn = Drawing::unknown;  // what changePending answers
 };
 
 constexpr uint32_t kRing = 16384;
@@ -128,25 +128,24 @@ struct Rig {
     auto s = std::make_unique<FakeSource>(*app.sources.changeList, imageW, imageH);
     source = s.get();
     app.sources.gdiSource = std::move(s);
-    app.devices.deviceLinks.resize(kDeviceSlotCount);
-    app.devices.linksOpen = app.devices.anyDeviceActive = 1;
+    app.devices.linksOpen = app.devices.anyDeviceActive = true;
     app.sources.sourceReady = true;
   }
 
   // A connected device in slot i, as link opening leaves it.
   DeviceLink& connect(size_t i, int32_t dither, int32_t posX = 0, int32_t posY = 0, uint32_t ring = kRing,
                       int32_t speed = 0) {
-    DeviceSettings& slot = app.devices.deviceSlots[i];
+    DeviceSettings& slot = app.devices.slots[i].settings;
     slot.active = 1;
     slot.dither = dither;
-    app.devices.deviceWork[i].portOk = 1;
-    app.devices.deviceWork[i].workStride = 400;
+    app.devices.slots[i].work.portOk = true;
+    app.devices.slots[i].work.workStride = 400;
     wire[i] = std::make_shared<RecordingStream::Bytes>();
     auto link = std::make_unique<DeviceLink>(std::make_unique<RecordingStream>(wire[i]), speed);
     link->sizeRing(ring);
     link->area = comsrc::Rect{posX, posY, posX + 400, posY + 240};
-    app.devices.deviceLinks[i] = std::move(link);
-    return *app.devices.deviceLinks[i];
+    app.devices.slots[i].link = std::move(link);
+    return *app.devices.slots[i].link;
   }
 
   // The same behind a stream that takes bytes only when the test lets it.
@@ -154,10 +153,10 @@ struct Rig {
     connect(i, 0, 0, 0, kRing, speed);
     auto link = std::make_unique<DeviceLink>(std::make_unique<GatedStream>(wire[i], std::move(gate)), speed);
     link->sizeRing(kRing);
-    link->area = app.devices.deviceLinks[i]->area;
-    app.devices.deviceLinks[i] = std::move(link);
+    link->area = app.devices.slots[i].link->area;
+    app.devices.slots[i].link = std::move(link);
     rings[i] = 0;  // drain() does not wait for it
-    return *app.devices.deviceLinks[i];
+    return *app.devices.slots[i].link;
   }
 
   // Frames and then waits until every link has handed its bytes to its device.
@@ -168,10 +167,10 @@ struct Rig {
     }
   }
   void drain() {
-    for (size_t i = 0; i < app.devices.deviceLinks.size(); ++i) {
-      if (!app.devices.deviceLinks[i] || rings[i] == 0) continue;
+    for (size_t i = 0; i < app.devices.slots.size(); ++i) {
+      if (!app.devices.slots[i].link || rings[i] == 0) continue;
       const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-      while (app.devices.deviceLinks[i]->freeSpace() < ringOf(i) - 1 && std::chrono::steady_clock::now() < deadline)
+      while (app.devices.slots[i].link->freeSpace() < ringOf(i) - 1 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   }
@@ -196,12 +195,12 @@ TEST(ProduceFrame, NothingHappensUntilLinksAndSourceAreUp) {
   Rig rig(640, 480, 640, 480);
   rig.connect(0, 0);
   rig.source->pending = {{0, 0, 640, 480}};
-  rig.app.devices.linksOpen = 0;
+  rig.app.devices.linksOpen = false;
   rig.frame();
   EXPECT_EQ(rig.state().tablesBuilt, 1);
   EXPECT_EQ(rig.state().lumaG[2], 258);
   EXPECT_EQ(rig.source->refreshes, 0);
-  rig.app.devices.linksOpen = 1;
+  rig.app.devices.linksOpen = true;
   rig.app.sources.sourceReady = 0;
   rig.frame();
   EXPECT_EQ(rig.source->refreshes, 0);
@@ -259,13 +258,13 @@ TEST(ProduceFrame, OnlyLinesTheDeviceDoesNotShowGoOut) {
   rig.source->pending = {{0, 0, 640, 480}};
   rig.frame();
   EXPECT_EQ(rig.sent(0).size(), 246u * 57);
-  EXPECT_EQ(frameWorkPending(rig.app.sources, rig.app.devices), -1);  // the source cannot tell
-  rig.source->drawn = 0;
-  EXPECT_EQ(frameWorkPending(rig.app.sources, rig.app.devices), 0);
+  EXPECT_EQ(frameWorkPending(rig.app.sources, rig.app.devices), FrameWork::unknown);  // the source cannot tell
+  rig.source->drawn = Drawing::nothing;
+  EXPECT_EQ(frameWorkPending(rig.app.sources, rig.app.devices), FrameWork::nothing);
   rig.app.devices.resendAll();
-  EXPECT_EQ(frameWorkPending(rig.app.sources, rig.app.devices), 2);
-  rig.source->drawn = 1;
-  EXPECT_EQ(frameWorkPending(rig.app.sources, rig.app.devices), 1);
+  EXPECT_EQ(frameWorkPending(rig.app.sources, rig.app.devices), FrameWork::resendDue);
+  rig.source->drawn = Drawing::drawn;
+  EXPECT_EQ(frameWorkPending(rig.app.sources, rig.app.devices), FrameWork::change);
 }
 
 // A device line at 96000 bit/s (384 bytes a frame) whose bytes leave the ring only when the test
@@ -344,7 +343,7 @@ TEST(ProduceFrame, TheLineIsKeptBusyButNeverFarAhead) {
 
 TEST(ProduceFrame, ShrinkOfTheFirstSlotBoundsTheCaptureForEveryDevice) {
   Rig rig(1920, 1080, 640, 480);
-  rig.app.devices.deviceSlots[0].shrink = 2;
+  rig.app.devices.slots[0].settings.shrink = 2;
   rig.connect(1, 0);  // slot 1 has shrink 0 but is bound by slot 0's
   rig.source->fill(255, 255, 255);
   rig.source->pending = {{0, 0, 640, 480}};
@@ -377,7 +376,7 @@ TEST(ProduceFrame, HalftoneDevicesAreRedrawnEveryFrame) {
   // An inactive slot's link still marks its area, and dither 3 refreshes like halftone.
   Rig other(640, 480, 640, 480);
   other.connect(1, 3, 240, 240);
-  other.app.devices.deviceSlots[1].active = 0;
+  other.app.devices.slots[1].settings.active = 0;
   other.frame(2);
   EXPECT_EQ(other.state().frameCounter, 2u);
   EXPECT_TRUE(other.sent(1).empty());
@@ -429,7 +428,7 @@ TEST(ProduceFrame, ChangesOutsideTheAreaStillWidenTheLinesSent) {
 TEST(ProduceFrame, AnAreaPartlyOutsideTheCaptureIsClipped) {
   Rig rig(500, 300, 500, 300);
   DeviceLink& link = rig.connect(0, 0, 300, 200);  // 200 × 100 of it inside the capture
-  DeviceWork& slot = rig.app.devices.deviceWork[0];
+  DeviceWork& slot = rig.app.devices.slots[0].work;
   std::fill(slot.workPixels.begin(), slot.workPixels.end(), 65280);
   rig.source->fill(0, 0, 0);
   rig.source->pending = {{0, 0, 500, 300}};
@@ -469,7 +468,7 @@ TEST(ProduceFrame, EachDeviceGetsItsOwnAreaAndABlockThatDoesNotFitIsDropped) {
   rig.connect(1, 0, 240, 240, 1000);  // a ring too small for the whole panel
   rig.rings[1] = 1000;
   rig.connect(2, 0, 240, 0);
-  rig.app.devices.deviceWork[2].portOk = 0;  // its port did not open
+  rig.app.devices.slots[2].work.portOk = false;  // its port did not open
   rig.source->pending = {{0, 0, 640, 480}};
   rig.frame();
   const std::vector<uint8_t> first = rig.sent(0);
@@ -479,7 +478,7 @@ TEST(ProduceFrame, EachDeviceGetsItsOwnAreaAndABlockThatDoesNotFitIsDropped) {
   EXPECT_EQ(rig.sent(1).size(), 17u * 57) << "as many lines as the ring holds";
   EXPECT_TRUE(rig.sent(2).empty());
   // The others wait, and go as soon as there is room.
-  EXPECT_EQ(rig.app.devices.deviceLinks[1]->shown.heldBackCount(), 240 - 17);
+  EXPECT_EQ(rig.app.devices.slots[1].link->shown.heldBackCount(), 240 - 17);
   rig.frame(14);
   EXPECT_EQ(rig.sent(1).size(), 240u * 57);
   EXPECT_FALSE(rig.app.devices.resendDue());
@@ -489,7 +488,7 @@ TEST(ProduceFrame, WorkingPixelsThatCannotHoldAPanelAreLeftAlone) {
   for (int32_t stride : {0, 399, 401}) {
     Rig rig(640, 480, 640, 480);
     rig.connect(0, 1);
-    DeviceWork& slot = rig.app.devices.deviceWork[0];
+    DeviceWork& slot = rig.app.devices.slots[0].work;
     slot.workStride = stride;
     std::fill(slot.workPixels.begin(), slot.workPixels.end(), 7);
     rig.source->pending = {{0, 0, 640, 480}};

@@ -135,10 +135,10 @@ TEST(DevMedHDC, AStillScreenIsNotCapturedOnceTwoCapturesFollowedNoDrawing) {
   Rig rig;
   rig.shared->tracksDrawing = true;
   ASSERT_EQ(rig.source->refresh(), 1);
-  EXPECT_EQ(rig.source->changePending(), 1);
+  EXPECT_EQ(rig.source->changePending(), Drawing::drawn);
   EXPECT_EQ(rig.refreshLater(), 0);  // the second capture compares the other half of the pairs
   EXPECT_EQ(rig.shared->blits, 2);
-  EXPECT_EQ(rig.source->changePending(), 0);  // the main loop may wait for a drawing now
+  EXPECT_EQ(rig.source->changePending(), Drawing::nothing);  // the main loop may wait for a drawing now
   EXPECT_EQ(rig.refreshLater(), 0);
   EXPECT_EQ(rig.refreshLater(), 0);
   EXPECT_EQ(rig.shared->blits, 2);
@@ -147,7 +147,7 @@ TEST(DevMedHDC, AStillScreenIsNotCapturedOnceTwoCapturesFollowedNoDrawing) {
   const int32_t pair = int32_t(rig.source->parity());  // the next comparison skips this pair in row 0
   rig.shared->at(2 * pair, 0) = 0x00FFFFFF;
   rig.shared->drawn = true;
-  EXPECT_EQ(rig.source->changePending(), 1);
+  EXPECT_EQ(rig.source->changePending(), Drawing::drawn);
   EXPECT_EQ(rig.refreshLater(), 0);
   EXPECT_EQ(rig.refreshLater(), 1);
   EXPECT_EQ(rig.list.added, (std::vector<Rect>{Rect{0, 0, 32, 32}}));

@@ -53,9 +53,9 @@ TEST_P(EndToEndX11, SimulatorPanelMatchesThePreviewOfAScreenshot) {
   Comparison first, second;
   {
     AppState app;
-    app.devices.deviceSlots[0].active = 1;
-    app.devices.deviceSlots[0].port = 5;
-    app.devices.deviceSlots[0].dither = dither;
+    app.devices.slots[0].settings.active = 1;
+    app.devices.slots[0].settings.port = 5;
+    app.devices.slots[0].settings.dither = dither;
     ASSERT_EQ(openLinks(app.devices), 0);
     app.sources.changeList = std::make_unique<comsrc::RectList>();
     app.sources.mainDisplay = std::make_unique<HDCAcquirer>(server.name().c_str());
@@ -63,7 +63,7 @@ TEST_P(EndToEndX11, SimulatorPanelMatchesThePreviewOfAScreenshot) {
     *app.sources.mainDisplay->rect() = comsrc::Rect{0, 0, 800, 600};
     app.sources.gdiSource = std::make_unique<DevMed_HDC>(*app.sources.mainDisplay, *app.sources.changeList, comsrc::Rect{0, 0, 640, 480});
     app.sources.sourceReady = 1;
-    DeviceLink& link = *app.devices.deviceLinks[0];
+    DeviceLink& link = *app.devices.slots[0].link;
     const uint32_t empty = link.freeSpace();
 
     // The first capture: the whole picture.
@@ -84,8 +84,7 @@ TEST_P(EndToEndX11, SimulatorPanelMatchesThePreviewOfAScreenshot) {
       produceFrame(app.frame, app.sources, app.devices);
     }
     waitUntilSent(link, empty, [&] { produceFrame(app.frame, app.sources, app.devices); });
-    for (auto& l : app.devices.deviceLinks)
-      if (l) l->shutdown();
+    app.devices.closeLinks();
   }
   const std::string counts = sim.stop();
   setPortLocations(defaultPortLocations());

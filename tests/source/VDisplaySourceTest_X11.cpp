@@ -194,13 +194,13 @@ TEST_P(VDisplayEndToEnd, SimulatorPanelMatchesThePreviewOfTheExternalMonitor) {
   {
     AppState app;
     app.sources.captureMode = CaptureMode::externalMonitor;
-    app.devices.deviceSlots[0].active = 1;
-    app.devices.deviceSlots[0].port = 5;
-    app.devices.deviceSlots[0].dither = dither;
+    app.devices.slots[0].settings.active = 1;
+    app.devices.slots[0].settings.port = 5;
+    app.devices.slots[0].settings.dither = dither;
     ASSERT_EQ(openLinks(app.devices), 0);
     ASSERT_EQ(discoverDisplays(app.sources), 0);
     ASSERT_EQ(app.sources.sourceReady, 1);
-    DeviceLink& link = *app.devices.deviceLinks[0];
+    DeviceLink& link = *app.devices.slots[0].link;
     const uint32_t empty = link.freeSpace();
 
     // The program shows the still display; then a picture is drawn on it.
@@ -225,8 +225,7 @@ TEST_P(VDisplayEndToEnd, SimulatorPanelMatchesThePreviewOfTheExternalMonitor) {
       produceFrame(app.frame, app.sources, app.devices);
     }
     vltest::waitUntilSent(link, empty, frame);
-    for (auto& l : app.devices.deviceLinks)
-      if (l) l->shutdown();
+    app.devices.closeLinks();
   }
   const std::string counts = sim.stop();
   setPortLocations(defaultPortLocations());

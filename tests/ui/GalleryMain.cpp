@@ -19,9 +19,9 @@ int main(int argc, char** argv) {
   }
   window->show();
   for (;;) {
-    const int32_t r = ui::pumpMessage();
-    if (r < 0) break;
-    if (r == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const ui::Pumped r = ui::pumpMessage();
+    if (r == ui::Pumped::quit) break;
+    if (r == ui::Pumped::none) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   window.reset();
   if (log) std::fclose(log);

@@ -121,7 +121,7 @@ struct GalleryWin32 : testing::Test {
   bool pumpUntil(F done, int ms = 10000) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (!done() && std::chrono::steady_clock::now() < end)
-      if (ui::pumpMessage() == 0) Sleep(2);
+      if (ui::pumpMessage() == ui::Pumped::none) Sleep(2);
     return done();
   }
   bool logged(const std::string& line) {

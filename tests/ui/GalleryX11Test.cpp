@@ -59,7 +59,7 @@ struct GalleryX11 : testing::Test {
     // Until the first full paint has been handled.
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (handler.paints == 0 && std::chrono::steady_clock::now() < end)
-      if (ui::pumpMessage() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      if (ui::pumpMessage() == ui::Pumped::none) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     ASSERT_GT(handler.paints, 0);
     x11 = static_cast<ui::Window_X11*>(window.get());
     dpy = ui::x11::current()->dpy;
@@ -221,7 +221,7 @@ TEST(WindowX11, TimerRunsDuringTheModalAboutBoxWhichTheCloseBoxEnds) {
   window->setTimer(7, 30);
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   while (handler.ticks < 2 && std::chrono::steady_clock::now() < end)
-    if (ui::pumpMessage() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (ui::pumpMessage() == ui::Pumped::none) std::this_thread::sleep_for(std::chrono::milliseconds(2));
   ASSERT_GE(handler.ticks, 2);
   handler.inAbout = true;
   EXPECT_EQ(window->runAbout(), 2);
@@ -237,7 +237,7 @@ TEST(WindowX11, TimerRunsDuringTheModalAboutBoxWhichTheCloseBoxEnds) {
   XFlush(dpy);
   const auto end2 = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   while (handler.presses == 0 && std::chrono::steady_clock::now() < end2)
-    if (ui::pumpMessage() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (ui::pumpMessage() == ui::Pumped::none) std::this_thread::sleep_for(std::chrono::milliseconds(2));
   EXPECT_EQ(handler.presses, 1);
 }
 
@@ -277,7 +277,7 @@ TEST(WindowX11, ARunOfPointerMovesArrivesAsItsLatestAndKeepsItsPlaceBeforeAPress
   for (int i = 70; i <= 75; ++i) sendPointer(MotionNotify, i);
   XSync(dpy, False);
   for (int idle = 0; idle < 20;)
-    if (ui::pumpMessage() == 0) ++idle, std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (ui::pumpMessage() == ui::Pumped::none) ++idle, std::this_thread::sleep_for(std::chrono::milliseconds(2));
   const std::vector<std::pair<uint32_t, int32_t>> want{
       {ui::msgMouseMove, 50}, {ui::msgRButtonDown, 60}, {ui::msgMouseMove, 75}};
   EXPECT_EQ(handler.seen, want);

@@ -27,8 +27,10 @@ void HostActions::openPreview() {
 }
 
 bool SettingsHost::start() {
-  loadSettings(app.prefStore, app.devices.deviceSlots, app.sources.captureMode);
-  if (app.devices.deviceSlots[0].port < 1) app.devices.deviceSlots[0].port = actions.findPort(0, 1);
+  DeviceSlots slots = app.devices.settings();
+  loadSettings(app.prefStore, slots, app.sources.captureMode);
+  if (slots[0].port < 1) slots[0].port = actions.findPort(0, 1);
+  app.devices.takeSettings(slots);
   actions.discoverDisplays();
   window = ui::createWindow(ui::WindowSpec{}, *this);
   if (!window) return false;
@@ -41,7 +43,7 @@ bool SettingsHost::start() {
 int32_t SettingsHost::finish() {
   actions.preview.reset();
   window.reset();
-  const int32_t saved = saveSettings(app.prefStore, app.devices.deviceSlots, app.sources.captureMode);
+  const int32_t saved = saveSettings(app.prefStore, app.devices.settings(), app.sources.captureMode);
   app.devices.closeLinks();
   return saved;
 }

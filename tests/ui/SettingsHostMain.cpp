@@ -14,9 +14,9 @@ int main(int argc, char** argv) {
   vltest::SettingsHost host(argv[1]);
   if (!host.start()) return 1;
   for (;;) {
-    const int32_t r = ui::pumpMessage();
-    if (r < 0) break;
-    if (r == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const ui::Pumped r = ui::pumpMessage();
+    if (r == ui::Pumped::quit) break;
+    if (r == ui::Pumped::none) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   return host.finish() == 0 ? 0 : 3;
 }

@@ -42,9 +42,9 @@ struct SettingsWin32 : testing::Test {
   bool pumpUntil(F done, int ms = 10000) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (!done() && std::chrono::steady_clock::now() < end) {
-      const int32_t r = pumpMessage();
-      if (r < 0) quit = true;
-      if (r == 0) Sleep(2);
+      const Pumped r = pumpMessage();
+      if (r == Pumped::quit) quit = true;
+      if (r == Pumped::none) Sleep(2);
     }
     return done();
   }
@@ -146,7 +146,7 @@ TEST_F(SettingsWin32, ClicksAndKeysChangeTheSettingsTheLayoutMatchesX11AndTheFil
   HWND preview = nullptr;
   ASSERT_TRUE(pumpUntil([&] { return (preview = FindWindowW(L"VANTELINK_PREVIEW", nullptr)) != nullptr; }));
   EXPECT_EQ(host.actions.openLinks(), -1);
-  ASSERT_EQ(host.app.devices.deviceWork[0].standIn, 1);
+  ASSERT_TRUE(host.app.devices.slots[0].work.standIn);
   uint8_t line[ShownLines::kBytes] = {};
   line[0] = 0x01;                      // the leftmost pixel
   line[ShownLines::kBytes - 1] = 0x80;  // the rightmost

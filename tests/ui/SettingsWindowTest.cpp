@@ -56,7 +56,7 @@ struct SettingsWindowTest : testing::Test {
     actions.window = &fw;
     win.message(fw, msgCreate, 0, 0);
   }
-  DeviceSettings& slot() { return app.devices.deviceSlots[static_cast<size_t>(win.currentDevice())]; }
+  DeviceSettings& slot() { return app.devices.slots[static_cast<size_t>(win.currentDevice())].settings; }
   std::string text(int32_t id) { return static_cast<const Label*>(win.form().findById(id))->text; }
   bool checked(int32_t id) { return static_cast<const Checkbox*>(win.form().findById(id))->checked; }
   Rect rect(int32_t id) { return win.form().findById(id)->rect; }
@@ -188,11 +188,11 @@ TEST_F(SettingsWindowTest, StatusDriverAndModeTextsInBothModes) {
   slot().port = 5;
   refresh();
   EXPECT_EQ(text(idPort), "COM5 ");
-  slot().active = 1, app.devices.deviceWork[0].portOk = 1;
+  slot().active = 1, app.devices.slots[0].work.portOk = true;
   refresh();
   EXPECT_EQ(text(idPort), "COM5 OK");
   EXPECT_TRUE(checked(idActive));
-  app.devices.deviceWork[0].portOk = 0;
+  app.devices.slots[0].work.portOk = false;
   refresh();
   EXPECT_EQ(text(idPort), "COM5 *エラー*");
   for (int32_t port : {0, -1}) {
@@ -209,9 +209,9 @@ TEST_F(SettingsWindowTest, StatusDriverAndModeTextsInBothModes) {
 
 TEST_F(SettingsWindowTest, LinksShowTheirFailureAndTakeRotationInversionAndPositionAtOnce) {
   app.sources.changeList = std::make_unique<comsrc::RectList>();
-  app.devices.deviceLinks.push_back(std::make_unique<DeviceLink>(std::make_unique<SwitchableStream>(false)));
-  app.devices.deviceLinks.push_back(std::make_unique<DeviceLink>(std::make_unique<SwitchableStream>(true)));
-  DeviceLink& link = *app.devices.deviceLinks[0];
+  app.devices.slots[0].link = std::make_unique<DeviceLink>(std::make_unique<SwitchableStream>(false));
+  app.devices.slots[1].link = std::make_unique<DeviceLink>(std::make_unique<SwitchableStream>(true));
+  DeviceLink& link = *app.devices.slots[0].link;
   link.area = {0, 0, 400, 240};
   refresh();
   EXPECT_EQ(text(idDevice1), "Vantela1 設定");
@@ -237,14 +237,14 @@ TEST_F(SettingsWindowTest, LinksShowTheirFailureAndTakeRotationInversionAndPosit
 
   // Without a change list the timer still refreshes.
   app.sources.changeList.reset();
-  app.devices.linksOpen = 1, app.sources.sourceReady = 1;
+  app.devices.linksOpen = true, app.sources.sourceReady = true;
   refresh();
   EXPECT_EQ(text(idStatus), "動作中");
-  for (auto& l : app.devices.deviceLinks) l->shutdown();
+  app.devices.closeLinks();
 }
 
 TEST_F(SettingsWindowTest, DeviceSwitchByClickAndKeysKeyThreeOnlyRepaints) {
-  app.devices.deviceSlots[1].speed = 9600;
+  app.devices.slots[1].settings.speed = 9600;
   click(idDevice2);
   EXPECT_EQ(fw.invalidated.size(), 1u);
   EXPECT_EQ(win.currentDevice(), 0) << "the switch reaches the program with the next message";
@@ -262,19 +262,19 @@ TEST_F(SettingsWindowTest, DeviceSwitchByClickAndKeysKeyThreeOnlyRepaints) {
   win.message(fw, msgPaint, 0, 0);
   EXPECT_EQ(win.currentDevice(), 1);
 
-  const auto before = app.devices.deviceSlots;
+  const DeviceSlots before = app.devices.settings();
   const size_t ops = fw.ops.size(), invalidated = fw.invalidated.size();
   win.message(fw, msgKeyDown, '3', 0);
   EXPECT_EQ(fw.invalidated.size(), invalidated + 1);
   EXPECT_EQ(fw.ops.size(), ops) << "nothing refreshed";
   EXPECT_EQ(win.currentDevice(), 1);
-  EXPECT_EQ(app.devices.deviceSlots[1].speed, before[1].speed);
+  EXPECT_EQ(app.devices.slots[1].settings.speed, before[1].speed);
 
   // "-" pressed, "+" released: no click, nothing changes.
   press(idSpeedDown, idSpeedUp);
   press(idOffsetDown, idOffsetUp);
-  EXPECT_EQ(app.devices.deviceSlots[1].speed, 9600);
-  EXPECT_EQ(app.devices.deviceSlots[1].offset, 0);
+  EXPECT_EQ(app.devices.slots[1].settings.speed, 9600);
+  EXPECT_EQ(app.devices.slots[1].settings.offset, 0);
   EXPECT_EQ(actions.calls.size(), 3u);  // the three paints' discoveries
 }
 
@@ -328,7 +328,7 @@ TEST_F(SettingsWindowTest, MenuCommandsAndDestroy) {
   win.message(fw, msgCommand, IDM_EXIT, 0);
   EXPECT_EQ(fw.destroys, 1);
   win.message(fw, msgDestroy, 0, 0);
-  EXPECT_EQ(pumpMessage(), -1) << "destroy posts the quit message";
+  EXPECT_EQ(pumpMessage(), Pumped::quit) << "destroy posts the quit message";
 
   // Painting: discovery first, then every widget in form order (the group box before its rows).
   fw.ops.clear();

@@ -150,7 +150,7 @@ TEST_F(SettingsDrive, EveryRowDeviceSwitchAndModeAgainstTheSimulatorThenTheFileK
   const std::string artefacts = std::string(b ? b : ".") + "/artefacts";
   std::filesystem::create_directories(artefacts);
   EXPECT_TRUE(vltest::writePng(artefacts + "/settings-x11.png", shot));
-  referenceApp.devices.deviceSlots[0].active = 1;  // the reference form in the state of the shot
+  referenceApp.devices.slots[0].settings.active = 1;  // the reference form in the state of the shot
   reference->refreshValues(blind);
   for (const std::string& line : vltest::checkGallery(reference->form(), shot)) ADD_FAILURE() << line;
   vltest::Image other;

@@ -79,10 +79,10 @@ int runPreview(const PreviewOptions& options, std::string& error) {
 
   Devices devices;
   ScreenSources sources;
-  if (!options.settingsPath.empty() &&
-      !loadSettingsFile(options.settingsPath, devices.deviceSlots, sources.captureMode, error)) {
+  DeviceSlots settings = devices.settings();
+  if (!options.settingsPath.empty() && !loadSettingsFile(options.settingsPath, settings, sources.captureMode, error))
     return kExitBadInput;
-  }
+  devices.takeSettings(settings);
 
   sources.changeList = std::make_unique<comsrc::RectList>();
   std::unique_ptr<HDCAcquirer> display =
@@ -114,19 +114,18 @@ int runPreview(const PreviewOptions& options, std::string& error) {
 
   // As link opening sets up an active slot whose port opened.
   const size_t slot = size_t(options.slot);
-  devices.deviceSlots[slot].active = 1;
-  devices.deviceWork[slot].portOk = 1;
-  devices.deviceWork[slot].workStride = kPanelWidth;
+  devices.slots[slot].settings.active = 1;
+  devices.slots[slot].work.portOk = true;
+  devices.slots[slot].work.workStride = kPanelWidth;
   auto stream = std::make_unique<DeviceStream>(device);
   DeviceStream& deviceEnd = *stream;
   auto link = std::make_unique<DeviceLink>(std::move(stream));
   link->sizeRing(kRingSize);
   DeviceLink& deviceLink = *link;
-  devices.deviceLinks.resize(kDeviceSlotCount);
-  devices.deviceLinks[slot] = std::move(link);
+  devices.slots[slot].link = std::move(link);
   devices.applySettings(slot);
-  devices.anyDeviceActive = 1;
-  devices.linksOpen = 1;
+  devices.anyDeviceActive = true;
+  devices.linksOpen = true;
   sources.sourceReady = 1;
 
   FrameState frameState;
