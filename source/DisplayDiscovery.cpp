@@ -49,8 +49,8 @@ int32_t discoverDisplays(ScreenSources& s, DisplayPlatform& platform) {
     *s.mainDisplay->rect() = desktop;
     // Only the mode's own capture is made: mirroring the external monitor opens no screen cast.
     if (!s.mirrorsExternalMonitor()) {
-      s.gdiSource.reset(new (std::nothrow)
-                            DevMed_HDC(*s.mainDisplay, *s.changeList, kCaptureArea, &s.options, &s.portalRefused));
+      s.gdiSource.reset(new (std::nothrow) DevMed_HDC(*s.mainDisplay, *s.changeList, kCaptureArea, &s.options,
+                                                      &s.portalRefused, &s.tracedCaptureChoice));
       if (!s.gdiSource) return -1;
     }
   }
@@ -125,7 +125,7 @@ int32_t rebuildSource(ScreenSources& s, DisplayPlatform& platform) {
   s.gdiSource.reset(capture ? new (std::nothrow) DevMed_HDC(*s.mainDisplay, *s.changeList, area, std::move(capture),
                                                             comsrc::systemPerfCounter())
                             : new (std::nothrow) DevMed_HDC(*s.mainDisplay, *s.changeList, area, &s.options,
-                                                            &s.portalRefused));
+                                                            &s.portalRefused, &s.tracedCaptureChoice));
   if (!s.gdiSource) {
     s.sourceReady = false;
     return -1;
@@ -141,4 +141,23 @@ int32_t checkDriver(ScreenSources& s) {
     if (s.mirrorsExternalMonitor()) s.sourceReady = false;
   }
   return result;
+}
+
+namespace {
+
+DisplayPlatform* platformOf(ScreenSources& s) {
+  if (!s.platform) s.platform = makeDisplayPlatform();
+  return s.platform.get();
+}
+
+}  // namespace
+
+int32_t discoverDisplays(ScreenSources& s) {
+  DisplayPlatform* platform = platformOf(s);
+  return platform ? discoverDisplays(s, *platform) : -1;
+}
+
+int32_t rebuildSource(ScreenSources& s) {
+  DisplayPlatform* platform = platformOf(s);
+  return platform ? rebuildSource(s, *platform) : -1;
 }
