@@ -26,12 +26,7 @@ struct Rig {
     list.added.clear();
     return source->refresh();
   }
-  uint32_t pixel(int32_t x, int32_t y) {
-    comsrc::DIBitmap* b = source->bitmap();
-    uint32_t v = 0;
-    std::memcpy(&v, b->getPixels() + ptrdiff_t{y} * b->getStride() + 4 * x, 4);
-    return v;
-  }
+  uint32_t pixel(int32_t x, int32_t y) { return vltest::pixelAt(*source->bitmap(), x, y); }
 
   std::shared_ptr<FakeScreen::Shared> shared;
   FakeCounter counter;

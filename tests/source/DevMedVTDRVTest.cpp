@@ -33,12 +33,7 @@ struct Rig {
     driver->records = records.bytes;
     return source->refresh();
   }
-  uint32_t image(int32_t x, int32_t y) {
-    comsrc::DIBitmap* b = source->bitmap();
-    uint32_t v = 0;
-    std::memcpy(&v, b->getPixels() + ptrdiff_t{y} * b->getStride() + 4 * x, 4);
-    return v;
-  }
+  uint32_t image(int32_t x, int32_t y) { return vltest::pixelAt(*source->bitmap(), x, y); }
   bool imageMatchesFrame() {
     for (int32_t y = 0; y < driver->height; ++y)
       for (int32_t x = 0; x < driver->width; ++x)
