@@ -20,47 +20,43 @@ class UnavailableCapture : public ScreenCapture {
   bool lost() const override { return true; }
 };
 
-struct Request {
-  CaptureOptions* options;
-  bool* portalRefused;
-};
-
 // One way to read the screen. `make` returns the capture, with `why` saying what it reads when
-// that is worth a trace, or null with `why` saying why not; `waitForIt` then
-// says whether the choice ends there with the source lost (true) rather than trying the next.
+// that is worth a trace, or null with `why` saying why not; `waitForIt` then says whether the
+// choice ends there with the source lost rather than trying the next.
 struct Backend {
   const char* name;
-  bool onWayland;   // tried in the automatic order on a Wayland session
-  bool onX11;       // tried in the automatic order without one
-  std::unique_ptr<ScreenCapture> (*make)(const Request&, std::string& why, bool& waitForIt);
+  bool waylandOnly;  // tried in the automatic order on a Wayland session only
+  std::unique_ptr<ScreenCapture> (*make)(CaptureOptions*, bool* portalRefused, std::string& why, bool& waitForIt);
 };
 
-std::unique_ptr<ScreenCapture> makeScreenCopy(const Request& r, std::string& why, bool& waitForIt) {
+std::unique_ptr<ScreenCapture> makeScreenCopy(CaptureOptions* options, bool*, std::string& why, bool& waitForIt) {
   bool answered = false;
-  auto capture = makeScreenCapture_Wayland(r.options ? r.options->waylandOutput : "", why, answered);
+  auto capture = makeScreenCapture_Wayland(options ? options->waylandOutput : "", why, answered);
   // A compositor that does not answer has gone away or not yet started: X11 would show
   // XWayland's windows only, so the source stays lost until it is back.
   waitForIt = !answered;
   return capture;
 }
 
-std::unique_ptr<ScreenCapture> makePortal(const Request& r, std::string& why, bool& waitForIt) {
-  auto capture = makeScreenCapture_Portal(r.options, r.portalRefused, why);
+std::unique_ptr<ScreenCapture> makePortal(CaptureOptions* options, bool* refused, std::string& why, bool& waitForIt) {
+  auto capture = makeScreenCapture_Portal(options, refused, why);
   // After a refusal X11 would mirror what the user declined to share.
-  waitForIt = r.portalRefused && *r.portalRefused;
+  waitForIt = refused && *refused;
   if (capture) why.clear();
   return capture;
 }
 
-std::unique_ptr<ScreenCapture> makeX11(const Request&, std::string&, bool&) { return makeScreenCapture_X11(true); }
+std::unique_ptr<ScreenCapture> makeX11(CaptureOptions*, bool*, std::string&, bool&) {
+  return makeScreenCapture_X11(true);
+}
 
 // On a Wayland desktop the X11 root window (XWayland's) holds only X11 windows, so the screen
 // copy is taken wherever the compositor offers it, and the desktop portal's screen cast elsewhere
 // (GNOME, KDE Plasma).
 constexpr Backend kBackends[] = {
-    {"screencopy", true, false, makeScreenCopy},
-    {"portal", true, false, makePortal},
-    {"x11", true, true, makeX11},
+    {"screencopy", true, makeScreenCopy},
+    {"portal", true, makePortal},
+    {"x11", false, makeX11},
 };
 
 }  // namespace
@@ -81,13 +77,12 @@ std::unique_ptr<ScreenCapture> makeScreenCapture(CaptureOptions* options, bool* 
 
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   const bool onWayland = wayland && *wayland;
-  const Request request{options, portalRefused};
   std::string reasons;  // why the backends tried before did not serve
   for (const Backend& b : kBackends) {
-    if (forced ? forced != &b : !(onWayland ? b.onWayland : b.onX11)) continue;
+    if (forced ? forced != &b : b.waylandOnly && !onWayland) continue;
     std::string why;
     bool waitForIt = false;
-    if (auto capture = b.make(request, why, waitForIt)) {
+    if (auto capture = b.make(options, portalRefused, why, waitForIt)) {
       const std::string because = !why.empty() ? why
                                   : forced     ? std::string("VANTELINK_CAPTURE=") + b.name
                                   : !onWayland ? std::string("WAYLAND_DISPLAY unset")
