@@ -13,15 +13,9 @@ build=$(cd "${1:-build/linux}" && pwd)
 shift || true
 if [ $# -gt 0 ]; then speeds=("$@"); else speeds=(9600 19200 1000000); fi
 python=${PYTHON:-/usr/bin/python3}
-for tool in Xvfb xdotool xsetroot "$python"; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 0; }
-done
-draw="$build/bench/x11-draw"
-[ -x "$draw" ] || { echo "SKIP: $draw is not built"; exit 0; }
-
+needed_tools=(Xvfb xdotool xsetroot)
 harness_name=line-figures
-. "$(dirname "$0")/../scripts/lib/harness.sh"
-program_trace=0
+. "$(dirname "$0")/x11-figures-lib.sh"
 
 mono_ns() { "$python" -c 'import time; print(time.monotonic_ns())'; }
 # panel_s SPEED: a whole panel's time on the line, 240 records of 57 bytes of 10 bits.

@@ -22,15 +22,9 @@ build=$(cd "${1:-build/linux}" && pwd)
 python=${PYTHON:-/usr/bin/python3}
 window_seconds=${FIGURES_SECONDS:-30}
 typing_changes=${FIGURES_CHANGES:-200}
-for tool in Xvfb xdotool "$python"; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 0; }
-done
-draw="$build/bench/x11-draw"
-[ -x "$draw" ] || { echo "SKIP: $draw is not built"; exit 0; }
-
+needed_tools=(Xvfb xdotool)
 harness_name=program-figures
-. "$(dirname "$0")/../scripts/lib/harness.sh"
-program_trace=0  # the figures are of the program as users run it
+. "$(dirname "$0")/x11-figures-lib.sh"
 
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
 screen=${FIGURES_SCREEN:-$([ "$preview" = 1 ] && echo 1920x1080x24 || echo 1024x768x24)}

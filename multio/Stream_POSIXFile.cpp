@@ -9,15 +9,8 @@ Stream_POSIXFile::~Stream_POSIXFile() { close(); }
 
 int32_t Stream_POSIXFile::close() {
   // Forgetting the descriptor keeps a second close from hitting a number reused elsewhere.
-  if (fd >= 0) ::close(fd);
-  fd = -1;
-  return 0;
-}
-
-int32_t Stream_POSIXFile::attach(int newFd) {
-  if (fd >= 0) return kErrNotAvailable;
-  fd = newFd;
-  atEndFlag = false;
+  if (file >= 0) ::close(file);
+  file = -1;
   return 0;
 }
 
@@ -26,7 +19,7 @@ int32_t Stream_POSIXFile::read(void* buffer, int32_t count, int32_t flags) {
   auto* out = static_cast<unsigned char*>(buffer);
   int32_t total = 0;
   while (total < count) {
-    const ssize_t got = ::read(fd, out + total, static_cast<size_t>(count - total));
+    const ssize_t got = ::read(file, out + total, static_cast<size_t>(count - total));
     if (got < 0 && errno == EINTR) continue;
     if (got == 0) {
       atEndFlag = true;
@@ -47,7 +40,7 @@ int32_t Stream_POSIXFile::write(const void* buffer, int32_t count, int32_t flags
   if (count < 0) return kErrGeneric;
   ssize_t put;
   do {
-    put = ::write(fd, buffer, static_cast<size_t>(count));
+    put = ::write(file, buffer, static_cast<size_t>(count));
   } while (put < 0 && errno == EINTR);
   if (put < 0) return kErrGeneric;
   bytesWritten = addCount(bytesWritten, static_cast<int32_t>(put));
@@ -55,7 +48,7 @@ int32_t Stream_POSIXFile::write(const void* buffer, int32_t count, int32_t flags
 }
 
 int32_t Stream_POSIXFile::seek(int32_t offset, int32_t origin) {
-  if (fd < 0) return kErrNoHandle;
+  if (file < 0) return kErrNoHandle;
   int whence;
   switch (origin) {
     case 0: whence = SEEK_SET; break;
@@ -63,22 +56,22 @@ int32_t Stream_POSIXFile::seek(int32_t offset, int32_t origin) {
     case 2: whence = SEEK_END; break;
     default: return kErrUnsupported;
   }
-  if (::lseek(fd, static_cast<off_t>(static_cast<uint32_t>(offset)), whence) < 0) return kErrGeneric;
+  if (::lseek(file, static_cast<off_t>(static_cast<uint32_t>(offset)), whence) < 0) return kErrGeneric;
   atEndFlag = false;
   return 0;
 }
 
 int32_t Stream_POSIXFile::tell() {
-  if (fd < 0) return kErrNoHandle;
-  const off_t position = ::lseek(fd, 0, SEEK_CUR);
+  if (file < 0) return kErrNoHandle;
+  const off_t position = ::lseek(file, 0, SEEK_CUR);
   if (position < 0) return kErrGeneric;
   atEndFlag = false;
   return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(position)));
 }
 
 int32_t Stream_POSIXFile::flush() {
-  if (fd < 0) return kErrNoHandle;
-  return ::fsync(fd) == 0 ? 0 : kErrSystem;
+  if (file < 0) return kErrNoHandle;
+  return ::fsync(file) == 0 ? 0 : kErrSystem;
 }
 
 }  // namespace multio

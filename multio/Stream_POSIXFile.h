@@ -2,21 +2,18 @@
 
 #include <cstdint>
 
-#include "multio/Stream.h"
+#include "multio/Stream_File.h"
 
 namespace multio {
 
 // A file descriptor as a stream. Owns the descriptor once attached: close() releases it, and
 // destruction closes one that is still open.
-class Stream_POSIXFile : public Stream {
+class Stream_POSIXFile : public Stream_File<int, -1> {
  public:
   Stream_POSIXFile() = default;
-  explicit Stream_POSIXFile(int fd) : fd(fd) {}
+  explicit Stream_POSIXFile(int fd) : Stream_File(fd) {}
   ~Stream_POSIXFile() override;
-  Stream_POSIXFile(const Stream_POSIXFile&) = delete;
-  Stream_POSIXFile& operator=(const Stream_POSIXFile&) = delete;
 
-  int32_t query() override { return kErrUnsupported; }
   int32_t close() override;
   int32_t read(void* buffer, int32_t count, int32_t flags) override;
   int32_t write(const void* buffer, int32_t count, int32_t flags) override;
@@ -24,18 +21,9 @@ class Stream_POSIXFile : public Stream {
   // 32-bit distance.
   int32_t seek(int32_t offset, int32_t origin) override;
   int32_t tell() override;
-  int32_t readable() override { return atEnd() ? 0 : 1; }
-  bool atEnd() override { return fd < 0 || atEndFlag; }
-  bool failed() override { return false; }
   int32_t flush() override;
-  bool canSeek() override { return true; }
 
-  int32_t attach(int newFd);
-  int descriptor() const { return fd; }
-
- private:
-  int fd = -1;
-  bool atEndFlag = false;
+  int descriptor() const { return file; }
 };
 
 }  // namespace multio

@@ -6,15 +6,8 @@ Stream_WIN32File::~Stream_WIN32File() { close(); }
 
 int32_t Stream_WIN32File::close() {
   // Forgetting the handle keeps a second close from hitting a value reused elsewhere.
-  if (handle != nullptr) CloseHandle(handle);
-  handle = nullptr;
-  return 0;
-}
-
-int32_t Stream_WIN32File::attach(HANDLE newHandle) {
-  if (handle != nullptr) return kErrNotAvailable;
-  handle = newHandle;
-  atEndFlag = false;
+  if (file != nullptr) CloseHandle(file);
+  file = nullptr;
   return 0;
 }
 
@@ -24,7 +17,7 @@ int32_t Stream_WIN32File::read(void* buffer, int32_t count, int32_t flags) {
   int32_t total = 0;
   while (total < count) {
     DWORD got = 0;
-    if (!ReadFile(handle, out + total, static_cast<DWORD>(count - total), &got, nullptr)) {
+    if (!ReadFile(file, out + total, static_cast<DWORD>(count - total), &got, nullptr)) {
       if (total == 0) return kErrGeneric;
       break;  // what arrived before the failure is delivered; the next read reports it
     }
@@ -42,13 +35,13 @@ int32_t Stream_WIN32File::write(const void* buffer, int32_t count, int32_t flags
   if (flags != 0) return kErrUnsupported;
   if (count < 0) return kErrGeneric;
   DWORD put = 0;
-  if (!WriteFile(handle, buffer, static_cast<DWORD>(count), &put, nullptr)) return kErrGeneric;
+  if (!WriteFile(file, buffer, static_cast<DWORD>(count), &put, nullptr)) return kErrGeneric;
   bytesWritten = addCount(bytesWritten, static_cast<int32_t>(put));
   return static_cast<int32_t>(put);
 }
 
 int32_t Stream_WIN32File::seek(int32_t offset, int32_t origin) {
-  if (handle == nullptr) return kErrNoHandle;
+  if (file == nullptr) return kErrNoHandle;
   DWORD method;
   switch (origin) {
     case 0: method = FILE_BEGIN; break;
@@ -58,25 +51,25 @@ int32_t Stream_WIN32File::seek(int32_t offset, int32_t origin) {
   }
   LONG high = 0;
   SetLastError(NO_ERROR);
-  const DWORD low = SetFilePointer(handle, offset, &high, method);
+  const DWORD low = SetFilePointer(file, offset, &high, method);
   if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return kErrGeneric;
   atEndFlag = false;
   return 0;
 }
 
 int32_t Stream_WIN32File::tell() {
-  if (handle == nullptr) return kErrNoHandle;
+  if (file == nullptr) return kErrNoHandle;
   LONG high = 0;
   SetLastError(NO_ERROR);
-  const DWORD low = SetFilePointer(handle, 0, &high, FILE_CURRENT);
+  const DWORD low = SetFilePointer(file, 0, &high, FILE_CURRENT);
   if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return kErrGeneric;
   atEndFlag = false;
   return static_cast<int32_t>(low);
 }
 
 int32_t Stream_WIN32File::flush() {
-  if (handle == nullptr) return kErrNoHandle;
-  return FlushFileBuffers(handle) ? 0 : kErrSystem;
+  if (file == nullptr) return kErrNoHandle;
+  return FlushFileBuffers(file) ? 0 : kErrSystem;
 }
 
 }  // namespace multio

@@ -4,39 +4,27 @@
 
 #include <cstdint>
 
-#include "multio/Stream.h"
+#include "multio/Stream_File.h"
 
 namespace multio {
 
 // A Win32 file handle as a stream. Owns the handle once attached: close() releases it, and
 // destruction closes one that is still open.
-class Stream_WIN32File : public Stream {
+class Stream_WIN32File : public Stream_File<HANDLE, nullptr> {
  public:
   Stream_WIN32File() = default;
-  explicit Stream_WIN32File(HANDLE handle) : handle(handle) {}
+  explicit Stream_WIN32File(HANDLE handle) : Stream_File(handle) {}
   ~Stream_WIN32File() override;
-  Stream_WIN32File(const Stream_WIN32File&) = delete;
-  Stream_WIN32File& operator=(const Stream_WIN32File&) = delete;
 
-  int32_t query() override { return kErrUnsupported; }
   int32_t close() override;
   int32_t read(void* buffer, int32_t count, int32_t flags) override;
   int32_t write(const void* buffer, int32_t count, int32_t flags) override;
   // origin 0, 1, 2: FILE_BEGIN, FILE_CURRENT, FILE_END; the offset is an unsigned 32-bit distance.
   int32_t seek(int32_t offset, int32_t origin) override;
   int32_t tell() override;
-  int32_t readable() override { return atEnd() ? 0 : 1; }
-  bool atEnd() override { return handle == nullptr || atEndFlag; }
-  bool failed() override { return false; }
   int32_t flush() override;
-  bool canSeek() override { return true; }
 
-  int32_t attach(HANDLE newHandle);
-  HANDLE getHandle() const { return handle; }
-
- private:
-  HANDLE handle = nullptr;
-  bool atEndFlag = false;
+  HANDLE getHandle() const { return file; }
 };
 
 }  // namespace multio

@@ -11,8 +11,9 @@
 #include "source/TileCompare.h"
 
 DevMed_HDC::DevMed_HDC(HDCAcquirer& screen, comsrc::RectList& changes, const comsrc::Rect& area,
-                       CaptureOptions* options, bool* portalRefused)
-    : DevMed_HDC(screen, changes, area, makeScreenCapture(options, portalRefused), comsrc::systemPerfCounter()) {}
+                       CaptureOptions* options, bool* portalRefused, std::string* tracedChoice)
+    : DevMed_HDC(screen, changes, area, makeScreenCapture(options, portalRefused, tracedChoice),
+                 comsrc::systemPerfCounter()) {}
 
 DevMed_HDC::DevMed_HDC(HDCAcquirer& screen, comsrc::RectList& changes, const comsrc::Rect& area,
                        std::unique_ptr<ScreenCapture> platform, comsrc::PerfCounter& counter)

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "comsrc/QPClock.h"
 #include "comsrc/Rect.h"
@@ -28,10 +29,10 @@ class DevMed_HDC : public DeviceMediator {
 
   // Reads `acquirer` (the main display) and reports into `rectList` (the change list); uses
   // neither beyond that, and both must outlive the source.
-  // `options` and `portalRefused` (either may be null) go to the platform's capture and must
-  // outlive the source.
+  // `options`, `portalRefused` and `tracedChoice` (any may be null) go to the platform's capture
+  // and must outlive the source.
   DevMed_HDC(HDCAcquirer& acquirer, comsrc::RectList& rectList, const comsrc::Rect& captureRect,
-             CaptureOptions* options = nullptr, bool* portalRefused = nullptr);
+             CaptureOptions* options = nullptr, bool* portalRefused = nullptr, std::string* tracedChoice = nullptr);
   // The same with the platform's capture and counter replaced (tests, benchmarks).
   DevMed_HDC(HDCAcquirer& acquirer, comsrc::RectList& rectList, const comsrc::Rect& captureRect,
              std::unique_ptr<ScreenCapture> capture, comsrc::PerfCounter& counter);

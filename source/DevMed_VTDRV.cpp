@@ -12,7 +12,6 @@
 #include "source/HDCAcquirer.h"
 #include "source/VtdrvEscapes.h"
 
-int32_t DevMed_VTDRV::identifyGuard = 0;
 
 namespace {
 
@@ -26,7 +25,7 @@ uint32_t readWord(const uint8_t* p) {
 
 DevMed_VTDRV::DevMed_VTDRV(HDCAcquirer& display, comsrc::RectList& changes, const comsrc::Rect& displayRect,
                            std::unique_ptr<EscapeChannel> escapes)
-    : DevMed_VTDRV(display, changes, displayRect, std::move(escapes), systemCalendarClock()) {}
+    : DevMed_VTDRV(display, changes, displayRect, std::move(escapes), ownClock) {}
 
 DevMed_VTDRV::DevMed_VTDRV(HDCAcquirer& display, comsrc::RectList& changes, const comsrc::Rect& displayRect,
                            std::unique_ptr<EscapeChannel> escapes, CalendarClock& calendar)
@@ -245,16 +244,16 @@ int32_t DevMed_VTDRV::unmap() {
 }
 
 int32_t DevMed_VTDRV::identify(void* buffer, int32_t length) {
+  const int32_t first = identifyOnce(buffer, length);
+  if (first != -1) return first;
+  acquirer->open();
+  return identifyOnce(buffer, length);
+}
+
+int32_t DevMed_VTDRV::identifyOnce(void* buffer, int32_t length) {
   char reply[vtdrv::kIdentifyReplyBytes] = {};
   const int32_t answered = send(vtdrv::kEscIdentify, 0, nullptr, sizeof reply, reply);
-  if (answered >= 1 && answered <= vtdrv::kIdentifyMaxAnswer) {
-    if (buffer && length > 0) std::memcpy(buffer, reply, size_t(std::min(answered, length)));
-    return std::memcmp(reply, vtdrv::kIdentifyTag, vtdrv::kIdentifyTagBytes) == 0 ? 0 : -2;
-  }
-  if (identifyGuard != 0) return -1;
-  acquirer->open();
-  ++identifyGuard;
-  const int32_t again = identify(buffer, length);
-  --identifyGuard;
-  return again;
+  if (answered < 1 || answered > vtdrv::kIdentifyMaxAnswer) return -1;
+  if (buffer && length > 0) std::memcpy(buffer, reply, size_t(std::min(answered, length)));
+  return std::memcmp(reply, vtdrv::kIdentifyTag, vtdrv::kIdentifyTagBytes) == 0 ? 0 : -2;
 }

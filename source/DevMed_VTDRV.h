@@ -5,13 +5,13 @@
 
 #include "comsrc/Rect.h"
 #include "comsrc/Region.h"
+#include "source/CalendarClock.h"
 #include "source/DeviceMediator.h"
 
 namespace comsrc {
 class DIBitmap;
 class RectList;
 }  // namespace comsrc
-class CalendarClock;
 class EscapeChannel;
 class HDCAcquirer;
 
@@ -72,10 +72,9 @@ class DevMed_VTDRV : public DeviceMediator {
   int32_t failedPollCount() const { return failedPolls; }
   const uint8_t* mappedFrame() const { return frameBuffer; }
 
-  // Raised while identify retries, so that the retry does not retry again; one for the process.
-  static int32_t identifyGuard;
-
  private:
+  // identify's one question, without reopening.
+  int32_t identifyOnce(void* buffer, int32_t length);
   int32_t send(uint32_t code, int32_t inLength, const void* in, int32_t outLength, void* out);
   int32_t fetchAndWalk(uint32_t size);
   void walkRecords(uint32_t size);
@@ -85,6 +84,7 @@ class DevMed_VTDRV : public DeviceMediator {
   HDCAcquirer* acquirer;
   comsrc::RectList* rectList;
   std::unique_ptr<EscapeChannel> channel;
+  CalendarClock ownClock;  // the system's, unless a test hands in another
   CalendarClock* clock;
   int32_t startSent = 0;
   int32_t failedPolls = 0;

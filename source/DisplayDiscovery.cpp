@@ -29,32 +29,6 @@ void forgetDriver(ScreenSources& s) {
 }  // namespace
 
 int32_t discoverDisplays(ScreenSources& s, DisplayPlatform& platform) {
-  // The main screen's source survives a discovery that finds the same desktop: its capture may
-  // be a screen cast the user granted, and what it has not reported yet stays in the list.
-  const comsrc::Rect desktop{0, 0, platform.virtualScreenWidth(), platform.virtualScreenHeight()};
-  auto* kept = dynamic_cast<DevMed_HDC*>(s.gdiSource.get());
-  const bool keepMain = !s.mirrorsExternalMonitor() && kept && !kept->lost() && s.mainDisplay && s.changeList &&
-                        *s.mainDisplay->rect() == desktop;
-  s.sourceReady = false;
-  forgetDriver(s);
-  s.driverSource.reset();
-  s.driverDisplay.reset();
-  if (!keepMain) {
-    s.release();
-    s.changeList.reset(new (std::nothrow) comsrc::RectList());
-    s.mainDisplay = platform.makeAcquirer(nullptr);
-    // Without these no source can exist; nothing becomes ready.
-    if (!s.changeList || !s.mainDisplay) return -1;
-    s.mainDisplay->open();
-    *s.mainDisplay->rect() = desktop;
-    // Only the mode's own capture is made: mirroring the external monitor opens no screen cast.
-    if (!s.mirrorsExternalMonitor()) {
-      s.gdiSource.reset(new (std::nothrow)
-                            DevMed_HDC(*s.mainDisplay, *s.changeList, kCaptureArea, &s.options, &s.portalRefused));
-      if (!s.gdiSource) return -1;
-    }
-  }
-
   DisplayAdapter adapter;
   bool matched = false;
   for (uint32_t i = 0; platform.adapter(i, adapter); ++i) {
@@ -64,20 +38,63 @@ int32_t discoverDisplays(ScreenSources& s, DisplayPlatform& platform) {
       break;
     }
   }
+  DisplayMode mode;
+  const bool moded = matched && platform.currentMode(adapter, mode);
+  const comsrc::Rect driverRect{mode.x, mode.y, mode.x + mode.width, mode.y + mode.height};
 
-  if (matched) {
+  // A source survives a discovery that finds its display as it was: the main screen's capture
+  // may be a screen cast the user granted, the driver's keeps its mapping, and what either has
+  // not reported yet stays in the list.
+  const comsrc::Rect desktop{0, 0, platform.virtualScreenWidth(), platform.virtualScreenHeight()};
+  auto* keptMain = dynamic_cast<DevMed_HDC*>(s.gdiSource.get());
+  const bool keepMain = !s.mirrorsExternalMonitor() && keptMain && !keptMain->lost() && s.mainDisplay &&
+                        s.changeList && *s.mainDisplay->rect() == desktop;
+  auto* keptDriver = dynamic_cast<DevMed_VTDRV*>(s.driverSource.get());
+  const char* keptName = s.driverDisplay ? s.driverDisplay->name() : nullptr;
+  // Only the main screen's mode makes a main source: when it is there in the other mode, the mode
+  // changed, and the driver's source starts anew to send its whole frame.
+  const bool sameMode = s.mirrorsExternalMonitor() == !s.gdiSource;
+  // A driver the last check found silent went away meanwhile, even when it answers again now.
+  const bool keepDriver = sameMode && moded && keptDriver && s.driverDisplayAttached && s.changeList && keptName &&
+                          adapter.description == keptName && *s.driverDisplay->rect() == driverRect &&
+                          keptDriver->check() == 0;
+  s.sourceReady = false;
+  if (!keepDriver) {
+    forgetDriver(s);
+    s.driverSource.reset();
+    s.driverDisplay.reset();
+  }
+  if (!keepMain) {
+    // What an old main source reported is of a desktop that is no more.
+    const bool dropsReports = s.gdiSource != nullptr;
+    s.gdiSource.reset();
+    s.mainDisplay.reset();
+    if (!keepDriver) s.changeList.reset(new (std::nothrow) comsrc::RectList());
+    else if (dropsReports) s.changeList->clear();
+    s.mainDisplay = platform.makeAcquirer(nullptr);
+    // Without these no source can exist; nothing becomes ready.
+    if (!s.changeList || !s.mainDisplay) return -1;
+    s.mainDisplay->open();
+    *s.mainDisplay->rect() = desktop;
+    // Only the mode's own capture is made: mirroring the external monitor opens no screen cast.
+    if (!s.mirrorsExternalMonitor()) {
+      s.gdiSource.reset(new (std::nothrow) DevMed_HDC(*s.mainDisplay, *s.changeList, kCaptureArea, &s.options,
+                                                      &s.portalRefused, &s.tracedCaptureChoice));
+      if (!s.gdiSource) return -1;
+    }
+  }
+
+  if (matched && !keepDriver) {
     s.driverDisplayFound = true;
     s.driverDisplay = platform.makeAcquirer(adapter.description.c_str());
     if (!s.driverDisplay) return -1;
     s.driverDisplay->open();
     if (!s.driverDisplay->hdc()) return -1;
 
-    DisplayMode mode;
-    if (platform.currentMode(adapter, mode)) {
-      const comsrc::Rect desktop{mode.x, mode.y, mode.x + mode.width, mode.y + mode.height};
-      *s.driverDisplay->rect() = desktop;
+    if (moded) {
+      *s.driverDisplay->rect() = driverRect;
       auto* source = new (std::nothrow)
-          DevMed_VTDRV(*s.driverDisplay, *s.changeList, desktop, platform.makeEscapeChannel(*s.driverDisplay));
+          DevMed_VTDRV(*s.driverDisplay, *s.changeList, driverRect, platform.makeEscapeChannel(*s.driverDisplay));
       s.driverSource.reset(source);
       // A display that looks like the driver's but does not answer as it is no driver to
       // mirror: it shows as missing, and discovery keeps looking once a second.
@@ -125,7 +142,7 @@ int32_t rebuildSource(ScreenSources& s, DisplayPlatform& platform) {
   s.gdiSource.reset(capture ? new (std::nothrow) DevMed_HDC(*s.mainDisplay, *s.changeList, area, std::move(capture),
                                                             comsrc::systemPerfCounter())
                             : new (std::nothrow) DevMed_HDC(*s.mainDisplay, *s.changeList, area, &s.options,
-                                                            &s.portalRefused));
+                                                            &s.portalRefused, &s.tracedCaptureChoice));
   if (!s.gdiSource) {
     s.sourceReady = false;
     return -1;
@@ -141,4 +158,23 @@ int32_t checkDriver(ScreenSources& s) {
     if (s.mirrorsExternalMonitor()) s.sourceReady = false;
   }
   return result;
+}
+
+namespace {
+
+DisplayPlatform* platformOf(ScreenSources& s) {
+  if (!s.platform) s.platform = makeDisplayPlatform();
+  return s.platform.get();
+}
+
+}  // namespace
+
+int32_t discoverDisplays(ScreenSources& s) {
+  DisplayPlatform* platform = platformOf(s);
+  return platform ? discoverDisplays(s, *platform) : -1;
+}
+
+int32_t rebuildSource(ScreenSources& s) {
+  DisplayPlatform* platform = platformOf(s);
+  return platform ? rebuildSource(s, *platform) : -1;
 }

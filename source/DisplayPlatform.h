@@ -43,5 +43,5 @@ class DisplayPlatform {
   virtual std::unique_ptr<EscapeChannel> makeEscapeChannel(HDCAcquirer& display) = 0;
 };
 
-// This platform's displays (Win32 or X11 with the stand-in drivers); one for the process.
-DisplayPlatform& systemDisplayPlatform();
+// This platform's displays (Win32 or X11 with the stand-in drivers); null when out of memory.
+std::unique_ptr<DisplayPlatform> makeDisplayPlatform();

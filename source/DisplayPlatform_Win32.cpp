@@ -80,7 +80,6 @@ class DisplayPlatform_Win32 : public DisplayPlatform {
 
 }  // namespace
 
-DisplayPlatform& systemDisplayPlatform() {
-  static DisplayPlatform_Win32 platform;
-  return platform;
+std::unique_ptr<DisplayPlatform> makeDisplayPlatform() {
+  return std::unique_ptr<DisplayPlatform>(new (std::nothrow) DisplayPlatform_Win32);
 }

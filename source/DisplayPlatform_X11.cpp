@@ -177,7 +177,6 @@ class DisplayPlatform_X11 : public DisplayPlatform {
 
 }  // namespace
 
-DisplayPlatform& systemDisplayPlatform() {
-  static DisplayPlatform_X11 platform;
-  return platform;
+std::unique_ptr<DisplayPlatform> makeDisplayPlatform() {
+  return std::unique_ptr<DisplayPlatform>(new (std::nothrow) DisplayPlatform_X11);
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "source/Drawing.h"
 
@@ -45,4 +46,7 @@ class ScreenCapture {
 // `options` (may be null) say which output to mirror and carry the portal's restore token; the
 // capture may update the token, so they must outlive it. `portalRefused` (may be null) is set
 // when the user refuses the desktop portal's screen cast; while set, no new cast is asked for.
-std::unique_ptr<ScreenCapture> makeScreenCapture(CaptureOptions* options = nullptr, bool* portalRefused = nullptr);
+// `tracedChoice` (may be null) keeps the last choice traced, so that a choice made again after
+// each discovery is traced once.
+std::unique_ptr<ScreenCapture> makeScreenCapture(CaptureOptions* options = nullptr, bool* portalRefused = nullptr,
+                                                 std::string* tracedChoice = nullptr);

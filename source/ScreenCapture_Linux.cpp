@@ -1,19 +1,18 @@
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "comsrc/DIBitmap.h"
 #include "settings/CaptureOptions.h"
 #include "source/ScreenCapture.h"
-#include "source/portal/ScreenCapture_Portal.h"
 #include "source/ScreenCapture_Wayland.h"
-#include "source/Trace.h"
 #include "source/ScreenCapture_X11.h"
+#include "source/Trace.h"
+#include "source/portal/ScreenCapture_Portal.h"
 
 namespace {
 
-// A capture that never reads: the screen copy was asked for and cannot be had, so the source
-// stays lost and discovery tries again.
+// A capture that never reads: the path chosen cannot be had now, so the source stays lost and
+// discovery tries again.
 class UnavailableCapture : public ScreenCapture {
  public:
   std::unique_ptr<comsrc::DIBitmap> createCaptureBitmap(ScreenContext*, int32_t, int32_t) override { return nullptr; }
@@ -21,47 +20,81 @@ class UnavailableCapture : public ScreenCapture {
   bool lost() const override { return true; }
 };
 
-}  // namespace
+// One way to read the screen. `make` returns the capture, with `why` saying what it reads when
+// that is worth a trace, or null with `why` saying why not; `waitForIt` then says whether the
+// choice ends there with the source lost rather than trying the next.
+struct Backend {
+  const char* name;
+  bool waylandOnly;  // tried in the automatic order on a Wayland session only
+  std::unique_ptr<ScreenCapture> (*make)(CaptureOptions*, bool* portalRefused, std::string& why, bool& waitForIt);
+};
+
+std::unique_ptr<ScreenCapture> makeScreenCopy(CaptureOptions* options, bool*, std::string& why, bool& waitForIt) {
+  bool answered = false;
+  auto capture = makeScreenCapture_Wayland(options ? options->waylandOutput : "", why, answered);
+  // A compositor that does not answer has gone away or not yet started: X11 would show
+  // XWayland's windows only, so the source stays lost until it is back.
+  waitForIt = !answered;
+  return capture;
+}
+
+std::unique_ptr<ScreenCapture> makePortal(CaptureOptions* options, bool* refused, std::string& why, bool& waitForIt) {
+  auto capture = makeScreenCapture_Portal(options, refused, why);
+  // After a refusal X11 would mirror what the user declined to share.
+  waitForIt = refused && *refused;
+  if (capture) why.clear();
+  return capture;
+}
+
+std::unique_ptr<ScreenCapture> makeX11(CaptureOptions*, bool*, std::string&, bool&) {
+  return makeScreenCapture_X11(true);
+}
 
 // On a Wayland desktop the X11 root window (XWayland's) holds only X11 windows, so the screen
 // copy is taken wherever the compositor offers it, and the desktop portal's screen cast elsewhere
 // (GNOME, KDE Plasma).
-std::unique_ptr<ScreenCapture> makeScreenCapture(CaptureOptions* options, bool* portalRefused) {
-  const char* forced = std::getenv("VANTELINK_CAPTURE");
-  std::string path = forced ? forced : "";
-  if (!path.empty() && path != "x11" && path != "screencopy" && path != "portal") {
-    traceOnce("capture", ("VANTELINK_CAPTURE=" + path + " is none of x11, screencopy, portal; choosing as without it").c_str());
-    path.clear();
-  }
+constexpr Backend kBackends[] = {
+    {"screencopy", true, makeScreenCopy},
+    {"portal", true, makePortal},
+    {"x11", false, makeX11},
+};
+
+}  // namespace
+
+std::unique_ptr<ScreenCapture> makeScreenCapture(CaptureOptions* options, bool* portalRefused,
+                                                 std::string* tracedChoice) {
+  std::string scratch;
+  std::string& last = tracedChoice ? *tracedChoice : scratch;
+  const auto note = [&](const std::string& line) { traceChanged(last, "capture", line); };
+
+  const char* forcedName = std::getenv("VANTELINK_CAPTURE");
+  const Backend* forced = nullptr;
+  for (const Backend& b : kBackends)
+    if (forcedName && forcedName == std::string(b.name)) forced = &b;
+  if (forcedName && *forcedName && !forced)
+    note(std::string("VANTELINK_CAPTURE=") + forcedName +
+         " is none of x11, screencopy, portal; choosing as without it");
+
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  if (path == "x11" || (path.empty() && !(wayland && *wayland))) {
-    traceOnce("capture", path.empty() ? "x11 (WAYLAND_DISPLAY unset)" : "x11 (VANTELINK_CAPTURE=x11)");
-    return makeScreenCapture_X11(true);
-  }
-  std::string why;
-  bool answered = false;
-  if (path != "portal") {
-    if (auto capture = makeScreenCapture_Wayland(options ? options->waylandOutput : "", why, answered)) {
-      traceOnce("capture", ("screencopy (" + why + ")").c_str());
+  const bool onWayland = wayland && *wayland;
+  std::string reasons;  // why the backends tried before did not serve
+  for (const Backend& b : kBackends) {
+    if (forced ? forced != &b : b.waylandOnly && !onWayland) continue;
+    std::string why;
+    bool waitForIt = false;
+    if (auto capture = b.make(options, portalRefused, why, waitForIt)) {
+      const std::string because = !why.empty() ? why
+                                  : forced     ? std::string("VANTELINK_CAPTURE=") + b.name
+                                  : !onWayland ? std::string("WAYLAND_DISPLAY unset")
+                                               : "WAYLAND_DISPLAY is set but " + reasons;
+      note(std::string(b.name) + " (" + because + ")");
       return capture;
     }
-    // A compositor that does not answer has gone away or not yet started: X11 would show
-    // XWayland's windows only, so the source stays lost until it is back.
-    if (path == "screencopy" || !answered) {
-      traceOnce("capture", ("screencopy unavailable, source lost: " + why).c_str());
+    if (forced || waitForIt) {
+      note(std::string(b.name) + " unavailable, source lost: " + why);
       return std::make_unique<UnavailableCapture>();
     }
+    reasons += (reasons.empty() ? "" : ", and ") + why;
   }
-  const std::string reason = path == "portal" ? "VANTELINK_CAPTURE=portal" : "WAYLAND_DISPLAY is set but " + why;
-  std::string portalWhy;
-  if (auto capture = makeScreenCapture_Portal(options, portalRefused, portalWhy)) {
-    traceOnce("capture", ("portal (" + reason + ")").c_str());
-    return capture;
-  }
-  if (path == "portal" || (portalRefused && *portalRefused)) {
-    traceOnce("capture", ("portal unavailable, source lost: " + portalWhy).c_str());
-    return std::make_unique<UnavailableCapture>();
-  }
-  traceOnce("capture", ("x11 (" + reason + ", and " + portalWhy + ")").c_str());
-  return makeScreenCapture_X11(true);
+  return std::make_unique<UnavailableCapture>();
 }

@@ -301,7 +301,7 @@ class ScreenCapture_Wayland : public MemoryCapture {
   }
 
   void fail(const char* why) {
-    if (!broken) traceOnce("screen copy", why);
+    if (!broken) trace("screen copy", why);
     broken = true;
   }
 

@@ -29,6 +29,6 @@ class ScreenCapture_Win32 : public ScreenCapture {
 
 }  // namespace
 
-std::unique_ptr<ScreenCapture> makeScreenCapture(CaptureOptions*, bool*) {
+std::unique_ptr<ScreenCapture> makeScreenCapture(CaptureOptions*, bool*, std::string*) {
   return std::unique_ptr<ScreenCapture>(new (std::nothrow) ScreenCapture_Win32);
 }

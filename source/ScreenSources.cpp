@@ -1,5 +1,7 @@
 #include "source/ScreenSources.h"
 
+#include "source/DisplayPlatform.h"
+
 ScreenSources::ScreenSources() = default;
 
 ScreenSources::~ScreenSources() { release(); }

@@ -2,12 +2,15 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "comsrc/RectList.h"
 #include "settings/CaptureMode.h"
 #include "settings/CaptureOptions.h"
 #include "source/DeviceMediator.h"
 #include "source/HDCAcquirer.h"
+
+class DisplayPlatform;
 
 // The screens the panels can mirror: both displays with their sources, the change list the
 // sources report into, the capture mode that picks one, and what discovery found.
@@ -25,11 +28,15 @@ struct ScreenSources {
   // The user refused the desktop portal's screen cast: no new session asks again until the
   // capture mode changes or the program restarts.
   bool portalRefused = false;
+  // The main screen's last capture choice traced: discovery makes the same choice every second.
+  std::string tracedCaptureChoice;
   std::unique_ptr<HDCAcquirer> mainDisplay;
   std::unique_ptr<HDCAcquirer> driverDisplay;
   std::unique_ptr<DeviceMediator> gdiSource;
   std::unique_ptr<DeviceMediator> driverSource;
   std::unique_ptr<comsrc::RectList> changeList;
+  // Where discovery finds the displays; made on its first use.
+  std::unique_ptr<DisplayPlatform> platform;
 
   // The source and display of the current capture mode (null when absent).
   DeviceMediator* activeSource() const;

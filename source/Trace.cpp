@@ -2,36 +2,23 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
-#include <mutex>
 #include <string>
-#include <utility>
 
 #include "comsrc/Rect.h"
 
 bool tracing() {
-  static const bool on = std::getenv("VANTELINK_DEBUG") != nullptr;
-  return on;
+  // Read each time rather than cached: one environment lookup a frame at most.
+  return std::getenv("VANTELINK_DEBUG") != nullptr;
 }
 
 void trace(const char* topic, const char* text) {
   if (tracing() && text) std::fprintf(stderr, "vantelink: %s: %s\n", topic, text);
 }
 
-void traceOnce(const char* topic, const char* text) {
-  if (!tracing() || !text) return;
-  // The one memory of the trace: the last line of each topic, for every thread that traces.
-  static std::mutex lock;
-  static std::deque<std::pair<std::string, std::string>> last;
-  std::lock_guard<std::mutex> hold(lock);
-  for (auto& [t, line] : last) {
-    if (t != topic) continue;
-    if (line == text) return;
-    line = text;
-    return trace(topic, text);
-  }
-  last.emplace_back(topic, text);
-  trace(topic, text);
+void traceChanged(std::string& last, const char* topic, const std::string& text) {
+  if (!tracing() || text == last) return;
+  last = text;
+  trace(topic, text.c_str());
 }
 
 void traceFrame(const char* path, uint32_t count, const comsrc::Rect* damage) {

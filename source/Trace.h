@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace comsrc {
 struct Rect;
@@ -10,7 +11,8 @@ struct Rect;
 // "vantelink: TOPIC: TEXT".
 bool tracing();
 void trace(const char* topic, const char* text);
-// The same, unless it repeats the last line of its topic: discovery tries again every second.
-void traceOnce(const char* topic, const char* text);
+// The same, unless it repeats `last`, the line its caller traced before (which it then becomes):
+// discovery tries again every second. The caller keeps `last`, so the trace itself holds nothing.
+void traceChanged(std::string& last, const char* topic, const std::string& text);
 // A captured frame: "vantelink: PATH N: damage X,Y WxH", or "damage unknown" without `damage`.
 void traceFrame(const char* path, uint32_t count, const comsrc::Rect* damage);

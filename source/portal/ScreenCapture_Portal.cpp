@@ -64,9 +64,9 @@ class ScreenCapture_Portal : public MemoryCapture {
     if (refused && cast->refusedByUser()) *refused = true;
     if (!cast->newToken.empty() && options) options->portalToken = cast->newToken;
     cast->newToken.clear();
-    if (!cast->started.empty()) traceOnce("portal", cast->started.c_str());
+    if (!cast->started.empty()) trace("portal", cast->started.c_str());
     cast->started.clear();
-    if (frames.failed && !reported) traceOnce("portal", frames.failure.c_str());
+    if (frames.failed && !reported) trace("portal", frames.failure.c_str());
     reported = frames.failed;
   }
 

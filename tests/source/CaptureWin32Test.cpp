@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "MirrorTileWalk.h"
 #include "SourceFakes.h"
 #include "source/DevMed_HDC.h"
 #include "source/HDCAcquirer.h"
@@ -68,11 +69,7 @@ class PictureWindow {
   HWND hwnd;
 };
 
-uint32_t pixelAt(comsrc::DIBitmap& b, int x, int y) {
-  uint32_t v;
-  std::memcpy(&v, b.getPixels() + ptrdiff_t{y} * b.getStride() + 4 * x, 4);
-  return v & 0xFFFFFF;
-}
+uint32_t rgbAt(comsrc::DIBitmap& b, int x, int y) { return vltest::pixelAt(b, x, y) & 0xFFFFFF; }
 
 }  // namespace
 
@@ -111,39 +108,17 @@ TEST(CaptureWin32, MirrorReportsTheFirstImageWholeThenTheDrawnTiles) {
   comsrc::DIBitmap* image = timed.bitmap();
   ASSERT_NE(image, nullptr);
   EXPECT_EQ(image->getStride(), -2560);
-  EXPECT_EQ(pixelAt(*image, 45, 10), uint32_t((40 / 3) << 16 | (255 - 40 / 3) << 8 | 90));
-  EXPECT_EQ(pixelAt(*image, 30, 10), 0x202020u);
-  EXPECT_EQ(pixelAt(*image, 639, 479), 0x202020u);
+  EXPECT_EQ(rgbAt(*image, 45, 10), uint32_t((40 / 3) << 16 | (255 - 40 / 3) << 8 | 90));
+  EXPECT_EQ(rgbAt(*image, 30, 10), 0x202020u);
+  EXPECT_EQ(rgbAt(*image, 639, 479), 0x202020u);
 
-  auto later = [&] {
-    counter.advanceMs(40);
-    list.added.clear();
-    return timed.refresh();
-  };
-  EXPECT_EQ(later(), 0);
-  EXPECT_EQ(later(), 0);
-
-  window.add(100, 50, 70, 40, RGB(255, 255, 255));
-  EXPECT_EQ(later(), 2);
-  ASSERT_EQ(list.added.size(), 2u);
-  EXPECT_EQ(list.added[0], (Rect{96, 32, 192, 64}));
-  EXPECT_EQ(list.added[1], (Rect{96, 64, 192, 96}));
-  EXPECT_EQ(pixelAt(*timed.bitmap(), 169, 89), 0xFFFFFFu);
-  EXPECT_EQ(later(), 0);
-
-  const uint32_t next = timed.parity() ^ 1;
-  const int y = 200 + int(next);
-  const int x = 322;
-  window.add(x, y, 1, 1, RGB(0, 0, 255));
-  EXPECT_EQ(later(), 0);
-  EXPECT_EQ(later(), 1);
-  ASSERT_EQ(list.added.size(), 1u);
-  EXPECT_EQ(list.added[0], (Rect{320, 192, 352, 224}));
-  EXPECT_EQ(pixelAt(*timed.bitmap(), x, y), 0x0000FFu);
-  EXPECT_EQ(later(), 0);
+  vltest::walkDrawnTiles(
+      timed, list, counter, [&] { window.add(100, 50, 70, 40, RGB(255, 255, 255)); },
+      [&](int x, int y) { window.add(x, y, 1, 1, RGB(0, 0, 255)); });
 
   // The desktop context gone: the source opens it again by itself.
   acquirer.close();
-  EXPECT_EQ(later(), 0);
+  counter.advanceMs(40);
+  EXPECT_EQ(timed.refresh(), 0);
   EXPECT_NE(acquirer.hdc(), nullptr);
 }

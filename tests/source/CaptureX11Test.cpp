@@ -19,6 +19,7 @@
 #include <memory>
 #include <thread>
 
+#include "MirrorTileWalk.h"
 #include "SourceFakes.h"
 #include "support/XServer_X11.h"
 #include "support/HostTools_POSIX.h"
@@ -83,11 +84,7 @@ class Painter {
   GC gc{};
 };
 
-uint32_t pixelAt(comsrc::DIBitmap& b, int x, int y) {
-  uint32_t v;
-  std::memcpy(&v, b.getPixels() + ptrdiff_t{y} * b.getStride() + 4 * x, 4);
-  return v & 0xFFFFFF;
-}
+uint32_t rgbAt(comsrc::DIBitmap& b, int x, int y) { return vltest::pixelAt(b, x, y) & 0xFFFFFF; }
 
 class CaptureX11 : public testing::TestWithParam<bool> {
  protected:
@@ -178,10 +175,10 @@ TEST_P(CaptureX11, CapturesWhatAClientDrewInBlueGreenRedOrder) {
   EXPECT_EQ(red[0], 0);
   EXPECT_EQ(red[1], 0);
   EXPECT_EQ(red[2], 0xFF);
-  EXPECT_EQ(pixelAt(b, 40, 10), 0x00FF00u);
-  EXPECT_EQ(pixelAt(b, 70, 29), 0x123456u);
-  EXPECT_EQ(pixelAt(b, 9, 10), 0u);
-  EXPECT_EQ(pixelAt(b, 100, 30), 0u);
+  EXPECT_EQ(rgbAt(b, 40, 10), 0x00FF00u);
+  EXPECT_EQ(rgbAt(b, 70, 29), 0x123456u);
+  EXPECT_EQ(rgbAt(b, 9, 10), 0u);
+  EXPECT_EQ(rgbAt(b, 100, 30), 0u);
 }
 
 TEST_P(CaptureX11, PartOutsideTheScreenKeepsItsPixels) {
@@ -190,12 +187,12 @@ TEST_P(CaptureX11, PartOutsideTheScreenKeepsItsPixels) {
   comsrc::DIBitmap_X11 b(acquirer->hdc(), shm());
   ASSERT_EQ(b.create(64, 64), 0);
   EXPECT_EQ(b.capture(780, 590), 0);
-  EXPECT_EQ(pixelAt(b, 19, 9), 0x808080u);
-  EXPECT_EQ(pixelAt(b, 20, 9), 0u);
-  EXPECT_EQ(pixelAt(b, 19, 10), 0u);
+  EXPECT_EQ(rgbAt(b, 19, 9), 0x808080u);
+  EXPECT_EQ(rgbAt(b, 20, 9), 0u);
+  EXPECT_EQ(rgbAt(b, 19, 10), 0u);
   EXPECT_EQ(b.capture(900, 700), 0);
   EXPECT_EQ(b.capture(-10, -10), 0);
-  EXPECT_EQ(pixelAt(b, 10, 10), 0x808080u);
+  EXPECT_EQ(rgbAt(b, 10, 10), 0x808080u);
 }
 
 TEST_P(CaptureX11, MirrorReportsTheFirstImageWholeThenTheDrawnTiles) {
@@ -209,38 +206,12 @@ TEST_P(CaptureX11, MirrorReportsTheFirstImageWholeThenTheDrawnTiles) {
   EXPECT_EQ(list.added[0], (Rect{0, 0, 640, 480}));
   comsrc::DIBitmap* image = source.bitmap();
   ASSERT_NE(image, nullptr);
-  EXPECT_EQ(pixelAt(*image, 8, 10), (8ul * 997) & 0xFFFFFF);
-  EXPECT_EQ(pixelAt(*image, 300, 400), 300u % 256 * 0x010101);
+  EXPECT_EQ(rgbAt(*image, 8, 10), (8ul * 997) & 0xFFFFFF);
+  EXPECT_EQ(rgbAt(*image, 300, 400), 300u % 256 * 0x010101);
 
-  auto later = [&] {
-    counter.advanceMs(40);
-    list.added.clear();
-    return source.refresh();
-  };
-  EXPECT_EQ(later(), 0);
-  EXPECT_EQ(later(), 0);
-  EXPECT_TRUE(list.added.empty());
-
-  // A solid rectangle changes every pair of its tiles: the first refresh finds it.
-  painter.fill(100, 50, 70, 40, 0xFFFFFF);
-  EXPECT_EQ(later(), 2);
-  ASSERT_EQ(list.added.size(), 2u);
-  EXPECT_EQ(list.added[0], (Rect{96, 32, 192, 64}));
-  EXPECT_EQ(list.added[1], (Rect{96, 64, 192, 96}));
-  EXPECT_EQ(pixelAt(*source.bitmap(), 169, 89), 0xFFFFFFu);
-  EXPECT_EQ(later(), 0);
-
-  // One pixel in a pair the next comparison skips: the one after finds it.
-  const uint32_t next = source.parity() ^ 1;
-  const int y = 200 + int(next);  // row 8 or 9 of its tile: starts at pair (next + row) mod 2
-  const int x = 322;              // pair 1 of its tile: skipped when the row starts at pair 0
-  painter.point(x, y, 0x0000FF);
-  EXPECT_EQ(later(), 0);
-  EXPECT_EQ(later(), 1);
-  ASSERT_EQ(list.added.size(), 1u);
-  EXPECT_EQ(list.added[0], (Rect{320, 192, 352, 224}));
-  EXPECT_EQ(pixelAt(*source.bitmap(), x, y), 0x0000FFu);
-  EXPECT_EQ(later(), 0);
+  vltest::walkDrawnTiles(
+      source, list, counter, [&] { painter.fill(100, 50, 70, 40, 0xFFFFFF); },
+      [&](int x, int y) { painter.point(x, y, 0x0000FF); });
 }
 
 TEST_P(CaptureX11, ToldWhetherAnythingWasDrawnSinceTheLastCopyInAnyWindow) {
@@ -303,8 +274,8 @@ TEST(CaptureX11Server, ServerWithoutSharedMemoryFallsBackToXGetImage) {
   ASSERT_EQ(source.refresh(), 1);
   auto* image = static_cast<comsrc::DIBitmap_X11*>(source.bitmap());
   EXPECT_FALSE(image->usesSharedMemory());
-  EXPECT_EQ(pixelAt(*image, 319, 239), 0x204060u);
-  EXPECT_EQ(pixelAt(*image, 320, 239), 0u);
+  EXPECT_EQ(rgbAt(*image, 319, 239), 0x204060u);
+  EXPECT_EQ(rgbAt(*image, 320, 239), 0u);
 }
 
 // X servers that go away under the program, during discovery and under a capture: neither may
@@ -324,7 +295,8 @@ TEST(ServerLossX11, DiscoveryThatLosesItsServerFindsNoDisplayAndTheProgramGoesOn
       signal(SIGPIPE, SIG_IGN);  // as the program does: a write to the dead server fails, it does not kill
       setenv("DISPLAY", x->name().c_str(), 1);
       setenv("XDG_RUNTIME_DIR", noStandIns.path().c_str(), 1);
-      DisplayPlatform& platform = systemDisplayPlatform();
+      std::unique_ptr<DisplayPlatform> made = makeDisplayPlatform();
+      DisplayPlatform& platform = *made;
       DisplayAdapter adapter;
       for (int i = 0; i < 200000; ++i)
         if (!platform.adapter(0, adapter)) _exit(platform.virtualScreenWidth() == 0 ? 0 : 3);
@@ -368,7 +340,7 @@ TEST(ServerLossX11, CaptureWhoseServerGoesAwayClosesItsConnection) {
         result = source.refresh();
         EXPECT_EQ(list.count(), 0u) << "frame " << frames;
         ASSERT_NE(source.bitmap(), nullptr);
-        EXPECT_EQ(pixelAt(*source.bitmap(), 10, 10), 0x30c050u) << "frame " << frames;
+        EXPECT_EQ(rgbAt(*source.bitmap(), 10, 10), 0x30c050u) << "frame " << frames;
       }
       EXPECT_EQ(result, -3);
       EXPECT_GE(frames, 3);

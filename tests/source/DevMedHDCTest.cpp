@@ -26,12 +26,13 @@ struct Rig {
     list.added.clear();
     return source->refresh();
   }
-  uint32_t pixel(int32_t x, int32_t y) {
-    comsrc::DIBitmap* b = source->bitmap();
-    uint32_t v = 0;
-    std::memcpy(&v, b->getPixels() + ptrdiff_t{y} * b->getStride() + 4 * x, 4);
-    return v;
+  // The copies taken so far, after a refresh `ms` on that reports nothing.
+  int blitsAfter(int64_t ms) {
+    counter.advanceMs(ms);
+    EXPECT_EQ(source->refresh(), 0);
+    return shared->blits;
   }
+  uint32_t pixel(int32_t x, int32_t y) { return vltest::pixelAt(*source->bitmap(), x, y); }
 
   std::shared_ptr<FakeScreen::Shared> shared;
   FakeCounter counter;
@@ -106,9 +107,7 @@ TEST(DevMedHDC, CapturesAreAtLeast40msApart) {
   ASSERT_EQ(rig.source->refresh(), 1);
   rig.shared->at(0, 0) = 0x00FFFFFF;
   rig.shared->at(1, 1) = 0x00FFFFFF;
-  rig.counter.advanceMs(39);
-  EXPECT_EQ(rig.source->refresh(), 0);
-  EXPECT_EQ(rig.shared->blits, 1);
+  EXPECT_EQ(rig.blitsAfter(39), 1);
   EXPECT_TRUE(rig.list.added.size() == 1);
   rig.counter.advanceMs(1);
   EXPECT_EQ(rig.source->refresh(), 1);
@@ -121,14 +120,10 @@ TEST(DevMedHDC, CapturesThatTakeTimeAreSpacedFromStartToStartSoEveryFrameCapture
   rig.shared->blitMs = 3;
   ASSERT_EQ(rig.source->refresh(), 1);
   for (int frame = 0; frame < 5; ++frame) {
-    rig.counter.advanceMs(37);  // 40 ms after the last capture began
-    EXPECT_EQ(rig.source->refresh(), 0);
-    EXPECT_EQ(rig.shared->blits, 2 + frame);
+    EXPECT_EQ(rig.blitsAfter(37), 2 + frame);  // 40 ms after the last capture began
   }
   EXPECT_EQ(rig.shared->blits, 6);
-  rig.counter.advanceMs(36);
-  EXPECT_EQ(rig.source->refresh(), 0);
-  EXPECT_EQ(rig.shared->blits, 6);
+  EXPECT_EQ(rig.blitsAfter(36), 6);
 }
 
 TEST(DevMedHDC, AStillScreenIsNotCapturedOnceTwoCapturesFollowedNoDrawing) {
@@ -191,12 +186,8 @@ TEST(DevMedHDC, GateSurvivesTheMillisecondWrap) {
   Rig rig;
   rig.counter.setMs((int64_t{1} << 32) - 10);
   ASSERT_EQ(rig.source->refresh(), 1);
-  rig.counter.advanceMs(20);  // the reading is now 10
-  EXPECT_EQ(rig.source->refresh(), 0);
-  EXPECT_EQ(rig.shared->blits, 1);
-  rig.counter.advanceMs(20);
-  EXPECT_EQ(rig.source->refresh(), 0);
-  EXPECT_EQ(rig.shared->blits, 2);
+  EXPECT_EQ(rig.blitsAfter(20), 1);  // the reading is now 10
+  EXPECT_EQ(rig.blitsAfter(20), 2);
 }
 
 TEST(DevMedHDC, UnreadableCounterNeverCaptures) {

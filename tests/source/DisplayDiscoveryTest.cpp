@@ -252,3 +252,61 @@ TEST(DisplayDiscovery, ADriverDisplayThatDoesNotAnswerAsTheDriverShowsAsMissing)
   EXPECT_LT(checkDriver(sources), 0);
   EXPECT_EQ(sources.driverDisplayFound | sources.driverDisplayAttached | sources.sourceReady, 0);
 }
+
+// The driver's source outlives a discovery that finds its display unchanged in the same mode; a
+// new mode, a moved display, one that stopped answering or one gone replaces or drops it.
+TEST(DisplayDiscovery, DriverSourceIsKeptWhileItsDisplayStays) {
+  FakePlatform platform;
+  platform.addAdapter("\\\\.\\DISPLAY2", "Vantela Display");
+  platform.modes["\\\\.\\DISPLAY2"] = DisplayMode{0, 0, 640, 480};
+  ScreenSources sources;
+  ASSERT_EQ(discoverDisplays(sources, platform), 0);
+  DeviceMediator* first = sources.driverSource.get();
+  ASSERT_NE(first, nullptr);
+  ASSERT_EQ(discoverDisplays(sources, platform), 0);
+  EXPECT_EQ(sources.driverSource.get(), first);
+  EXPECT_EQ(platform.channelDisplays.size(), 1u);
+  EXPECT_TRUE(sources.driverDisplayFound && sources.driverDisplayAttached && sources.sourceReady);
+
+  // The desktop changes under the kept driver: the old main source's reports go, the list stays.
+  sources.changeList->add(Rect{0, 0, 32, 32});
+  platform.desktopWidth = 2560;
+  ASSERT_EQ(discoverDisplays(sources, platform), 0);
+  EXPECT_EQ(sources.driverSource.get(), first);
+  EXPECT_EQ(sources.changeList->count(), 0u);
+
+  // Into the other mode: a fresh source; then its reports survive the next discovery.
+  sources.captureMode = CaptureMode::externalMonitor;
+  ASSERT_EQ(discoverDisplays(sources, platform), 0);
+  EXPECT_EQ(platform.channelDisplays.size(), 2u);
+  first = sources.driverSource.get();
+  sources.changeList->add(Rect{0, 0, 32, 32});
+  ASSERT_EQ(discoverDisplays(sources, platform), 0);
+  EXPECT_EQ(sources.driverSource.get(), first);
+  EXPECT_EQ(sources.changeList->count(), 1u);
+  EXPECT_TRUE(sources.sourceReady);
+
+  platform.modes["\\\\.\\DISPLAY2"] = DisplayMode{0, 0, 800, 600};
+  ASSERT_EQ(discoverDisplays(sources, platform), 0);
+  EXPECT_EQ(platform.channelDisplays.size(), 3u);
+  EXPECT_EQ(*sources.driverDisplay->rect(), (Rect{0, 0, 800, 600}));
+
+  platform.driver->identifyReply = "SOMETHING ELSE";
+  ASSERT_EQ(discoverDisplays(sources, platform), 0);
+  EXPECT_EQ(platform.channelDisplays.size(), 4u);
+  EXPECT_TRUE(sources.sourceReady);
+
+  // Silent at a check, back before the next discovery: still a new source, with the flags set.
+  const std::string answer = platform.driver->identifyReply;
+  platform.driver->identifyReply = "SOMETHING ELSE";
+  EXPECT_LT(checkDriver(sources), 0);
+  platform.driver->identifyReply = answer;
+  ASSERT_EQ(discoverDisplays(sources, platform), 0);
+  EXPECT_EQ(platform.channelDisplays.size(), 5u);
+  EXPECT_TRUE(sources.driverDisplayFound && sources.driverDisplayAttached && sources.sourceReady);
+
+  platform.adapters.clear();
+  ASSERT_EQ(discoverDisplays(sources, platform), 0);
+  EXPECT_EQ(sources.driverSource, nullptr);
+  EXPECT_FALSE(sources.driverDisplayFound || sources.driverDisplayAttached || sources.sourceReady);
+}

@@ -12,6 +12,13 @@
 
 namespace vltest {
 
+// The 32-bit pixel at (x, y) of a bitmap a source or capture filled.
+inline uint32_t pixelAt(comsrc::DIBitmap& b, int32_t x, int32_t y) {
+  uint32_t v = 0;
+  std::memcpy(&v, b.getPixels() + ptrdiff_t{y} * b.getStride() + 4 * x, 4);
+  return v;
+}
+
 // A counter the test moves by hand; readings are in milliseconds at 1e6 counts per second.
 class FakeCounter : public comsrc::PerfCounter {
  public:

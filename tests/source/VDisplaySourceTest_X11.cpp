@@ -104,7 +104,8 @@ TEST_F(VDisplaySource, DiscoveryFindsTheStandInAndItsSourceFollowsWhatIsDrawnUnt
   ASSERT_NE(painter, nullptr);
 
   // The main screen's adapters come first; the stand-in is the driver's display.
-  DisplayPlatform& platform = systemDisplayPlatform();
+  std::unique_ptr<DisplayPlatform> made = makeDisplayPlatform();
+  DisplayPlatform& platform = *made;
   DisplayAdapter first, second, none;
   ASSERT_TRUE(platform.adapter(0, first));
   EXPECT_EQ(first.description.rfind("Vantela", 0), std::string::npos) << first.description;
