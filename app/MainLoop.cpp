@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "comsrc/QPClock.h"
+#include "comsrc/TickClock.h"
 #include "link/DeviceLink.h"
 #include "link/Devices.h"
 #include "multio/Stream.h"

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "app/ProgramExit.h"
-#include "comsrc/QPClock.h"
+#include "comsrc/TickClock.h"
 #include "link/LinkOpening.h"
 #include "pipeline/ProduceFrame.h"
 #include "settings/CaptureOptions.h"
@@ -33,7 +33,7 @@ ui::Pumped ProgramServices::pumpMessage() {
 }
 
 void ProgramServices::waitForEvents(uint32_t ms, bool drawings) {
-  DeviceMediator* source = drawings && app.sources.sourceReady ? app.sources.activeSource() : nullptr;
+  FrameSource* source = drawings && app.sources.sourceReady ? app.sources.activeSource() : nullptr;
   ui::waitForMessage(ms, source ? source->drawingEvents() : -1);
 }
 

@@ -18,12 +18,12 @@
 #include "comsrc/DIBitmap.h"
 #include "comsrc/RectList.h"
 #include "link/DeviceLink.h"
-#include "pipeline/Capture.h"
+#include "pipeline/LumaConversion.h"
 #include "pipeline/Dither.h"
 #include "pipeline/FrameState.h"
 #include "pipeline/ProduceFrame.h"
-#include "source/DeviceMediator.h"
-#include "source/HDCAcquirer.h"
+#include "source/FrameSource.h"
+#include "source/DisplayConnection.h"
 #include "tools/common/PngFile.h"
 
 namespace {
@@ -54,7 +54,7 @@ vltools::PngPicture benchPicture(int32_t width, int32_t height) {
 }
 
 // A screen source over a fixed picture that reports the same change in every refresh.
-class StillSource : public DeviceMediator {
+class StillSource : public FrameSource {
  public:
   StillSource(comsrc::RectList& list, const vltools::PngPicture& picture, comsrc::Rect change)
       : changes(list), changed(change) {
@@ -78,9 +78,9 @@ std::unique_ptr<AppState> makeApp(int32_t mode, int32_t devices, comsrc::Rect ch
   auto app = std::make_unique<AppState>();
   ScreenSources& sources = app->sources;
   sources.changeList = std::make_unique<comsrc::RectList>();
-  sources.mainDisplay = std::make_unique<HDCAcquirer>();
+  sources.mainDisplay = std::make_unique<DisplayConnection>();
   *sources.mainDisplay->rect() = comsrc::Rect{0, 0, 1920, 1080};
-  sources.gdiSource = std::make_unique<StillSource>(*sources.changeList, benchPicture(640, 480), change);
+  sources.mainScreenSource = std::make_unique<StillSource>(*sources.changeList, benchPicture(640, 480), change);
   for (int32_t i = 0; i < devices; ++i) {
     DeviceSettings& slot = app->devices.slots[size_t(i)].settings;
     slot.active = 1;

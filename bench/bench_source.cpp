@@ -18,7 +18,7 @@
 #include "support/XServer_X11.h"
 #include "comsrc/DIBitmap_X11.h"
 #include "comsrc/RectList.h"
-#include "source/HDCAcquirer.h"
+#include "source/DisplayConnection.h"
 #include "source/TileCompare.h"
 
 namespace {
@@ -146,12 +146,12 @@ void capture(benchmark::State& state, bool shm) {
     state.SkipWithError("Xvfb did not start");
     return;
   }
-  HDCAcquirer acquirer(server().name().c_str());
+  DisplayConnection acquirer(server().name().c_str());
   if (acquirer.open() != 0) {
     state.SkipWithError("cannot open the X display");
     return;
   }
-  comsrc::DIBitmap_X11 bitmap(acquirer.hdc(), shm);
+  comsrc::DIBitmap_X11 bitmap(acquirer.screenContext(), shm);
   if (bitmap.create(kW, kH) != 0 || bitmap.usesSharedMemory() != shm) {
     state.SkipWithError("no capture bitmap of that kind");
     return;

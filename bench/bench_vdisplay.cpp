@@ -1,5 +1,5 @@
 // The costs of the external monitor on Linux at 640 × 480, against a running vantela-vdisplay:
-// one refresh of DevMed_VTDRV while the display stands still (one round trip over the socket),
+// one refresh of DriverDisplaySource while the display stands still (one round trip over the socket),
 // and a change of the whole display from the drawing to the records fetched and the pixels
 // copied. "share_of_40ms" is the wall time of one operation as a part of the 40 ms frame period.
 #include <benchmark/benchmark.h>
@@ -12,9 +12,9 @@
 #include <string>
 
 #include "comsrc/RectList.h"
-#include "source/DevMed_VTDRV.h"
+#include "source/DriverDisplaySource.h"
 #include "source/EscapeChannel_POSIX.h"
-#include "source/HDCAcquirer.h"
+#include "source/DisplayConnection.h"
 #include "support/TempDir.h"
 #include "support/VDisplayProcess_POSIX.h"
 
@@ -31,10 +31,10 @@ struct StandIn {
     ok = vltest::VDisplayProcess::xvfbInstalled() && process.start({"--size", "640x480"});
     if (!ok) return;
     painter = XOpenDisplay(process.display().c_str());
-    display = std::make_unique<HDCAcquirer>(("Vantela stand-in display " + process.display()).c_str());
+    display = std::make_unique<DisplayConnection>(("Vantela stand-in display " + process.display()).c_str());
     ok = painter && display->open() == 0;
     if (!ok) return;
-    source = std::make_unique<DevMed_VTDRV>(*display, changes, comsrc::Rect{0, 0, kW, kH},
+    source = std::make_unique<DriverDisplaySource>(*display, changes, comsrc::Rect{0, 0, kW, kH},
                                             std::make_unique<EscapeChannel_POSIX>(*display));
     source->refresh();  // the first refresh maps the frame and copies all of it
     changes.clear();
@@ -42,9 +42,9 @@ struct StandIn {
   vltest::TempDir runtime;
   vltest::VDisplayProcess process;
   Display* painter = nullptr;
-  std::unique_ptr<HDCAcquirer> display;
+  std::unique_ptr<DisplayConnection> display;
   comsrc::RectList changes;
-  std::unique_ptr<DevMed_VTDRV> source;
+  std::unique_ptr<DriverDisplaySource> source;
   bool ok = false;
 };
 

@@ -16,7 +16,7 @@
 #include "SourceFakes.h"
 #include "VtdrvFakes.h"
 #include "comsrc/Region.h"
-#include "source/DevMed_VTDRV.h"
+#include "source/DriverDisplaySource.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ int64_t bytesOf(const std::vector<Rect>& rects) {
 struct Rig {
   Rig() : driver(std::make_shared<vltest::FakeDriver>(kW, kH)) {
     for (size_t i = 0; i < driver->frame.size(); ++i) driver->frame[i] = uint32_t(i * 2654435761u);
-    source = std::make_unique<DevMed_VTDRV>(acquirer, list, Rect{0, 0, kW, kH},
+    source = std::make_unique<DriverDisplaySource>(acquirer, list, Rect{0, 0, kW, kH},
                                             std::make_unique<vltest::FakeEscapeChannel>(driver), calendar);
     driver->queueSize(0, 0);
     source->refresh();  // makes the image and maps the frame
@@ -68,7 +68,7 @@ struct Rig {
   vltest::FakeAcquirer acquirer;
   comsrc::RectList list;
   vltest::FakeCalendar calendar;
-  std::unique_ptr<DevMed_VTDRV> source;
+  std::unique_ptr<DriverDisplaySource> source;
 };
 
 double memcpySeconds(int64_t bytes) {

@@ -20,7 +20,7 @@
 #include <thread>
 
 #include "comsrc/DIBitmap.h"
-#include "source/HDCAcquirer.h"
+#include "source/DisplayConnection.h"
 #include "source/ScreenCapture_Wayland.h"
 #include "source/ScreenCapture_X11.h"
 
@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
     }
     client = childSeconds() - c0;
   } else {
-    HDCAcquirer display;
+    DisplayConnection display;
     std::unique_ptr<ScreenCapture> capture;
     std::string why;
     bool answered = false;
@@ -95,19 +95,19 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "no capture: %s\n", why.c_str());
       return 1;
     }
-    std::unique_ptr<comsrc::DIBitmap> target = capture->createCaptureBitmap(display.hdc(), w, h);
+    std::unique_ptr<comsrc::DIBitmap> target = capture->createCaptureBitmap(display.screenContext(), w, h);
     if (!target) return 1;
-    capture->blitFromScreen(*target, display.hdc(), 0, 0);  // the connection and first frame
+    capture->blitFromScreen(*target, display.screenContext(), 0, 0);  // the connection and first frame
     const double c0 = processSeconds();
     for (int i = 0; i < frames; ++i) {
       if (mode == "screencopy") {
         // Polled as the program polls its sources, until a frame is there.
-        while (capture->drawing(display.hdc()) == Drawing::nothing) {
+        while (capture->drawing(display.screenContext()) == Drawing::nothing) {
           if (capture->lost()) return 1;
           usleep(4000);
         }
       }
-      capture->blitFromScreen(*target, display.hdc(), 0, 0);
+      capture->blitFromScreen(*target, display.screenContext(), 0, 0);
     }
     client = processSeconds() - c0;
   }

@@ -1,6 +1,6 @@
 #include <time.h>
 
-#include "comsrc/QPClock.h"
+#include "comsrc/TickClock.h"
 
 namespace comsrc {
 

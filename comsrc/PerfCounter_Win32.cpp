@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "comsrc/QPClock.h"
+#include "comsrc/TickClock.h"
 
 namespace comsrc {
 

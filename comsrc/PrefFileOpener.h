@@ -44,7 +44,7 @@ class PrefFileOpener : public multio::StreamOpener {
   std::unique_ptr<char[]> basePath;
 };
 
-// The platform's opener (PrefFileOpener_WIN32 or PrefFileOpener_POSIX); null when out of memory.
+// The platform's opener (PrefFileOpener_Win32 or PrefFileOpener_POSIX); null when out of memory.
 std::unique_ptr<PrefFileOpener> makePrefFileOpener();
 
 }  // namespace comsrc

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "link/AutoResetEvent.h"
-#include "link/SioIF.h"
+#include "link/SerialPort.h"
 #include "link/WriterPriority.h"
 
 namespace {
@@ -112,7 +112,7 @@ struct DeviceLink::Impl {
 };
 
 DeviceLink::DeviceLink(const char* portName, int32_t speed, int32_t cts)
-    : DeviceLink(std::make_unique<SioIF>(portName, speed, cts), speed) {}
+    : DeviceLink(std::make_unique<SerialPort>(portName, speed, cts), speed) {}
 
 DeviceLink::DeviceLink(std::unique_ptr<multio::Stream> serial, int32_t speed)
     : speed_(speed), impl(std::make_unique<Impl>()) {
@@ -207,7 +207,7 @@ void DeviceLink::shutdown() {
     std::this_thread::sleep_for(kPollStep);
   // A writer held up by the device (CTS inactive, a device that stopped reading) is woken
   // out of its write, never killed.
-  auto* port = dynamic_cast<SioIF*>(s->serial.get());
+  auto* port = dynamic_cast<SerialPort*>(s->serial.get());
   const auto cut = std::chrono::steady_clock::now();
   while (s->writerRunning.load() && std::chrono::steady_clock::now() - cut < kInterruptLimit) {
     if (port) port->interrupt();

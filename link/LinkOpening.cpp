@@ -9,7 +9,7 @@
 #include "link/DeviceLink.h"
 #include "link/Devices.h"
 #include "link/PortName.h"
-#include "link/SioIF.h"
+#include "link/SerialPort.h"
 #include "link/StandInPort.h"
 
 namespace {
@@ -30,7 +30,7 @@ int32_t findPort(int32_t start, int32_t step) {
     if (n < kFirstPort) n = kLastPort;
     char name[64];
     formatPortName(n, name, sizeof name);
-    const bool found = !SioIF(name, kProbeSpeed, 0).failed();
+    const bool found = !SerialPort(name, kProbeSpeed, 0).failed();
     if (n == start) return found ? n : -1;
     if (found) return n;
   }

@@ -32,7 +32,7 @@ class StreamOpener {
   virtual int32_t open(const char* name, int32_t flags, std::unique_ptr<Stream>& out) = 0;
 };
 
-// The platform's file opener (StreamOpener_File_WIN32File or StreamOpener_File_POSIXFile).
+// The platform's file opener (StreamOpener_File_Win32File or StreamOpener_File_POSIXFile).
 std::unique_ptr<StreamOpener> makeFileStreamOpener();
 
 }  // namespace multio

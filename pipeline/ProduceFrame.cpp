@@ -6,12 +6,12 @@
 #include "comsrc/RectList.h"
 #include "link/DeviceLink.h"
 #include "link/Devices.h"
-#include "pipeline/Capture.h"
+#include "pipeline/LumaConversion.h"
 #include "pipeline/Dither.h"
 #include "pipeline/FrameState.h"
 #include "pipeline/LineEncoder.h"
-#include "source/DeviceMediator.h"
-#include "source/HDCAcquirer.h"
+#include "source/FrameSource.h"
+#include "source/DisplayConnection.h"
 #include "source/ScreenSources.h"
 
 namespace {
@@ -116,8 +116,8 @@ void produceFrame(FrameState& frame, ScreenSources& sources, Devices& devices) {
   if (!frame.tablesBuilt) buildLumaTables(frame);
   if (!devices.framesFlow() || !sources.sourceReady || !devices.anyLink() || !sources.changeList) return;
 
-  DeviceMediator* source = sources.activeSource();
-  HDCAcquirer* display = sources.activeDisplay();
+  FrameSource* source = sources.activeSource();
+  DisplayConnection* display = sources.activeDisplay();
   if (!source || source->refresh() < 0) sources.sourceReady = 0;
 
   comsrc::RectList& changes = *sources.changeList;
@@ -160,7 +160,7 @@ FrameWork frameWorkPending(const ScreenSources& sources, const Devices& devices)
   if (sources.changeList && sources.changeList->count() > 0) return FrameWork::change;
   for (size_t i = 0; i < devices.slots.size(); ++i)
     if (devices.feeds(i) && isHalftone(devices.slots[i].settings.dither)) return FrameWork::change;
-  DeviceMediator* source = sources.activeSource();
+  FrameSource* source = sources.activeSource();
   switch (source ? source->changePending() : Drawing::unknown) {
     case Drawing::drawn: return FrameWork::change;
     case Drawing::nothing: return devices.resendDue() ? FrameWork::resendDue : FrameWork::nothing;

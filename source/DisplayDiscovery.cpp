@@ -5,10 +5,10 @@
 
 #include "comsrc/RectList.h"
 #include "source/CaptureArea.h"
-#include "source/DevMed_HDC.h"
-#include "source/DevMed_VTDRV.h"
+#include "source/ScreenMirrorSource.h"
+#include "source/DriverDisplaySource.h"
 #include "source/EscapeChannel.h"
-#include "source/HDCAcquirer.h"
+#include "source/DisplayConnection.h"
 #include "source/ScreenCapture.h"
 #include "source/ScreenSources.h"
 
@@ -46,14 +46,14 @@ int32_t discoverDisplays(ScreenSources& s, DisplayPlatform& platform) {
   // may be a screen cast the user granted, the driver's keeps its mapping, and what either has
   // not reported yet stays in the list.
   const comsrc::Rect desktop{0, 0, platform.virtualScreenWidth(), platform.virtualScreenHeight()};
-  auto* keptMain = dynamic_cast<DevMed_HDC*>(s.gdiSource.get());
+  auto* keptMain = dynamic_cast<ScreenMirrorSource*>(s.mainScreenSource.get());
   const bool keepMain = !s.mirrorsExternalMonitor() && keptMain && !keptMain->lost() && s.mainDisplay &&
                         s.changeList && *s.mainDisplay->rect() == desktop;
-  auto* keptDriver = dynamic_cast<DevMed_VTDRV*>(s.driverSource.get());
+  auto* keptDriver = dynamic_cast<DriverDisplaySource*>(s.driverDisplaySource.get());
   const char* keptName = s.driverDisplay ? s.driverDisplay->name() : nullptr;
   // Only the main screen's mode makes a main source: when it is there in the other mode, the mode
   // changed, and the driver's source starts anew to send its whole frame.
-  const bool sameMode = s.mirrorsExternalMonitor() == !s.gdiSource;
+  const bool sameMode = s.mirrorsExternalMonitor() == !s.mainScreenSource;
   // A driver the last check found silent went away meanwhile, even when it answers again now.
   const bool keepDriver = sameMode && moded && keptDriver && s.driverDisplayAttached && s.changeList && keptName &&
                           adapter.description == keptName && *s.driverDisplay->rect() == driverRect &&
@@ -61,13 +61,13 @@ int32_t discoverDisplays(ScreenSources& s, DisplayPlatform& platform) {
   s.sourceReady = false;
   if (!keepDriver) {
     forgetDriver(s);
-    s.driverSource.reset();
+    s.driverDisplaySource.reset();
     s.driverDisplay.reset();
   }
   if (!keepMain) {
     // What an old main source reported is of a desktop that is no more.
-    const bool dropsReports = s.gdiSource != nullptr;
-    s.gdiSource.reset();
+    const bool dropsReports = s.mainScreenSource != nullptr;
+    s.mainScreenSource.reset();
     s.mainDisplay.reset();
     if (!keepDriver) s.changeList.reset(new (std::nothrow) comsrc::RectList());
     else if (dropsReports) s.changeList->clear();
@@ -78,9 +78,9 @@ int32_t discoverDisplays(ScreenSources& s, DisplayPlatform& platform) {
     *s.mainDisplay->rect() = desktop;
     // Only the mode's own capture is made: mirroring the external monitor opens no screen cast.
     if (!s.mirrorsExternalMonitor()) {
-      s.gdiSource.reset(new (std::nothrow) DevMed_HDC(*s.mainDisplay, *s.changeList, kCaptureArea, &s.options,
+      s.mainScreenSource.reset(new (std::nothrow) ScreenMirrorSource(*s.mainDisplay, *s.changeList, kCaptureArea, &s.options,
                                                       &s.portalRefused, &s.tracedCaptureChoice));
-      if (!s.gdiSource) return -1;
+      if (!s.mainScreenSource) return -1;
     }
   }
 
@@ -89,19 +89,19 @@ int32_t discoverDisplays(ScreenSources& s, DisplayPlatform& platform) {
     s.driverDisplay = platform.makeAcquirer(adapter.description.c_str());
     if (!s.driverDisplay) return -1;
     s.driverDisplay->open();
-    if (!s.driverDisplay->hdc()) return -1;
+    if (!s.driverDisplay->screenContext()) return -1;
 
     if (moded) {
       *s.driverDisplay->rect() = driverRect;
       auto* source = new (std::nothrow)
-          DevMed_VTDRV(*s.driverDisplay, *s.changeList, driverRect, platform.makeEscapeChannel(*s.driverDisplay));
-      s.driverSource.reset(source);
+          DriverDisplaySource(*s.driverDisplay, *s.changeList, driverRect, platform.makeEscapeChannel(*s.driverDisplay));
+      s.driverDisplaySource.reset(source);
       // A display that looks like the driver's but does not answer as it is no driver to
       // mirror: it shows as missing, and discovery keeps looking once a second.
       if (source && source->check() == 0) {
         s.driverDisplayAttached = true;
       } else {
-        s.driverSource.reset();
+        s.driverDisplaySource.reset();
         forgetDriver(s);
       }
     }
@@ -116,14 +116,14 @@ int32_t rebuildSource(ScreenSources& s, DisplayPlatform& platform) {
   if (!s.changeList) return -1;
 
   if (s.mirrorsExternalMonitor()) {
-    auto* old = dynamic_cast<DevMed_VTDRV*>(s.driverSource.get());
+    auto* old = dynamic_cast<DriverDisplaySource*>(s.driverDisplaySource.get());
     if (!s.driverDisplay || !old) return -1;
     s.driverDisplay->open();
     const comsrc::Rect frame = *old->sourceRect();
-    s.driverSource.reset();
+    s.driverDisplaySource.reset();
     auto* made = new (std::nothrow)
-        DevMed_VTDRV(*s.driverDisplay, *s.changeList, frame, platform.makeEscapeChannel(*s.driverDisplay));
-    s.driverSource.reset(made);
+        DriverDisplaySource(*s.driverDisplay, *s.changeList, frame, platform.makeEscapeChannel(*s.driverDisplay));
+    s.driverDisplaySource.reset(made);
     if (!made) {
       s.sourceReady = false;
       return -1;
@@ -132,18 +132,18 @@ int32_t rebuildSource(ScreenSources& s, DisplayPlatform& platform) {
     return 0;
   }
 
-  auto* old = dynamic_cast<DevMed_HDC*>(s.gdiSource.get());
+  auto* old = dynamic_cast<ScreenMirrorSource*>(s.mainScreenSource.get());
   if (!s.mainDisplay || !old) return -1;
   s.mainDisplay->open();
   const comsrc::Rect area = *old->captureRect();
   // A capture still reading the screen goes on in the new source.
   std::unique_ptr<ScreenCapture> capture = old->releaseCapture();
-  s.gdiSource.reset();
-  s.gdiSource.reset(capture ? new (std::nothrow) DevMed_HDC(*s.mainDisplay, *s.changeList, area, std::move(capture),
+  s.mainScreenSource.reset();
+  s.mainScreenSource.reset(capture ? new (std::nothrow) ScreenMirrorSource(*s.mainDisplay, *s.changeList, area, std::move(capture),
                                                             comsrc::systemPerfCounter())
-                            : new (std::nothrow) DevMed_HDC(*s.mainDisplay, *s.changeList, area, &s.options,
+                            : new (std::nothrow) ScreenMirrorSource(*s.mainDisplay, *s.changeList, area, &s.options,
                                                             &s.portalRefused, &s.tracedCaptureChoice));
-  if (!s.gdiSource) {
+  if (!s.mainScreenSource) {
     s.sourceReady = false;
     return -1;
   }
@@ -151,7 +151,7 @@ int32_t rebuildSource(ScreenSources& s, DisplayPlatform& platform) {
 }
 
 int32_t checkDriver(ScreenSources& s) {
-  auto* source = dynamic_cast<DevMed_VTDRV*>(s.driverSource.get());
+  auto* source = dynamic_cast<DriverDisplaySource*>(s.driverDisplaySource.get());
   const int32_t result = source ? source->check() : -1;
   if (result < 0) {
     forgetDriver(s);

@@ -5,7 +5,7 @@
 #include <string>
 
 class EscapeChannel;
-class HDCAcquirer;
+class DisplayConnection;
 
 // One display adapter as the platform enumerates it (EnumDisplayDevicesA's DeviceName and
 // DeviceString on Windows).
@@ -37,10 +37,10 @@ class DisplayPlatform {
   virtual void trace(const char* description) = 0;
   // A screen context owner for the named display (null: the whole desktop); null when it
   // cannot be allocated.
-  virtual std::unique_ptr<HDCAcquirer> makeAcquirer(const char* deviceName) = 0;
+  virtual std::unique_ptr<DisplayConnection> makeAcquirer(const char* deviceName) = 0;
   // The escape channel to the driver behind `display`; it sends through the display's current
   // context, so reopening the display is seen by the channel.
-  virtual std::unique_ptr<EscapeChannel> makeEscapeChannel(HDCAcquirer& display) = 0;
+  virtual std::unique_ptr<EscapeChannel> makeEscapeChannel(DisplayConnection& display) = 0;
 };
 
 // This platform's displays (Win32 or X11 with the stand-in drivers); null when out of memory.

@@ -6,7 +6,7 @@
 
 #include "source/DisplayPlatform.h"
 #include "source/EscapeChannel.h"
-#include "source/HDCAcquirer.h"
+#include "source/DisplayConnection.h"
 #include "source/ScreenContext_Win32.h"
 
 // The records the display calls are given carry their own size; the driver's side of these
@@ -20,15 +20,15 @@ namespace {
 // display is used at once.
 class ExtEscapeChannel_Win32 : public EscapeChannel {
  public:
-  explicit ExtEscapeChannel_Win32(HDCAcquirer& d) : display(&d) {}
+  explicit ExtEscapeChannel_Win32(DisplayConnection& d) : display(&d) {}
   int32_t escape(uint32_t code, int32_t inLength, const void* in, int32_t outLength, void* out) override {
-    ScreenContext* context = display->hdc();
+    ScreenContext* context = display->screenContext();
     if (!context) return -1;
     return ExtEscape(context->dc, int(code), inLength, static_cast<LPCSTR>(in), outLength, static_cast<LPSTR>(out));
   }
 
  private:
-  HDCAcquirer* display;
+  DisplayConnection* display;
 };
 
 // Copies a fixed-size, possibly unterminated character field.
@@ -69,11 +69,11 @@ class DisplayPlatform_Win32 : public DisplayPlatform {
     OutputDebugStringA(line.c_str());
   }
 
-  std::unique_ptr<HDCAcquirer> makeAcquirer(const char* deviceName) override {
-    return std::unique_ptr<HDCAcquirer>(new (std::nothrow) HDCAcquirer(deviceName));
+  std::unique_ptr<DisplayConnection> makeAcquirer(const char* deviceName) override {
+    return std::unique_ptr<DisplayConnection>(new (std::nothrow) DisplayConnection(deviceName));
   }
 
-  std::unique_ptr<EscapeChannel> makeEscapeChannel(HDCAcquirer& display) override {
+  std::unique_ptr<EscapeChannel> makeEscapeChannel(DisplayConnection& display) override {
     return std::unique_ptr<EscapeChannel>(new (std::nothrow) ExtEscapeChannel_Win32(display));
   }
 };

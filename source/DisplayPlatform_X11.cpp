@@ -15,7 +15,7 @@
 
 #include "source/DisplayPlatform.h"
 #include "source/EscapeChannel_POSIX.h"
-#include "source/HDCAcquirer.h"
+#include "source/DisplayConnection.h"
 #include "source/VDisplayProtocol.h"
 #include "source/Trace.h"
 #include "source/VDisplaySocket_POSIX.h"
@@ -73,11 +73,11 @@ class DisplayPlatform_X11 : public DisplayPlatform {
 
   void trace(const char* description) override { ::trace("display adapter", description); }
 
-  std::unique_ptr<HDCAcquirer> makeAcquirer(const char* deviceName) override {
-    return std::unique_ptr<HDCAcquirer>(new (std::nothrow) HDCAcquirer(deviceName));
+  std::unique_ptr<DisplayConnection> makeAcquirer(const char* deviceName) override {
+    return std::unique_ptr<DisplayConnection>(new (std::nothrow) DisplayConnection(deviceName));
   }
 
-  std::unique_ptr<EscapeChannel> makeEscapeChannel(HDCAcquirer& display) override {
+  std::unique_ptr<EscapeChannel> makeEscapeChannel(DisplayConnection& display) override {
     return std::unique_ptr<EscapeChannel>(new (std::nothrow) EscapeChannel_POSIX(display));
   }
 

@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "source/HDCAcquirer.h"
+#include "source/DisplayConnection.h"
 #include "source/VDisplayProtocol.h"
 #include "source/VDisplaySocket_POSIX.h"
 
@@ -16,7 +16,7 @@ namespace {
 constexpr uint32_t kMaxSide = 16384;
 }  // namespace
 
-EscapeChannel_POSIX::EscapeChannel_POSIX(HDCAcquirer& d, int timeout) : display(d), timeoutMs(timeout) {}
+EscapeChannel_POSIX::EscapeChannel_POSIX(DisplayConnection& d, int timeout) : display(d), timeoutMs(timeout) {}
 
 EscapeChannel_POSIX::~EscapeChannel_POSIX() {
   disconnect();
@@ -29,7 +29,7 @@ void EscapeChannel_POSIX::disconnect() {
 }
 
 bool EscapeChannel_POSIX::connected() {
-  ScreenContext* now = display.hdc();
+  ScreenContext* now = display.screenContext();
   if (!now) {
     disconnect();
     return false;

@@ -6,7 +6,7 @@
 
 #include "source/EscapeChannel.h"
 
-class HDCAcquirer;
+class DisplayConnection;
 struct ScreenContext;
 
 // The escapes of a stand-in display driver (vantela-vdisplay), sent over its socket. The
@@ -17,7 +17,7 @@ struct ScreenContext;
 // that mapping. A stand-in that does not answer within the timeout gives -1.
 class EscapeChannel_POSIX : public EscapeChannel {
  public:
-  explicit EscapeChannel_POSIX(HDCAcquirer& display, int timeoutMs = 200);
+  explicit EscapeChannel_POSIX(DisplayConnection& display, int timeoutMs = 200);
   ~EscapeChannel_POSIX() override;
   EscapeChannel_POSIX(const EscapeChannel_POSIX&) = delete;
   EscapeChannel_POSIX& operator=(const EscapeChannel_POSIX&) = delete;
@@ -35,7 +35,7 @@ class EscapeChannel_POSIX : public EscapeChannel {
   int32_t mapFrame(int32_t inLength, const void* in, int32_t outLength, void* out);
   int32_t unmapFrame(int32_t inLength, const void* in);
 
-  HDCAcquirer& display;
+  DisplayConnection& display;
   int timeoutMs;
   ScreenContext* seen = nullptr;
   int sock = -1;

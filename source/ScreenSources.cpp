@@ -6,17 +6,17 @@ ScreenSources::ScreenSources() = default;
 
 ScreenSources::~ScreenSources() { release(); }
 
-DeviceMediator* ScreenSources::activeSource() const {
-  return mirrorsExternalMonitor() ? driverSource.get() : gdiSource.get();
+FrameSource* ScreenSources::activeSource() const {
+  return mirrorsExternalMonitor() ? driverDisplaySource.get() : mainScreenSource.get();
 }
 
-HDCAcquirer* ScreenSources::activeDisplay() const {
+DisplayConnection* ScreenSources::activeDisplay() const {
   return mirrorsExternalMonitor() ? driverDisplay.get() : mainDisplay.get();
 }
 
 void ScreenSources::release() {
-  driverSource.reset();
-  gdiSource.reset();
+  driverDisplaySource.reset();
+  mainScreenSource.reset();
   driverDisplay.reset();
   mainDisplay.reset();
   changeList.reset();

@@ -7,8 +7,8 @@
 #include "comsrc/RectList.h"
 #include "settings/CaptureMode.h"
 #include "settings/CaptureOptions.h"
-#include "source/DeviceMediator.h"
-#include "source/HDCAcquirer.h"
+#include "source/FrameSource.h"
+#include "source/DisplayConnection.h"
 
 class DisplayPlatform;
 
@@ -30,17 +30,17 @@ struct ScreenSources {
   bool portalRefused = false;
   // The main screen's last capture choice traced: discovery makes the same choice every second.
   std::string tracedCaptureChoice;
-  std::unique_ptr<HDCAcquirer> mainDisplay;
-  std::unique_ptr<HDCAcquirer> driverDisplay;
-  std::unique_ptr<DeviceMediator> gdiSource;
-  std::unique_ptr<DeviceMediator> driverSource;
+  std::unique_ptr<DisplayConnection> mainDisplay;
+  std::unique_ptr<DisplayConnection> driverDisplay;
+  std::unique_ptr<FrameSource> mainScreenSource;
+  std::unique_ptr<FrameSource> driverDisplaySource;
   std::unique_ptr<comsrc::RectList> changeList;
   // Where discovery finds the displays; made on its first use.
   std::unique_ptr<DisplayPlatform> platform;
 
   // The source and display of the current capture mode (null when absent).
-  DeviceMediator* activeSource() const;
-  HDCAcquirer* activeDisplay() const;
+  FrameSource* activeSource() const;
+  DisplayConnection* activeDisplay() const;
   bool mirrorsExternalMonitor() const { return captureMode == CaptureMode::externalMonitor; }
   // Frees the sources before the displays and the change list they use.
   void release();

@@ -8,7 +8,7 @@
 #include "app/ProgramExit.h"
 #include "comsrc/RectList.h"
 #include "link/DeviceLink.h"
-#include "source/HDCAcquirer.h"
+#include "source/DisplayConnection.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -34,12 +34,12 @@ TEST(ProgramExit, SavesTheSettingsDeliversWhatIsQueuedAndFreesEverything) {
   const uint8_t record[57] = {0xAA};
   ASSERT_EQ(app.devices.slots[1].link->enqueue(record, sizeof record), 0);
   app.sources.changeList = std::make_unique<comsrc::RectList>();
-  app.sources.mainDisplay = std::make_unique<HDCAcquirer>();
+  app.sources.mainDisplay = std::make_unique<DisplayConnection>();
 
   EXPECT_EQ(finishProgram(app), 0);
   EXPECT_EQ(written.load(), 57);
   EXPECT_FALSE(app.devices.anyLink());
-  EXPECT_FALSE(app.sources.changeList || app.sources.mainDisplay || app.sources.gdiSource || app.sources.driverSource || app.sources.driverDisplay);
+  EXPECT_FALSE(app.sources.changeList || app.sources.mainDisplay || app.sources.mainScreenSource || app.sources.driverDisplaySource || app.sources.driverDisplay);
   const std::string saved =
       vltest::TempDir::readFile((std::filesystem::path(dir.path()) / "vantela" / "vantelink.ini").string());
   EXPECT_NE(saved.find("G.MODE=1\n"), std::string::npos) << saved;

@@ -9,7 +9,7 @@
 #include "SourceFakes.h"
 #include "VtdrvFakes.h"
 #include "comsrc/DIBitmap.h"
-#include "source/DevMed_VTDRV.h"
+#include "source/DriverDisplaySource.h"
 
 namespace {
 
@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vltest::FakeAcquirer acquirer;
   vltest::RecordingList list;
   vltest::FakeCalendar calendar;
-  DevMed_VTDRV source(acquirer, list, comsrc::Rect{0, 0, kWidth, kHeight},
+  DriverDisplaySource source(acquirer, list, comsrc::Rect{0, 0, kWidth, kHeight},
                       std::make_unique<vltest::FakeEscapeChannel>(driver), calendar);
 
   for (int round = 0; round < 4 && size > 0; ++round) {
@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     data += n;
     size -= n;
     // Mostly sizes that lead to a fetch; now and then one beyond what is accepted.
-    const uint32_t announced = flags & 2 ? DevMed_VTDRV::kMaxFetchBytes + 1 + (reply & 0xFFFFFF) : reply & 0x7FFF;
+    const uint32_t announced = flags & 2 ? DriverDisplaySource::kMaxFetchBytes + 1 + (reply & 0xFFFFFF) : reply & 0x7FFF;
     driver->queueSize(flags & 1 ? -1 : 0, announced);
     driver->fetchResult = flags & 4 ? -1 : 0;
     calendar.now += (flags >> 3) & 15;

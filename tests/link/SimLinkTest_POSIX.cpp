@@ -11,7 +11,7 @@
 #include "link/DeviceLink.h"
 #include "link/LinkOpening.h"
 #include "link/PortPath_POSIX.h"
-#include "link/SioIF.h"
+#include "link/SerialPort.h"
 #include "support/TempDir.h"
 #include "tools/common/PngFile.h"
 #include "SimProcess_POSIX.h"
@@ -86,7 +86,7 @@ TEST_F(OverTheSimulator, ThousandBlocksArriveByteForByte) {
 
 TEST_F(OverTheSimulator, TheSimulatorShowsWhatItDecodedAndCountsWhatItSkipped) {
   ASSERT_TRUE(startSim({"--speed", "0", "--png", dir.file("panel.png"), "--log", dir.file("records.log")}));
-  SioIF port("COM5", 1000000, 0);
+  SerialPort port("COM5", 1000000, 0);
   ASSERT_FALSE(port.failed());
   std::vector<uint8_t> bytes{'n', 'o', 'i', 's', 'e'};
   std::vector<uint8_t> top(3 + 50 + 4, 0);
@@ -212,7 +212,7 @@ TEST(SimulatorPortsFolder, PortOptionLinksTheTerminalAsComNBesideTheSettings) {
   const std::string link = dir.path() + "/vantela/ports/com17";
   const bool started = sim.start({"--port", "17", "--speed", "0"}, link, dir.file("sim.out"));
   setPortLocations(PortLocations{dir.path() + "/vantela/ports", ""});
-  const bool opened = started && !SioIF("\\\\.\\COM17", 9600, 0).failed();
+  const bool opened = started && !SerialPort("\\\\.\\COM17", 9600, 0).failed();
   setPortLocations(defaultPortLocations());
   if (old)
     setenv("XDG_CONFIG_HOME", saved.c_str(), 1);

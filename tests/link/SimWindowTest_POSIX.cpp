@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "link/PortPath_POSIX.h"
-#include "link/SioIF.h"
+#include "link/SerialPort.h"
 #include "support/HostTools_POSIX.h"
 #include "support/XServer_X11.h"
 #include "support/TempDir.h"
@@ -81,7 +81,7 @@ struct Shown {
 Shown lightAndWatch(SimulatorOnScreen& on, int scale) {
   Shown shown;
   {
-    SioIF port("COM5", 500000, 0);
+    SerialPort port("COM5", 500000, 0);
     if (port.failed()) return shown;
     std::vector<uint8_t> r(57, 0);
     r[0] = r[1] = 0x80;

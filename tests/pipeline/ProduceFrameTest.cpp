@@ -13,8 +13,8 @@
 #include "link/DeviceLink.h"
 #include "pipeline/FrameState.h"
 #include "pipeline/ProduceFrame.h"
-#include "source/DeviceMediator.h"
-#include "source/HDCAcquirer.h"
+#include "source/FrameSource.h"
+#include "source/DisplayConnection.h"
 
 namespace {
 
@@ -80,7 +80,7 @@ class GatedStream : public RecordingStream {
 };
 
 // A screen source over a fixed picture that reports the rectangles it is told to, once each.
-class FakeSource : public DeviceMediator {
+class FakeSource : public FrameSource {
  public:
   FakeSource(comsrc::RectList& list, int32_t width, int32_t height) : changes(list) {
     if (width > 0) image.create(width, height);
@@ -123,11 +123,11 @@ struct Rig {
 
   Rig(int32_t displayW, int32_t displayH, int32_t imageW, int32_t imageH) {
     app.sources.changeList = std::make_unique<comsrc::RectList>();
-    app.sources.mainDisplay = std::make_unique<HDCAcquirer>();
+    app.sources.mainDisplay = std::make_unique<DisplayConnection>();
     *app.sources.mainDisplay->rect() = comsrc::Rect{0, 0, displayW, displayH};
     auto s = std::make_unique<FakeSource>(*app.sources.changeList, imageW, imageH);
     source = s.get();
-    app.sources.gdiSource = std::move(s);
+    app.sources.mainScreenSource = std::move(s);
     app.devices.linksOpen = app.devices.anyDeviceActive = true;
     app.sources.sourceReady = true;
   }

@@ -5,7 +5,7 @@
 
 #include "pipeline/Dither.h"
 #include "pipeline/FrameState.h"
-#include "pipeline/Capture.h"
+#include "pipeline/LumaConversion.h"
 #include "pipeline/Tone.h"
 
 namespace {

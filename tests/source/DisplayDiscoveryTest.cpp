@@ -9,8 +9,8 @@
 #include "app/AppState.h"
 #include "source/ScreenSources.h"
 #include "comsrc/RectList.h"
-#include "source/DevMed_HDC.h"
-#include "source/DevMed_VTDRV.h"
+#include "source/ScreenMirrorSource.h"
+#include "source/DriverDisplaySource.h"
 #include "source/DisplayDiscovery.h"
 
 using comsrc::Rect;
@@ -49,13 +49,13 @@ class FakePlatform : public DisplayPlatform {
     return true;
   }
   void trace(const char* description) override { traced.emplace_back(description); }
-  std::unique_ptr<HDCAcquirer> makeAcquirer(const char* name) override {
+  std::unique_ptr<DisplayConnection> makeAcquirer(const char* name) override {
     const std::string key = name ? name : "(desktop)";
     acquirersMade.push_back(key);
     if (key == unallocatable) return nullptr;
     return std::make_unique<NamedAcquirer>(name, key != unopenable);
   }
-  std::unique_ptr<EscapeChannel> makeEscapeChannel(HDCAcquirer& display) override {
+  std::unique_ptr<EscapeChannel> makeEscapeChannel(DisplayConnection& display) override {
     channelDisplays.push_back(&display);
     driver = std::make_shared<FakeDriver>(8, 8);
     if (!identifyReply.empty()) driver->identifyReply = identifyReply;
@@ -68,13 +68,13 @@ class FakePlatform : public DisplayPlatform {
   std::map<std::string, DisplayMode> modes;
   std::string unopenable, unallocatable, identifyReply;
   std::vector<std::string> traced, acquirersMade, modeAsked;
-  std::vector<HDCAcquirer*> channelDisplays;
+  std::vector<DisplayConnection*> channelDisplays;
   std::shared_ptr<FakeDriver> driver;  // behind the newest channel
   int adapterQueries = 0;
   int32_t desktopWidth = 1920;
 };
 
-NamedAcquirer* named(const std::unique_ptr<HDCAcquirer>& a) { return static_cast<NamedAcquirer*>(a.get()); }
+NamedAcquirer* named(const std::unique_ptr<DisplayConnection>& a) { return static_cast<NamedAcquirer*>(a.get()); }
 
 }  // namespace
 
@@ -118,14 +118,14 @@ TEST(DisplayDiscovery, FlagsAndObjectsInBothModes) {
       EXPECT_EQ(named(app.sources.mainDisplay)->opens, 1);
       EXPECT_EQ(*app.sources.mainDisplay->rect(), (Rect{0, 0, 1920, 1080}));
       // Mirroring the external monitor makes no capture of the main screen.
-      auto* gdi = dynamic_cast<DevMed_HDC*>(app.sources.gdiSource.get());
+      auto* gdi = dynamic_cast<ScreenMirrorSource*>(app.sources.mainScreenSource.get());
       ASSERT_EQ(gdi != nullptr, mode == 0);
       if (gdi) {
         EXPECT_EQ(*gdi->captureRect(), (Rect{0, 0, 640, 480}));
       }
       EXPECT_EQ(app.sources.driverDisplay != nullptr, setup != kNoDriver && setup != kNoAcquirer);
-      EXPECT_EQ(app.sources.driverSource != nullptr, setup == kAttached);
-      if (app.sources.driverSource) {
+      EXPECT_EQ(app.sources.driverDisplaySource != nullptr, setup == kAttached);
+      if (app.sources.driverDisplaySource) {
         ASSERT_EQ(platform.channelDisplays.size(), 1u);
         EXPECT_EQ(platform.channelDisplays[0], app.sources.driverDisplay.get());
       }
@@ -154,7 +154,7 @@ TEST(DisplayDiscovery, FirstAdapterBeginningWithTheNameIsTaken) {
   EXPECT_EQ(named(app.sources.driverDisplay)->opens, 1);
   EXPECT_EQ(platform.modeAsked, (std::vector<std::string>{"\\\\.\\DISPLAY3"}));
   EXPECT_EQ(*app.sources.driverDisplay->rect(), (Rect{100, 50, 900, 650}));
-  auto* driver = dynamic_cast<DevMed_VTDRV*>(app.sources.driverSource.get());
+  auto* driver = dynamic_cast<DriverDisplaySource*>(app.sources.driverDisplaySource.get());
   ASSERT_NE(driver, nullptr);
   EXPECT_EQ(*driver->sourceRect(), (Rect{0, 0, 800, 600}));
   EXPECT_EQ(app.sources.sourceReady, 1);
@@ -166,10 +166,10 @@ TEST(DisplayDiscovery, MainScreenSourceIsKeptWhileTheDesktopStays) {
   FakePlatform platform;
   ScreenSources sources;
   ASSERT_EQ(discoverDisplays(sources, platform), 0);
-  DeviceMediator* first = sources.gdiSource.get();
+  FrameSource* first = sources.mainScreenSource.get();
   sources.changeList->add(Rect{0, 0, 32, 32});
   ASSERT_EQ(discoverDisplays(sources, platform), 0);
-  EXPECT_EQ(sources.gdiSource.get(), first);
+  EXPECT_EQ(sources.mainScreenSource.get(), first);
   EXPECT_EQ(sources.changeList->count(), 1u);
   EXPECT_EQ(named(sources.mainDisplay)->opens, 1);
   EXPECT_EQ(sources.sourceReady, 1);
@@ -178,12 +178,12 @@ TEST(DisplayDiscovery, MainScreenSourceIsKeptWhileTheDesktopStays) {
   ASSERT_EQ(discoverDisplays(sources, platform), 0);
   EXPECT_EQ(*sources.mainDisplay->rect(), (Rect{0, 0, 2560, 1080}));
   EXPECT_EQ(sources.changeList->count(), 0u);
-  DeviceMediator* second = sources.gdiSource.get();
+  FrameSource* second = sources.mainScreenSource.get();
   ASSERT_NE(second, nullptr);
 
   sources.captureMode = CaptureMode::externalMonitor;
   ASSERT_EQ(discoverDisplays(sources, platform), 0);
-  EXPECT_EQ(sources.gdiSource, nullptr);
+  EXPECT_EQ(sources.mainScreenSource, nullptr);
 }
 
 TEST(DisplayDiscovery, RebuildKeepsTheRectangleOfTheSourceItReplaces) {
@@ -197,16 +197,16 @@ TEST(DisplayDiscovery, RebuildKeepsTheRectangleOfTheSourceItReplaces) {
 
   // Not ready: nothing is touched.
   app.sources.sourceReady = 0;
-  DeviceMediator* before = app.sources.gdiSource.get();
+  FrameSource* before = app.sources.mainScreenSource.get();
   EXPECT_EQ(rebuildSource(app.sources, platform), -1);
-  EXPECT_EQ(app.sources.gdiSource.get(), before);
+  EXPECT_EQ(app.sources.mainScreenSource.get(), before);
   app.sources.sourceReady = 1;
 
   // Mode 0: the main display is opened again and the capture rectangle carried over.
-  *static_cast<DevMed_HDC*>(app.sources.gdiSource.get())->captureRect() = Rect{10, 20, 330, 260};
+  *static_cast<ScreenMirrorSource*>(app.sources.mainScreenSource.get())->captureRect() = Rect{10, 20, 330, 260};
   app.sources.changeList->add(Rect{0, 0, 32, 32});
   EXPECT_EQ(rebuildSource(app.sources, platform), 0);
-  auto* gdi = dynamic_cast<DevMed_HDC*>(app.sources.gdiSource.get());
+  auto* gdi = dynamic_cast<ScreenMirrorSource*>(app.sources.mainScreenSource.get());
   ASSERT_NE(gdi, nullptr);
   EXPECT_EQ(*gdi->captureRect(), (Rect{10, 20, 330, 260}));
   EXPECT_EQ(named(app.sources.mainDisplay)->opens, 2);
@@ -217,7 +217,7 @@ TEST(DisplayDiscovery, RebuildKeepsTheRectangleOfTheSourceItReplaces) {
   app.sources.captureMode = CaptureMode::externalMonitor;
   const size_t channels = platform.channelDisplays.size();
   EXPECT_EQ(rebuildSource(app.sources, platform), 0);
-  auto* driver = dynamic_cast<DevMed_VTDRV*>(app.sources.driverSource.get());
+  auto* driver = dynamic_cast<DriverDisplaySource*>(app.sources.driverDisplaySource.get());
   ASSERT_NE(driver, nullptr);
   EXPECT_EQ(*driver->sourceRect(), (Rect{0, 0, 800, 600}));
   EXPECT_EQ(named(app.sources.driverDisplay)->opens, 2);
@@ -225,7 +225,7 @@ TEST(DisplayDiscovery, RebuildKeepsTheRectangleOfTheSourceItReplaces) {
   EXPECT_EQ(platform.driver->count(vtdrv::kEscIdentify), 1);
 
   // What a rebuild needs must be there.
-  app.sources.driverSource.reset();
+  app.sources.driverDisplaySource.reset();
   EXPECT_EQ(rebuildSource(app.sources, platform), -1);
   app.sources.captureMode = CaptureMode::mainScreen;
   app.sources.mainDisplay.reset();
@@ -241,7 +241,7 @@ TEST(DisplayDiscovery, ADriverDisplayThatDoesNotAnswerAsTheDriverShowsAsMissing)
   sources.captureMode = CaptureMode::externalMonitor;
   EXPECT_EQ(discoverDisplays(sources, platform), 0);
   EXPECT_EQ(sources.driverDisplayFound | sources.driverDisplayAttached | sources.sourceReady, 0);
-  EXPECT_EQ(sources.driverSource, nullptr);
+  EXPECT_EQ(sources.driverDisplaySource, nullptr);
 
   platform.identifyReply.clear();
   ASSERT_EQ(discoverDisplays(sources, platform), 0);
@@ -261,10 +261,10 @@ TEST(DisplayDiscovery, DriverSourceIsKeptWhileItsDisplayStays) {
   platform.modes["\\\\.\\DISPLAY2"] = DisplayMode{0, 0, 640, 480};
   ScreenSources sources;
   ASSERT_EQ(discoverDisplays(sources, platform), 0);
-  DeviceMediator* first = sources.driverSource.get();
+  FrameSource* first = sources.driverDisplaySource.get();
   ASSERT_NE(first, nullptr);
   ASSERT_EQ(discoverDisplays(sources, platform), 0);
-  EXPECT_EQ(sources.driverSource.get(), first);
+  EXPECT_EQ(sources.driverDisplaySource.get(), first);
   EXPECT_EQ(platform.channelDisplays.size(), 1u);
   EXPECT_TRUE(sources.driverDisplayFound && sources.driverDisplayAttached && sources.sourceReady);
 
@@ -272,17 +272,17 @@ TEST(DisplayDiscovery, DriverSourceIsKeptWhileItsDisplayStays) {
   sources.changeList->add(Rect{0, 0, 32, 32});
   platform.desktopWidth = 2560;
   ASSERT_EQ(discoverDisplays(sources, platform), 0);
-  EXPECT_EQ(sources.driverSource.get(), first);
+  EXPECT_EQ(sources.driverDisplaySource.get(), first);
   EXPECT_EQ(sources.changeList->count(), 0u);
 
   // Into the other mode: a fresh source; then its reports survive the next discovery.
   sources.captureMode = CaptureMode::externalMonitor;
   ASSERT_EQ(discoverDisplays(sources, platform), 0);
   EXPECT_EQ(platform.channelDisplays.size(), 2u);
-  first = sources.driverSource.get();
+  first = sources.driverDisplaySource.get();
   sources.changeList->add(Rect{0, 0, 32, 32});
   ASSERT_EQ(discoverDisplays(sources, platform), 0);
-  EXPECT_EQ(sources.driverSource.get(), first);
+  EXPECT_EQ(sources.driverDisplaySource.get(), first);
   EXPECT_EQ(sources.changeList->count(), 1u);
   EXPECT_TRUE(sources.sourceReady);
 
@@ -307,6 +307,6 @@ TEST(DisplayDiscovery, DriverSourceIsKeptWhileItsDisplayStays) {
 
   platform.adapters.clear();
   ASSERT_EQ(discoverDisplays(sources, platform), 0);
-  EXPECT_EQ(sources.driverSource, nullptr);
+  EXPECT_EQ(sources.driverDisplaySource, nullptr);
   EXPECT_FALSE(sources.driverDisplayFound || sources.driverDisplayAttached || sources.sourceReady);
 }

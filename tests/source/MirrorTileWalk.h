@@ -6,14 +6,14 @@
 
 #include "SourceFakes.h"
 #include "comsrc/Rect.h"
-#include "source/DevMed_HDC.h"
+#include "source/ScreenMirrorSource.h"
 
 namespace vltest {
 
 // What every platform's mirror must find after its whole first capture, 40 ms apart: nothing on
 // a still screen, a solid rectangle (`fillWhite` of 70 × 40 at 100, 50) at once in every pair of
 // its tiles, and a pixel (`pointBlue`) in a pair the next comparison skips one comparison later.
-inline void walkDrawnTiles(DevMed_HDC& source, RecordingList& list, FakeCounter& counter,
+inline void walkDrawnTiles(ScreenMirrorSource& source, RecordingList& list, FakeCounter& counter,
                            const std::function<void()>& fillWhite, const std::function<void(int, int)>& pointBlue) {
   const auto later = [&] {
     counter.advanceMs(40);

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "comsrc/DIBitmap.h"
-#include "comsrc/QPClock.h"
+#include "comsrc/TickClock.h"
 #include "comsrc/RectList.h"
-#include "source/HDCAcquirer.h"
+#include "source/DisplayConnection.h"
 #include "source/ScreenCapture.h"
 
 namespace vltest {
@@ -55,7 +55,7 @@ class RecordingList : public comsrc::RectList {
 };
 
 // An acquirer whose context is a token; `openable` decides whether open succeeds.
-class FakeAcquirer : public HDCAcquirer {
+class FakeAcquirer : public DisplayConnection {
  public:
   int32_t open() override {
     ++opens;
@@ -66,7 +66,7 @@ class FakeAcquirer : public HDCAcquirer {
     isOpen = false;
     return 0;
   }
-  ScreenContext* hdc() override { return isOpen ? reinterpret_cast<ScreenContext*>(&token) : nullptr; }
+  ScreenContext* screenContext() override { return isOpen ? reinterpret_cast<ScreenContext*>(&token) : nullptr; }
 
   bool openable = true;
   bool isOpen = false;

@@ -1,5 +1,5 @@
 // The external monitor on Linux from discovery to the device: a running vantela-vdisplay is
-// found as the driver's adapter, DevMed_VTDRV reads what an X client draws on it, and the
+// found as the driver's adapter, DriverDisplaySource reads what an X client draws on it, and the
 // frames it makes reach vantela-sim as vantela-preview shows the same picture.
 #include <gtest/gtest.h>
 // (Xlib after GoogleTest)
@@ -22,9 +22,9 @@
 #include "link/SimProcess_POSIX.h"
 #include "pipeline/ProduceFrame.h"
 #include "settings/ScopedEnv.h"
-#include "source/DevMed_VTDRV.h"
+#include "source/DriverDisplaySource.h"
 #include "source/DisplayDiscovery.h"
-#include "source/HDCAcquirer.h"
+#include "source/DisplayConnection.h"
 #include "support/TempDir.h"
 #include "support/VDisplayProcess_POSIX.h"
 
@@ -78,7 +78,7 @@ bool changeListCovers(comsrc::RectList& list, const Rect& want) {
 int32_t refreshUntilReported(AppState& app) {
   int32_t result = 0;
   for (int i = 0; i < 100 && app.sources.changeList->count() == 0; ++i) {
-    result = app.sources.driverSource->refresh();
+    result = app.sources.driverDisplaySource->refresh();
     if (app.sources.changeList->count() == 0) std::this_thread::sleep_for(10ms);
   }
   return result;
@@ -122,7 +122,7 @@ TEST_F(VDisplaySource, DiscoveryFindsTheStandInAndItsSourceFollowsWhatIsDrawnUnt
   EXPECT_EQ(app.sources.sourceReady, 1);
   ASSERT_NE(app.sources.driverDisplay, nullptr);
   EXPECT_EQ(*app.sources.driverDisplay->rect(), (Rect{800, 16, 1120, 256}));
-  auto* source = dynamic_cast<DevMed_VTDRV*>(app.sources.driverSource.get());
+  auto* source = dynamic_cast<DriverDisplaySource*>(app.sources.driverDisplaySource.get());
   ASSERT_NE(source, nullptr);
   EXPECT_EQ(*source->sourceRect(), (Rect{0, 0, 320, 240}));
   EXPECT_EQ(source->check(), 0);
@@ -165,13 +165,13 @@ TEST_F(VDisplaySource, DiscoveryFindsTheStandInAndItsSourceFollowsWhatIsDrawnUnt
   EXPECT_EQ(app.sources.driverDisplayFound, 1);
   EXPECT_EQ(app.sources.driverDisplayAttached, 1);
   EXPECT_EQ(app.sources.sourceReady, 1);
-  ASSERT_NE(app.sources.driverSource, nullptr);
+  ASSERT_NE(app.sources.driverDisplaySource, nullptr);
   painter = XOpenDisplay(stand.display().c_str());
   ASSERT_NE(painter, nullptr);
   fill(painter, Rect{0, 0, 320, 240}, 0x808080);
-  EXPECT_EQ(app.sources.driverSource->refresh(), 1);
-  ASSERT_NE(app.sources.driverSource->bitmap(), nullptr);
-  EXPECT_EQ(differingPixels(painter, *static_cast<comsrc::DIBitmap*>(app.sources.driverSource->bitmap())), 0);
+  EXPECT_EQ(app.sources.driverDisplaySource->refresh(), 1);
+  ASSERT_NE(app.sources.driverDisplaySource->bitmap(), nullptr);
+  EXPECT_EQ(differingPixels(painter, *static_cast<comsrc::DIBitmap*>(app.sources.driverDisplaySource->bitmap())), 0);
   EXPECT_EQ(rebuildSource(app.sources), 0);
   XCloseDisplay(painter);
 }

@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "comsrc/DIBitmap.h"
-#include "source/DeviceMediator.h"
-#include "source/HDCAcquirer.h"
+#include "source/FrameSource.h"
+#include "source/DisplayConnection.h"
 #include "tools/common/PngFile.h"
 
 namespace comsrc {
@@ -14,7 +14,7 @@ class RectList;
 
 // A picture that stands in for the screen: its first refresh reports the whole picture as
 // changed, as a first capture does; every later one reports nothing, as a still screen does.
-class PictureSource : public DeviceMediator {
+class PictureSource : public FrameSource {
  public:
   PictureSource(comsrc::RectList& changes) : changeList(changes) {}
 
@@ -31,7 +31,7 @@ class PictureSource : public DeviceMediator {
 };
 
 // The display the picture stands in for: only its rectangle, never a screen context.
-class PictureDisplay : public HDCAcquirer {
+class PictureDisplay : public DisplayConnection {
  public:
-  explicit PictureDisplay(const comsrc::Rect& rect) : HDCAcquirer(rect) {}
+  explicit PictureDisplay(const comsrc::Rect& rect) : DisplayConnection(rect) {}
 };

@@ -85,7 +85,7 @@ int runPreview(const PreviewOptions& options, std::string& error) {
   devices.takeSettings(settings);
 
   sources.changeList = std::make_unique<comsrc::RectList>();
-  std::unique_ptr<HDCAcquirer> display =
+  std::unique_ptr<DisplayConnection> display =
       std::make_unique<PictureDisplay>(comsrc::Rect{0, 0, picture.width, picture.height});
   auto source = std::make_unique<PictureSource>(*sources.changeList);
   if (!source->load(std::move(picture))) {
@@ -95,10 +95,10 @@ int runPreview(const PreviewOptions& options, std::string& error) {
   // The picture is the screen in either capture mode.
   if (sources.mirrorsExternalMonitor()) {
     sources.driverDisplay = std::move(display);
-    sources.driverSource = std::move(source);
+    sources.driverDisplaySource = std::move(source);
   } else {
     sources.mainDisplay = std::move(display);
-    sources.gdiSource = std::move(source);
+    sources.mainScreenSource = std::move(source);
   }
 
   std::unique_ptr<FILE, FileCloser> wireFile;

@@ -18,7 +18,7 @@
 
 #include "settings/ScopedEnv.h"
 #include "source/EscapeChannel_POSIX.h"
-#include "source/HDCAcquirer.h"
+#include "source/DisplayConnection.h"
 #include "source/VDisplayProtocol.h"
 #include "source/VDisplaySocket_POSIX.h"
 #include "support/TempDir.h"
@@ -191,7 +191,7 @@ TEST_F(VDisplayTool, ServesDrawnRectanglesAndPixelsToEveryClientAndOutlivesBadOn
   EXPECT_EQ(many[0], (Rect{0, 0, 320, 240}));
 
   // The frame buffer through the program's escape channel: the display's pixels, in place.
-  HDCAcquirer display(description.c_str());
+  DisplayConnection display(description.c_str());
   ASSERT_EQ(display.open(), 0) << "the description's last word opens the display";
   EscapeChannel_POSIX channel(display);
   const uint8_t* pixels = nullptr;

@@ -4,15 +4,15 @@
 #include <memory>
 #include <string>
 
-#include "comsrc/QPClock.h"
+#include "comsrc/TickClock.h"
 #include "comsrc/Rect.h"
-#include "source/DeviceMediator.h"
+#include "source/FrameSource.h"
 
 namespace comsrc {
 class Bitmap;
 class RectList;
 }  // namespace comsrc
-class HDCAcquirer;
+class DisplayConnection;
 struct CaptureOptions;
 class ScreenCapture;
 
@@ -21,7 +21,7 @@ class ScreenCapture;
 // pixel pairs, alternating. Captures are compared with a baseline that holds what has been
 // reported, not with the previous capture, so that a change one comparison skips is still
 // there for the next one to find.
-class DevMed_HDC : public DeviceMediator {
+class ScreenMirrorSource : public FrameSource {
  public:
   static constexpr uint32_t kCaptureSpacingMs = 40;
   // Consecutive failed screen reads (about a second of frames) that lose the source.
@@ -31,12 +31,12 @@ class DevMed_HDC : public DeviceMediator {
   // neither beyond that, and both must outlive the source.
   // `options`, `portalRefused` and `tracedChoice` (any may be null) go to the platform's capture
   // and must outlive the source.
-  DevMed_HDC(HDCAcquirer& acquirer, comsrc::RectList& rectList, const comsrc::Rect& captureRect,
+  ScreenMirrorSource(DisplayConnection& acquirer, comsrc::RectList& rectList, const comsrc::Rect& captureRect,
              CaptureOptions* options = nullptr, bool* portalRefused = nullptr, std::string* tracedChoice = nullptr);
   // The same with the platform's capture and counter replaced (tests, benchmarks).
-  DevMed_HDC(HDCAcquirer& acquirer, comsrc::RectList& rectList, const comsrc::Rect& captureRect,
+  ScreenMirrorSource(DisplayConnection& acquirer, comsrc::RectList& rectList, const comsrc::Rect& captureRect,
              std::unique_ptr<ScreenCapture> capture, comsrc::PerfCounter& counter);
-  ~DevMed_HDC() override;
+  ~ScreenMirrorSource() override;
 
   // Rectangles added (0 when nothing changed or within 40 ms of the last capture); -1 when a
   // bitmap could not be made, -2 when there is no screen context even after reopening it, -3
@@ -61,13 +61,13 @@ class DevMed_HDC : public DeviceMediator {
   // Looks only at the tiles `area` touches.
   int32_t compareCaptures(const comsrc::Rect& area);
 
-  HDCAcquirer* acquirer;
+  DisplayConnection* acquirer;
   comsrc::RectList* rectList;
   std::unique_ptr<ScreenCapture> capture;
   std::unique_ptr<comsrc::DIBitmap> scratch;   // receives the next capture
   std::unique_ptr<comsrc::DIBitmap> current;   // the newest capture
   std::unique_ptr<comsrc::DIBitmap> baseline;  // the image as reported so far
-  comsrc::QPClock clock;
+  comsrc::TickClock clock;
   uint32_t lastCaptureMs = 0;
   comsrc::Rect captureRect_;
   uint32_t compareParity = 0;

@@ -6,21 +6,21 @@
 #include "comsrc/Rect.h"
 #include "comsrc/Region.h"
 #include "source/CalendarClock.h"
-#include "source/DeviceMediator.h"
+#include "source/FrameSource.h"
 
 namespace comsrc {
 class DIBitmap;
 class RectList;
 }  // namespace comsrc
 class EscapeChannel;
-class HDCAcquirer;
+class DisplayConnection;
 
 // The external monitor: the virtual display driver keeps the display's image in a frame buffer
 // it maps into this process and records which rectangles were drawn to. Each refresh fetches
 // those records, reports them to the change list and copies the changed areas out of the
 // mapping into the source's own 32-bit image. Everything goes through the escape channel,
 // polled from the main thread.
-class DevMed_VTDRV : public DeviceMediator {
+class DriverDisplaySource : public FrameSource {
  public:
   // Size replies above this are taken as garbage, not as a reason to allocate.
   static constexpr uint32_t kMaxFetchBytes = 16u << 20;
@@ -32,14 +32,14 @@ class DevMed_VTDRV : public DeviceMediator {
   // Reads the driver behind `driverDisplay` through `channel` and reports into `changeList`;
   // both must outlive the source. `displayRect` is the driver display's desktop rectangle; the
   // source keeps its size only.
-  DevMed_VTDRV(HDCAcquirer& driverDisplay, comsrc::RectList& changeList, const comsrc::Rect& displayRect,
+  DriverDisplaySource(DisplayConnection& driverDisplay, comsrc::RectList& changeList, const comsrc::Rect& displayRect,
                std::unique_ptr<EscapeChannel> channel);
   // The same with the calendar clock replaced (tests).
-  DevMed_VTDRV(HDCAcquirer& driverDisplay, comsrc::RectList& changeList, const comsrc::Rect& displayRect,
+  DriverDisplaySource(DisplayConnection& driverDisplay, comsrc::RectList& changeList, const comsrc::Rect& displayRect,
                std::unique_ptr<EscapeChannel> channel, CalendarClock& clock);
-  ~DevMed_VTDRV() override;
-  DevMed_VTDRV(const DevMed_VTDRV&) = delete;
-  DevMed_VTDRV& operator=(const DevMed_VTDRV&) = delete;
+  ~DriverDisplaySource() override;
+  DriverDisplaySource(const DriverDisplaySource&) = delete;
+  DriverDisplaySource& operator=(const DriverDisplaySource&) = delete;
 
   // 1 when change records were fetched, 0 otherwise; negative only when the image cannot be made.
   int32_t refresh() override;
@@ -81,7 +81,7 @@ class DevMed_VTDRV : public DeviceMediator {
   int32_t mapFrame();
   comsrc::Rect clampToFrame(const comsrc::Rect& r) const;
 
-  HDCAcquirer* acquirer;
+  DisplayConnection* acquirer;
   comsrc::RectList* rectList;
   std::unique_ptr<EscapeChannel> channel;
   CalendarClock ownClock;  // the system's, unless a test hands in another

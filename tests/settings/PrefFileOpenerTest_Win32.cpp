@@ -9,36 +9,36 @@
 #include <string>
 
 #include "ScopedEnv.h"
-#include "comsrc/PrefFileOpener_WIN32.h"
+#include "comsrc/PrefFileOpener_Win32.h"
 #include "settings/PrefStore.h"
 #include "settings/Settings.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
-using comsrc::PrefFileOpener_WIN32;
+using comsrc::PrefFileOpener_Win32;
 
-TEST(PrefFileOpener_WIN32, AppDataIsTheBase) {
+TEST(PrefFileOpener_Win32, AppDataIsTheBase) {
   vltest::TempDir dir;
   vltest::ScopedEnv appData("APPDATA", dir.path().c_str());
-  PrefFileOpener_WIN32 opener;
+  PrefFileOpener_Win32 opener;
   EXPECT_EQ(opener.getBase(), nullptr);
   ASSERT_EQ(opener.locateBase(), 0);
   EXPECT_STREQ(opener.getBase(), dir.path().c_str());
   EXPECT_EQ(opener.enterFolder("vantela"), 0);
   EXPECT_EQ(opener.getBase(), dir.path() + "\\vantela");
   EXPECT_TRUE(fs::is_directory(dir.path() + "\\vantela"));
-  PrefFileOpener_WIN32 second;
+  PrefFileOpener_Win32 second;
   ASSERT_EQ(second.locateBase(), 0);
   EXPECT_EQ(second.enterFolder("vantela"), 0);
 }
 
-TEST(PrefFileOpener_WIN32, WithoutAppDataTheBaseIsApplicationDataInTheWindowsDirectory) {
+TEST(PrefFileOpener_Win32, WithoutAppDataTheBaseIsApplicationDataInTheWindowsDirectory) {
   char windows[MAX_PATH];
   const UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
   ASSERT_GT(length, 0u);
   const std::string expected = std::string(windows, length) + "\\Application Data";
   vltest::ScopedEnv appData("APPDATA", nullptr);
-  PrefFileOpener_WIN32 opener;
+  PrefFileOpener_Win32 opener;
   ASSERT_EQ(opener.locateBase(), 0);
   EXPECT_EQ(opener.getBase(), expected);
   EXPECT_TRUE(fs::is_directory(expected));
@@ -58,19 +58,19 @@ TEST(PrefFileOpener_WIN32, WithoutAppDataTheBaseIsApplicationDataInTheWindowsDir
   fs::remove_all(expected + "\\vantela");
 }
 
-TEST(PrefFileOpener_WIN32, AppDataLongerThanMaxPathIsReadWhole) {
+TEST(PrefFileOpener_Win32, AppDataLongerThanMaxPathIsReadWhole) {
   const std::string longValue = "C:\\" + std::string(300, 'v');
   vltest::ScopedEnv appData("APPDATA", longValue.c_str());
-  PrefFileOpener_WIN32 opener;
+  PrefFileOpener_Win32 opener;
   ASSERT_EQ(opener.locateBase(), 0);
   EXPECT_EQ(opener.getBase(), longValue);
 }
 
-TEST(PrefFileOpener_WIN32, RegularFileNamedVantelaStopsLoadAndSave) {
+TEST(PrefFileOpener_Win32, RegularFileNamedVantelaStopsLoadAndSave) {
   vltest::TempDir dir;
   ASSERT_TRUE(vltest::TempDir::writeFile(dir.file("vantela"), "x"));
   vltest::ScopedEnv appData("APPDATA", dir.path().c_str());
-  PrefFileOpener_WIN32 opener;
+  PrefFileOpener_Win32 opener;
   ASSERT_EQ(opener.locateBase(), 0);
   EXPECT_EQ(opener.enterFolder("vantela"), -8);
   EXPECT_STREQ(opener.getBase(), dir.path().c_str());
@@ -82,17 +82,17 @@ TEST(PrefFileOpener_WIN32, RegularFileNamedVantelaStopsLoadAndSave) {
   EXPECT_EQ(vltest::TempDir::readFile(dir.file("vantela")), "x");
 }
 
-TEST(PrefFileOpener_WIN32, MissingParentCannotBeCreated) {
+TEST(PrefFileOpener_Win32, MissingParentCannotBeCreated) {
   vltest::TempDir dir;
   const std::string missing = dir.path() + "\\missing\\deeper";
   vltest::ScopedEnv appData("APPDATA", missing.c_str());
-  PrefFileOpener_WIN32 opener;
+  PrefFileOpener_Win32 opener;
   ASSERT_EQ(opener.locateBase(), 0);
   EXPECT_EQ(opener.enterFolder("vantela"), -16);
 }
 
-TEST(PrefFileOpener_WIN32, JoinsWithBackslashAndReplacesFiles) {
-  PrefFileOpener_WIN32 opener;
+TEST(PrefFileOpener_Win32, JoinsWithBackslashAndReplacesFiles) {
+  PrefFileOpener_Win32 opener;
   std::unique_ptr<multio::Stream> stream;
   EXPECT_EQ(opener.open("x", multio::kOpenRead, stream), -128);
   EXPECT_STREQ(opener.join("C:\\a\\", "b").get(), "C:\\a\\\\b");

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "source/HDCAcquirer.h"
+#include "source/DisplayConnection.h"
 #include "comsrc/ScreenContext_X11.h"
 
 namespace {
@@ -55,4 +55,4 @@ constexpr ScreenContextAccess kX11Access{openContext, releaseContext};
 
 }  // namespace
 
-HDCAcquirer::HDCAcquirer(const char* name) : HDCAcquirer(name, &kX11Access) {}
+DisplayConnection::DisplayConnection(const char* name) : DisplayConnection(name, &kX11Access) {}

@@ -1,4 +1,4 @@
-#include "source/DevMed_VTDRV.h"
+#include "source/DriverDisplaySource.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,7 +9,7 @@
 #include "source/CalendarClock.h"
 #include "source/CurrentProcess.h"
 #include "source/EscapeChannel.h"
-#include "source/HDCAcquirer.h"
+#include "source/DisplayConnection.h"
 #include "source/VtdrvEscapes.h"
 
 
@@ -23,11 +23,11 @@ uint32_t readWord(const uint8_t* p) {
 
 }  // namespace
 
-DevMed_VTDRV::DevMed_VTDRV(HDCAcquirer& display, comsrc::RectList& changes, const comsrc::Rect& displayRect,
+DriverDisplaySource::DriverDisplaySource(DisplayConnection& display, comsrc::RectList& changes, const comsrc::Rect& displayRect,
                            std::unique_ptr<EscapeChannel> escapes)
-    : DevMed_VTDRV(display, changes, displayRect, std::move(escapes), ownClock) {}
+    : DriverDisplaySource(display, changes, displayRect, std::move(escapes), ownClock) {}
 
-DevMed_VTDRV::DevMed_VTDRV(HDCAcquirer& display, comsrc::RectList& changes, const comsrc::Rect& displayRect,
+DriverDisplaySource::DriverDisplaySource(DisplayConnection& display, comsrc::RectList& changes, const comsrc::Rect& displayRect,
                            std::unique_ptr<EscapeChannel> escapes, CalendarClock& calendar)
     : acquirer(&display),
       rectList(&changes),
@@ -35,16 +35,16 @@ DevMed_VTDRV::DevMed_VTDRV(HDCAcquirer& display, comsrc::RectList& changes, cons
       clock(&calendar),
       frameRect{0, 0, displayRect.width(), displayRect.height()} {}
 
-DevMed_VTDRV::~DevMed_VTDRV() {
+DriverDisplaySource::~DriverDisplaySource() {
   image.reset();
   unmap();
 }
 
-int32_t DevMed_VTDRV::send(uint32_t code, int32_t inLength, const void* in, int32_t outLength, void* out) {
+int32_t DriverDisplaySource::send(uint32_t code, int32_t inLength, const void* in, int32_t outLength, void* out) {
   return channel ? channel->escape(code, inLength, in, outLength, out) : -1;
 }
 
-int32_t DevMed_VTDRV::refresh() {
+int32_t DriverDisplaySource::refresh() {
   if (!startSent) {
     send(vtdrv::kEscStart, 0, nullptr, 0, nullptr);
     startSent = 1;
@@ -83,7 +83,7 @@ int32_t DevMed_VTDRV::refresh() {
 
 // 1 when a record list was fetched and walked; 0 when this round's records are lost (a size
 // beyond reason, no memory, a failed fetch).
-int32_t DevMed_VTDRV::fetchAndWalk(uint32_t size) {
+int32_t DriverDisplaySource::fetchAndWalk(uint32_t size) {
   if (size > kMaxFetchBytes) return 0;
   size = std::max(size, vtdrv::kMinFetchBytes);
   if (size > fetchCapacity) {
@@ -102,7 +102,7 @@ int32_t DevMed_VTDRV::fetchAndWalk(uint32_t size) {
 // Walks the records inside the fetched bytes only: a record too short to hold its header, or
 // one whose length or payload reaches past the buffer, ends the walk like the zero length that
 // should end it; what was handled before stays.
-void DevMed_VTDRV::walkRecords(uint32_t size) {
+void DriverDisplaySource::walkRecords(uint32_t size) {
   const uint8_t* list = fetchBuffer.get();
   uint32_t at = 0;
   while (size - at >= vtdrv::kRecordHeaderBytes) {
@@ -126,15 +126,15 @@ void DevMed_VTDRV::walkRecords(uint32_t size) {
   }
 }
 
-int32_t DevMed_VTDRV::handleType16(const uint8_t*, uint32_t) { return 0; }
-int32_t DevMed_VTDRV::handleType256(const uint8_t*, uint32_t) { return 0; }
+int32_t DriverDisplaySource::handleType16(const uint8_t*, uint32_t) { return 0; }
+int32_t DriverDisplaySource::handleType256(const uint8_t*, uint32_t) { return 0; }
 
-comsrc::Rect DevMed_VTDRV::clampToFrame(const comsrc::Rect& r) const {
+comsrc::Rect DriverDisplaySource::clampToFrame(const comsrc::Rect& r) const {
   return comsrc::Rect{std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, frameRect.right),
                       std::min(r.bottom, frameRect.bottom)};
 }
 
-int32_t DevMed_VTDRV::handleChangedRects(const uint8_t* payload, uint32_t available) {
+int32_t DriverDisplaySource::handleChangedRects(const uint8_t* payload, uint32_t available) {
   if (available < vtdrv::kChangedRectsFirstRect) return -1;
   const uint32_t count = readWord(payload + vtdrv::kChangedRectsCountOffset);
   if (uint64_t{count} * vtdrv::kRectBytes > available - vtdrv::kChangedRectsFirstRect) return -1;
@@ -151,14 +151,14 @@ int32_t DevMed_VTDRV::handleChangedRects(const uint8_t* payload, uint32_t availa
   return 0;
 }
 
-int32_t DevMed_VTDRV::copyAll() {
+int32_t DriverDisplaySource::copyAll() {
   comsrc::Region whole;
   whole.setRect(frameRect);
   copyRegion(whole);
   return 0;
 }
 
-int32_t DevMed_VTDRV::copyRegion(comsrc::Region& region) {
+int32_t DriverDisplaySource::copyRegion(comsrc::Region& region) {
   if (!image) return -100;
 
   alignas(8) uint8_t data[kRegionDataBytes];
@@ -200,7 +200,7 @@ int32_t DevMed_VTDRV::copyRegion(comsrc::Region& region) {
   return 0;
 }
 
-int32_t DevMed_VTDRV::mapFrame() {
+int32_t DriverDisplaySource::mapFrame() {
   mapProcess = currentProcessHandle();
   uint8_t in[vtdrv::kMapFrameInBytes] = {};
   std::memcpy(in, &mapProcess, 4);
@@ -214,7 +214,7 @@ int32_t DevMed_VTDRV::mapFrame() {
   return result;
 }
 
-int32_t DevMed_VTDRV::keepMapped() {
+int32_t DriverDisplaySource::keepMapped() {
   if (!frameBuffer) return mapFrame();
   const int64_t now = clock->seconds();
   const int64_t elapsed = now - lastKeepAlive;
@@ -231,7 +231,7 @@ int32_t DevMed_VTDRV::keepMapped() {
   return mapped < 0 ? -100 : mapped;
 }
 
-int32_t DevMed_VTDRV::unmap() {
+int32_t DriverDisplaySource::unmap() {
   if (frameBuffer) {
     uint8_t in[vtdrv::kUnmapFrameInBytes];
     std::memcpy(in, &mapProcess, 4);
@@ -243,14 +243,14 @@ int32_t DevMed_VTDRV::unmap() {
   return 0;
 }
 
-int32_t DevMed_VTDRV::identify(void* buffer, int32_t length) {
+int32_t DriverDisplaySource::identify(void* buffer, int32_t length) {
   const int32_t first = identifyOnce(buffer, length);
   if (first != -1) return first;
   acquirer->open();
   return identifyOnce(buffer, length);
 }
 
-int32_t DevMed_VTDRV::identifyOnce(void* buffer, int32_t length) {
+int32_t DriverDisplaySource::identifyOnce(void* buffer, int32_t length) {
   char reply[vtdrv::kIdentifyReplyBytes] = {};
   const int32_t answered = send(vtdrv::kEscIdentify, 0, nullptr, sizeof reply, reply);
   if (answered < 1 || answered > vtdrv::kIdentifyMaxAnswer) return -1;

@@ -7,11 +7,11 @@
 #include <memory>
 #include <string>
 
-#include "multio/StreamOpener_File_WIN32File.h"
-#include "multio/Stream_WIN32File.h"
+#include "multio/StreamOpener_File_Win32File.h"
+#include "multio/Stream_Win32File.h"
 #include "support/TempDir.h"
 
-using multio::Stream_WIN32File;
+using multio::Stream_Win32File;
 
 namespace {
 
@@ -23,7 +23,7 @@ std::string withForwardSlashes(std::string path) {
 
 }  // namespace
 
-TEST(Stream_WIN32File, AttachRefusesASecondHandle) {
+TEST(Stream_Win32File, AttachRefusesASecondHandle) {
   vltest::TempDir dir;
   ASSERT_TRUE(vltest::TempDir::writeFile(dir.file("a"), "A"));
   ASSERT_TRUE(vltest::TempDir::writeFile(dir.file("b"), "B"));
@@ -31,7 +31,7 @@ TEST(Stream_WIN32File, AttachRefusesASecondHandle) {
   HANDLE b = CreateFileA(dir.file("b").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(a, INVALID_HANDLE_VALUE);
   ASSERT_NE(b, INVALID_HANDLE_VALUE);
-  Stream_WIN32File stream;
+  Stream_Win32File stream;
   EXPECT_TRUE(stream.atEnd());
   EXPECT_EQ(stream.flush(), -15);
   EXPECT_EQ(stream.attach(a), 0);
@@ -45,11 +45,11 @@ TEST(Stream_WIN32File, AttachRefusesASecondHandle) {
   CloseHandle(b);
 }
 
-TEST(StreamOpener_File_WIN32File, ForwardSlashesOpenTheSameFile) {
+TEST(StreamOpener_File_Win32File, ForwardSlashesOpenTheSameFile) {
   vltest::TempDir dir;
   const std::string path = dir.file("slash.txt");
   ASSERT_TRUE(vltest::TempDir::writeFile(path, "same"));
-  multio::StreamOpener_File_WIN32File opener;
+  multio::StreamOpener_File_Win32File opener;
   std::unique_ptr<multio::Stream> stream;
   ASSERT_EQ(opener.open(withForwardSlashes(path).c_str(), multio::kOpenRead, stream), 0);
   char buffer[8];
@@ -58,9 +58,9 @@ TEST(StreamOpener_File_WIN32File, ForwardSlashesOpenTheSameFile) {
   stream->close();
 }
 
-TEST(StreamOpener_File_WIN32File, FailuresAreMinusGetLastError) {
+TEST(StreamOpener_File_Win32File, FailuresAreMinusGetLastError) {
   vltest::TempDir dir;
-  multio::StreamOpener_File_WIN32File opener;
+  multio::StreamOpener_File_Win32File opener;
   std::unique_ptr<multio::Stream> stream;
   EXPECT_EQ(opener.open(dir.file("missing").c_str(), multio::kOpenRead, stream), -ERROR_FILE_NOT_FOUND);
   EXPECT_FALSE(stream);
@@ -70,11 +70,11 @@ TEST(StreamOpener_File_WIN32File, FailuresAreMinusGetLastError) {
   EXPECT_FALSE(stream);
 }
 
-TEST(StreamOpener_File_WIN32File, ReadSharesReadingAndWriteSharesNothing) {
+TEST(StreamOpener_File_Win32File, ReadSharesReadingAndWriteSharesNothing) {
   vltest::TempDir dir;
   const std::string path = dir.file("shared.txt");
   ASSERT_TRUE(vltest::TempDir::writeFile(path, "x"));
-  multio::StreamOpener_File_WIN32File opener;
+  multio::StreamOpener_File_Win32File opener;
   std::unique_ptr<multio::Stream> first, second;
   ASSERT_EQ(opener.open(path.c_str(), multio::kOpenRead, first), 0);
   EXPECT_EQ(opener.open(path.c_str(), multio::kOpenRead, second), 0);

@@ -1,10 +1,10 @@
-#include "comsrc/QPClock.h"
+#include "comsrc/TickClock.h"
 
 #include <cmath>
 
 namespace comsrc {
 
-QPClock::QPClock(double units, PerfCounter& source) : unitsPerSecond(units), counter(&source) {
+TickClock::TickClock(double units, PerfCounter& source) : unitsPerSecond(units), counter(&source) {
   int64_t f = 0;
   if (!counter->frequency(f) || f <= 0) {
     frequency = 0x7FFFFFFF;
@@ -14,7 +14,7 @@ QPClock::QPClock(double units, PerfCounter& source) : unitsPerSecond(units), cou
   if (unitsPerSecond > 0) ticksPerUnit = double(frequency) / unitsPerSecond;
 }
 
-uint32_t QPClock::read() const {
+uint32_t TickClock::read() const {
   int64_t count = 0;
   if (!(ticksPerUnit > 0) || !counter->now(count)) return 0;
   const double units = std::trunc(double(count) / ticksPerUnit);

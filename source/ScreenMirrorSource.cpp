@@ -1,4 +1,4 @@
-#include "source/DevMed_HDC.h"
+#include "source/ScreenMirrorSource.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -6,36 +6,36 @@
 #include "comsrc/Bitmap.h"
 #include "comsrc/DIBitmap.h"
 #include "comsrc/RectList.h"
-#include "source/HDCAcquirer.h"
+#include "source/DisplayConnection.h"
 #include "source/ScreenCapture.h"
 #include "source/TileCompare.h"
 
-DevMed_HDC::DevMed_HDC(HDCAcquirer& screen, comsrc::RectList& changes, const comsrc::Rect& area,
+ScreenMirrorSource::ScreenMirrorSource(DisplayConnection& screen, comsrc::RectList& changes, const comsrc::Rect& area,
                        CaptureOptions* options, bool* portalRefused, std::string* tracedChoice)
-    : DevMed_HDC(screen, changes, area, makeScreenCapture(options, portalRefused, tracedChoice),
+    : ScreenMirrorSource(screen, changes, area, makeScreenCapture(options, portalRefused, tracedChoice),
                  comsrc::systemPerfCounter()) {}
 
-DevMed_HDC::DevMed_HDC(HDCAcquirer& screen, comsrc::RectList& changes, const comsrc::Rect& area,
+ScreenMirrorSource::ScreenMirrorSource(DisplayConnection& screen, comsrc::RectList& changes, const comsrc::Rect& area,
                        std::unique_ptr<ScreenCapture> platform, comsrc::PerfCounter& counter)
     : acquirer(&screen), rectList(&changes), capture(std::move(platform)), clock(1000.0, counter), captureRect_(area) {}
 
 // The bitmaps go before the capture that made them (they are declared after it).
-DevMed_HDC::~DevMed_HDC() = default;
+ScreenMirrorSource::~ScreenMirrorSource() = default;
 
-bool DevMed_HDC::lost() const { return failed || !capture || capture->lost(); }
+bool ScreenMirrorSource::lost() const { return failed || !capture || capture->lost(); }
 
-std::unique_ptr<ScreenCapture> DevMed_HDC::releaseCapture() {
+std::unique_ptr<ScreenCapture> ScreenMirrorSource::releaseCapture() {
   if (lost()) return nullptr;
   return std::move(capture);
 }
 
-int32_t DevMed_HDC::refresh() {
+int32_t ScreenMirrorSource::refresh() {
   const int32_t result = refreshOnce();
   failed = result < 0;
   return result;
 }
 
-int32_t DevMed_HDC::refreshOnce() {
+int32_t ScreenMirrorSource::refreshOnce() {
   // A difference, not a sum: the millisecond reading wraps every 49.7 days. Captures are
   // spaced from start to start: stamped at their end, a capture called every 40 ms by the
   // frames would find itself less than 40 ms after the last one and be skipped every other
@@ -43,10 +43,10 @@ int32_t DevMed_HDC::refreshOnce() {
   const uint32_t startMs = clock.read();
   if (startMs - lastCaptureMs < kCaptureSpacingMs) return 0;
 
-  ScreenContext* screen = acquirer->hdc();
+  ScreenContext* screen = acquirer->screenContext();
   if (!screen) {
     acquirer->open();
-    screen = acquirer->hdc();
+    screen = acquirer->screenContext();
     if (!screen) return -2;
   }
   if (!capture) return -1;
@@ -96,8 +96,8 @@ int32_t DevMed_HDC::refreshOnce() {
   return result;
 }
 
-Drawing DevMed_HDC::changePending() {
-  ScreenContext* screen = acquirer->hdc();
+Drawing ScreenMirrorSource::changePending() {
+  ScreenContext* screen = acquirer->screenContext();
   if (!capture || !screen) return Drawing::unknown;
   // The first capture, and the one that compares the other half of the pairs after a drawing,
   // have work whatever is drawn.
@@ -105,12 +105,12 @@ Drawing DevMed_HDC::changePending() {
   return capture->drawing(screen);
 }
 
-intptr_t DevMed_HDC::drawingEvents() {
-  ScreenContext* screen = acquirer->hdc();
+intptr_t ScreenMirrorSource::drawingEvents() {
+  ScreenContext* screen = acquirer->screenContext();
   return capture && screen ? capture->drawingEvents(screen) : -1;
 }
 
-int32_t DevMed_HDC::firstCapture() {
+int32_t ScreenMirrorSource::firstCapture() {
   comsrc::DrawingContext* to = baseline->lockContext();
   comsrc::DrawingContext* from = scratch->lockContext();
   if (to && from) to->blit(0, 0, baseline->getWidth(), baseline->getHeight(), from, 0, 0);
@@ -120,7 +120,7 @@ int32_t DevMed_HDC::firstCapture() {
   return 1;
 }
 
-int32_t DevMed_HDC::compareCaptures(const comsrc::Rect& area) {
+int32_t ScreenMirrorSource::compareCaptures(const comsrc::Rect& area) {
   // Whole tiles, so that each pixel keeps its place in the checkerboard of pairs.
   const comsrc::Rect whole{0, 0, scratch->getWidth(), scratch->getHeight()};
   const auto down = [](int32_t v) { return v / kCompareTile * kCompareTile; };

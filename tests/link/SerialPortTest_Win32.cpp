@@ -13,7 +13,7 @@
 
 #include "link/DeviceLink.h"
 #include "link/PortName.h"
-#include "link/SioIF.h"
+#include "link/SerialPort.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ class UnderWine : public ::testing::Test {
 }  // namespace
 
 TEST_F(UnderWine, A1_AMissingPortFailsAndRefusesWrites) {
-  SioIF port("\\\\.\\COM60", 500000, 0);
+  SerialPort port("\\\\.\\COM60", 500000, 0);
   EXPECT_TRUE(port.failed());
   char b = 1;
   EXPECT_EQ(port.write(&b, 1, 0), -1);
@@ -90,7 +90,7 @@ TEST_F(UnderWine, A2_ThousandBlocksArriveByteForByte) {
 }
 
 TEST_F(UnderWine, A3_PullingTheDeviceAwayFailsThePortUntilItIsBack) {
-  SioIF port(simName().c_str(), 500000, 0);
+  SerialPort port(simName().c_str(), 500000, 0);
   ASSERT_FALSE(port.failed());
   ASSERT_TRUE(ask("unplug"));
   const std::vector<uint8_t> r = record(1, 1);
@@ -104,7 +104,7 @@ TEST_F(UnderWine, A3_PullingTheDeviceAwayFailsThePortUntilItIsBack) {
   bool back = false;
   const auto wait = std::chrono::steady_clock::now() + 10s;
   while (!back && std::chrono::steady_clock::now() < wait) {
-    back = !SioIF(simName().c_str(), 500000, 0).failed();
+    back = !SerialPort(simName().c_str(), 500000, 0).failed();
     if (!back) Sleep(50);
   }
   EXPECT_TRUE(back);

@@ -9,13 +9,13 @@
 // bits, no parity, one stop bit, optional CTS flow control, DTR and RTS inactive), with blocking
 // reads and writes. A write that finds the device gone closes the port; `failed` then reports
 // true and the stream never reopens.
-class SioIF : public multio::Stream {
+class SerialPort : public multio::Stream {
  public:
   // portName is "COM%d" or "\\.\COM%d". The object exists whether or not the port opened.
-  SioIF(const char* portName, int32_t speed, int32_t cts);
-  ~SioIF() override;
-  SioIF(const SioIF&) = delete;
-  SioIF& operator=(const SioIF&) = delete;
+  SerialPort(const char* portName, int32_t speed, int32_t cts);
+  ~SerialPort() override;
+  SerialPort(const SerialPort&) = delete;
+  SerialPort& operator=(const SerialPort&) = delete;
 
   int32_t read(void* buffer, int32_t count, int32_t flags) override;
   int32_t write(const void* buffer, int32_t count, int32_t flags) override;

@@ -1,17 +1,17 @@
-#include "multio/Stream_WIN32File.h"
+#include "multio/Stream_Win32File.h"
 
 namespace multio {
 
-Stream_WIN32File::~Stream_WIN32File() { close(); }
+Stream_Win32File::~Stream_Win32File() { close(); }
 
-int32_t Stream_WIN32File::close() {
+int32_t Stream_Win32File::close() {
   // Forgetting the handle keeps a second close from hitting a value reused elsewhere.
   if (file != nullptr) CloseHandle(file);
   file = nullptr;
   return 0;
 }
 
-int32_t Stream_WIN32File::read(void* buffer, int32_t count, int32_t flags) {
+int32_t Stream_Win32File::read(void* buffer, int32_t count, int32_t flags) {
   if (flags != 0) return kErrUnsupported;
   auto* out = static_cast<unsigned char*>(buffer);
   int32_t total = 0;
@@ -31,7 +31,7 @@ int32_t Stream_WIN32File::read(void* buffer, int32_t count, int32_t flags) {
   return total;
 }
 
-int32_t Stream_WIN32File::write(const void* buffer, int32_t count, int32_t flags) {
+int32_t Stream_Win32File::write(const void* buffer, int32_t count, int32_t flags) {
   if (flags != 0) return kErrUnsupported;
   if (count < 0) return kErrGeneric;
   DWORD put = 0;
@@ -40,7 +40,7 @@ int32_t Stream_WIN32File::write(const void* buffer, int32_t count, int32_t flags
   return static_cast<int32_t>(put);
 }
 
-int32_t Stream_WIN32File::seek(int32_t offset, int32_t origin) {
+int32_t Stream_Win32File::seek(int32_t offset, int32_t origin) {
   if (file == nullptr) return kErrNoHandle;
   DWORD method;
   switch (origin) {
@@ -57,7 +57,7 @@ int32_t Stream_WIN32File::seek(int32_t offset, int32_t origin) {
   return 0;
 }
 
-int32_t Stream_WIN32File::tell() {
+int32_t Stream_Win32File::tell() {
   if (file == nullptr) return kErrNoHandle;
   LONG high = 0;
   SetLastError(NO_ERROR);
@@ -67,7 +67,7 @@ int32_t Stream_WIN32File::tell() {
   return static_cast<int32_t>(low);
 }
 
-int32_t Stream_WIN32File::flush() {
+int32_t Stream_Win32File::flush() {
   if (file == nullptr) return kErrNoHandle;
   return FlushFileBuffers(file) ? 0 : kErrSystem;
 }

@@ -1,5 +1,5 @@
 // The X11 screen source against a real X server: the acquirer, the capture bitmap on both
-// transfer paths, and DevMed_HDC on pictures drawn by an X client.
+// transfer paths, and ScreenMirrorSource on pictures drawn by an X client.
 // GoogleTest before Xlib, whose macros (None, Bool) would break it.
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -25,12 +25,12 @@
 #include "support/HostTools_POSIX.h"
 #include "support/TempDir.h"
 #include "comsrc/DIBitmap_X11.h"
-#include "source/DevMed_HDC.h"
+#include "source/ScreenMirrorSource.h"
 #include "settings/ScopedEnv.h"
 #include "source/DisplayDiscovery.h"
 #include "source/DisplayPlatform.h"
 #include "source/ScreenSources.h"
-#include "source/HDCAcquirer.h"
+#include "source/DisplayConnection.h"
 #include "source/ScreenCapture_X11.h"
 #include "comsrc/ScreenContext_X11.h"
 
@@ -91,50 +91,50 @@ class CaptureX11 : public testing::TestWithParam<bool> {
   void SetUp() override {
     VL_SKIP_WITHOUT_PROGRAM("Xvfb");
     ASSERT_TRUE(server().ok()) << "Xvfb did not start";
-    acquirer = std::make_unique<HDCAcquirer>(server().name().c_str());
+    acquirer = std::make_unique<DisplayConnection>(server().name().c_str());
     ASSERT_EQ(acquirer->open(), 0);
   }
   bool shm() const { return GetParam(); }
-  std::unique_ptr<HDCAcquirer> acquirer;
+  std::unique_ptr<DisplayConnection> acquirer;
 };
 
 }  // namespace
 
-TEST(HDCAcquirerX11, OpensTheNamedDisplayAndReopensWithoutLeaking) {
+TEST(DisplayConnectionX11, OpensTheNamedDisplayAndReopensWithoutLeaking) {
   VL_SKIP_WITHOUT_PROGRAM("Xvfb");
   ASSERT_TRUE(server().ok());
-  HDCAcquirer acquirer(server().name().c_str());
-  EXPECT_EQ(acquirer.hdc(), nullptr);
+  DisplayConnection acquirer(server().name().c_str());
+  EXPECT_EQ(acquirer.screenContext(), nullptr);
   EXPECT_EQ(*acquirer.rect(), Rect{});
   const int before = openSockets();
   ASSERT_EQ(acquirer.open(), 0);
-  ASSERT_NE(acquirer.hdc(), nullptr);
-  EXPECT_EQ(acquirer.hdc()->width, 800);
-  EXPECT_EQ(acquirer.hdc()->height, 600);
+  ASSERT_NE(acquirer.screenContext(), nullptr);
+  EXPECT_EQ(acquirer.screenContext()->width, 800);
+  EXPECT_EQ(acquirer.screenContext()->height, 600);
   ASSERT_EQ(acquirer.open(), 0);
   EXPECT_EQ(openSockets(), before + 1);
   EXPECT_EQ(acquirer.close(), 0);
-  EXPECT_EQ(acquirer.hdc(), nullptr);
+  EXPECT_EQ(acquirer.screenContext(), nullptr);
   EXPECT_EQ(openSockets(), before);
 
-  HDCAcquirer nowhere(":987");
+  DisplayConnection nowhere(":987");
   EXPECT_EQ(nowhere.open(), -1);
-  EXPECT_EQ(nowhere.hdc(), nullptr);
+  EXPECT_EQ(nowhere.screenContext(), nullptr);
 }
 
-TEST(HDCAcquirerX11, BitmapsKeepTheConnectionPastClose) {
+TEST(DisplayConnectionX11, BitmapsKeepTheConnectionPastClose) {
   VL_SKIP_WITHOUT_PROGRAM("Xvfb");
   ASSERT_TRUE(server().ok());
-  HDCAcquirer acquirer(server().name().c_str());
+  DisplayConnection acquirer(server().name().c_str());
   ASSERT_EQ(acquirer.open(), 0);
-  comsrc::DIBitmap_X11 bitmap(acquirer.hdc());
+  comsrc::DIBitmap_X11 bitmap(acquirer.screenContext());
   ASSERT_EQ(bitmap.create(16, 16), 0);
   acquirer.close();
   EXPECT_EQ(bitmap.capture(0, 0), 0);
 }
 
 TEST_P(CaptureX11, BitmapLayoutAndLocks) {
-  comsrc::DIBitmap_X11 b(acquirer->hdc(), shm());
+  comsrc::DIBitmap_X11 b(acquirer->screenContext(), shm());
   EXPECT_EQ(b.getKind(), comsrc::kBitmapKindDIBX11);
   EXPECT_EQ(b.lockPixels(), nullptr);
   EXPECT_EQ(b.lockContext(), nullptr);
@@ -168,7 +168,7 @@ TEST_P(CaptureX11, CapturesWhatAClientDrewInBlueGreenRedOrder) {
   painter.fill(100, 50, 30, 20, 0xFF0000);
   painter.fill(130, 50, 30, 20, 0x00FF00);
   painter.fill(160, 50, 30, 20, 0x123456);
-  comsrc::DIBitmap_X11 b(acquirer->hdc(), shm());
+  comsrc::DIBitmap_X11 b(acquirer->screenContext(), shm());
   ASSERT_EQ(b.create(120, 40), 0);
   ASSERT_EQ(b.capture(90, 40), 0);
   const uint8_t* red = b.getPixels() + 10 * b.getStride() + 10 * 4;
@@ -184,7 +184,7 @@ TEST_P(CaptureX11, CapturesWhatAClientDrewInBlueGreenRedOrder) {
 TEST_P(CaptureX11, PartOutsideTheScreenKeepsItsPixels) {
   Painter painter(server().name());
   painter.fill(0, 0, 800, 600, 0x808080);
-  comsrc::DIBitmap_X11 b(acquirer->hdc(), shm());
+  comsrc::DIBitmap_X11 b(acquirer->screenContext(), shm());
   ASSERT_EQ(b.create(64, 64), 0);
   EXPECT_EQ(b.capture(780, 590), 0);
   EXPECT_EQ(rgbAt(b, 19, 9), 0x808080u);
@@ -200,7 +200,7 @@ TEST_P(CaptureX11, MirrorReportsTheFirstImageWholeThenTheDrawnTiles) {
   painter.picture(800, 600);
   vltest::FakeCounter counter;
   vltest::RecordingList list;
-  DevMed_HDC source(*acquirer, list, Rect{0, 0, 640, 480}, makeScreenCapture_X11(shm()), counter);
+  ScreenMirrorSource source(*acquirer, list, Rect{0, 0, 640, 480}, makeScreenCapture_X11(shm()), counter);
   ASSERT_EQ(source.refresh(), 1);
   ASSERT_EQ(list.added.size(), 1u);
   EXPECT_EQ(list.added[0], (Rect{0, 0, 640, 480}));
@@ -218,7 +218,7 @@ TEST_P(CaptureX11, ToldWhetherAnythingWasDrawnSinceTheLastCopyInAnyWindow) {
   Painter painter(server().name());
   ASSERT_NE(painter.d, nullptr);
   std::unique_ptr<ScreenCapture> capture = makeScreenCapture_X11(shm());
-  ScreenContext* screen = acquirer->hdc();
+  ScreenContext* screen = acquirer->screenContext();
   std::unique_ptr<comsrc::DIBitmap> target = capture->createCaptureBitmap(screen, 64, 64);
   ASSERT_NE(target, nullptr);
   EXPECT_EQ(capture->drawing(screen), Drawing::unknown);  // nothing known yet
@@ -262,15 +262,15 @@ TEST(CaptureX11Server, ServerWithoutSharedMemoryFallsBackToXGetImage) {
   VL_SKIP_WITHOUT_PROGRAM("Xvfb");
   vltest::XServer plain("320x240x24", {"-extension", "MIT-SHM"});
   ASSERT_TRUE(plain.ok());
-  HDCAcquirer acquirer(plain.name().c_str());
+  DisplayConnection acquirer(plain.name().c_str());
   ASSERT_EQ(acquirer.open(), 0);
-  EXPECT_FALSE(acquirer.hdc()->shmOffered);
+  EXPECT_FALSE(acquirer.screenContext()->shmOffered);
   Painter painter(plain.name());
   painter.fill(0, 0, 320, 240, 0x204060);
   vltest::FakeCounter counter;
   vltest::RecordingList list;
   // Wider than the screen: the part beyond it stays black.
-  DevMed_HDC source(acquirer, list, Rect{0, 0, 640, 480}, makeScreenCapture(), counter);
+  ScreenMirrorSource source(acquirer, list, Rect{0, 0, 640, 480}, makeScreenCapture(), counter);
   ASSERT_EQ(source.refresh(), 1);
   auto* image = static_cast<comsrc::DIBitmap_X11*>(source.bitmap());
   EXPECT_FALSE(image->usesSharedMemory());
@@ -321,12 +321,12 @@ TEST(ServerLossX11, CaptureWhoseServerGoesAwayClosesItsConnection) {
     const int before = openSockets();
     auto x = std::make_unique<vltest::XServer>("320x240x24");
     ASSERT_TRUE(x->ok());
-    HDCAcquirer acquirer(x->name().c_str());
+    DisplayConnection acquirer(x->name().c_str());
     ASSERT_EQ(acquirer.open(), 0);
     vltest::FakeCounter counter;
     vltest::RecordingList list;
     {
-      DevMed_HDC source(acquirer, list, Rect{0, 0, 320, 240}, makeScreenCapture_X11(shm), counter);
+      ScreenMirrorSource source(acquirer, list, Rect{0, 0, 320, 240}, makeScreenCapture_X11(shm), counter);
       ASSERT_EQ(source.refresh(), 1);
       Painter(x->name()).fill(0, 0, 64, 64, 0x30c050);
       counter.advanceMs(40);
@@ -334,7 +334,7 @@ TEST(ServerLossX11, CaptureWhoseServerGoesAwayClosesItsConnection) {
       x.reset();
       int32_t result = 0;
       int frames = 0;
-      for (; frames < 2 * DevMed_HDC::kFailedReadsLost && result == 0; ++frames) {
+      for (; frames < 2 * ScreenMirrorSource::kFailedReadsLost && result == 0; ++frames) {
         counter.advanceMs(40);
         list.clear();
         result = source.refresh();

@@ -7,11 +7,11 @@
 
 #include "app/AppState.h"
 #include "comsrc/RectList.h"
-#include "source/DevMed_VTDRV.h"
+#include "source/DriverDisplaySource.h"
 #include "source/DisplayDiscovery.h"
 #include "source/DisplayPlatform.h"
 #include "source/EscapeChannel.h"
-#include "source/HDCAcquirer.h"
+#include "source/DisplayConnection.h"
 #include "source/VtdrvEscapes.h"
 
 TEST(DisplayPlatformWin32, EnumeratesWinesAdaptersAndModes) {
@@ -52,16 +52,16 @@ TEST(DisplayPlatformWin32, DiscoveryWithoutTheDriver) {
     EXPECT_EQ(app.sources.driverDisplayAttached, 0);
     EXPECT_EQ(app.sources.sourceReady, mode == 0 ? 1 : 0);
     ASSERT_NE(app.sources.mainDisplay, nullptr);
-    EXPECT_NE(app.sources.mainDisplay->hdc(), nullptr);
+    EXPECT_NE(app.sources.mainDisplay->screenContext(), nullptr);
     EXPECT_EQ(*app.sources.mainDisplay->rect(), (comsrc::Rect{0, 0, GetSystemMetrics(SM_CXVIRTUALSCREEN),
                                                       GetSystemMetrics(SM_CYVIRTUALSCREEN)}));
-    EXPECT_EQ(app.sources.driverSource, nullptr);
+    EXPECT_EQ(app.sources.driverDisplaySource, nullptr);
     EXPECT_EQ(rebuildSource(app.sources), mode == 0 ? 0 : -1);
   }
 }
 
 TEST(DisplayPlatformWin32, EscapesToADisplayWithoutTheDriver) {
-  HDCAcquirer screen;
+  DisplayConnection screen;
   comsrc::RectList list;
   std::unique_ptr<EscapeChannel> channel = makeDisplayPlatform()->makeEscapeChannel(screen);
   ASSERT_NE(channel, nullptr);
@@ -74,10 +74,10 @@ TEST(DisplayPlatformWin32, EscapesToADisplayWithoutTheDriver) {
   EXPECT_TRUE(answer < 1 || answer > 32 || std::memcmp(reply, "VTDRV", 5) != 0) << answer;
 
   // The source over the real channel: not the driver, no change records, no mapping.
-  DevMed_VTDRV source(screen, list, comsrc::Rect{0, 0, 64, 64}, std::move(channel));
+  DriverDisplaySource source(screen, list, comsrc::Rect{0, 0, 64, 64}, std::move(channel));
   const int32_t identified = source.check();
   EXPECT_TRUE(identified == -1 || identified == -2) << identified;
-  EXPECT_NE(screen.hdc(), nullptr);
+  EXPECT_NE(screen.screenContext(), nullptr);
   EXPECT_EQ(source.refresh(), 0);
   EXPECT_EQ(source.mappedFrame(), nullptr);
   EXPECT_EQ(list.count(), 0u);

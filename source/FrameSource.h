@@ -10,9 +10,9 @@ class DIBitmap;
 
 // A screen source: keeps a 32-bit copy of a rectangle of the desktop and reports into the
 // change list what changed since the last refresh.
-class DeviceMediator {
+class FrameSource {
  public:
-  virtual ~DeviceMediator() = default;
+  virtual ~FrameSource() = default;
 
   // >= 0 on success (rectangles added); negative when the source is lost.
   virtual int32_t refresh() = 0;

@@ -1,10 +1,10 @@
-#include "comsrc/PrefFileOpener_WIN32.h"
+#include "comsrc/PrefFileOpener_Win32.h"
 
 #include <windows.h>
 
 #include <new>
 
-#include "multio/StreamOpener_File_WIN32File.h"
+#include "multio/StreamOpener_File_Win32File.h"
 
 namespace comsrc {
 
@@ -42,14 +42,14 @@ std::unique_ptr<char[]> windowsDirectory(DWORD& length) {
 
 }  // namespace
 
-int32_t PrefFileOpener_WIN32::open(const char* name, int32_t flags, std::unique_ptr<multio::Stream>& out) {
+int32_t PrefFileOpener_Win32::open(const char* name, int32_t flags, std::unique_ptr<multio::Stream>& out) {
   out.reset();
   std::unique_ptr<char[]> path = join(getBase(), name);
   if (!path) return kErrNoBase;
-  return multio::StreamOpener_File_WIN32File().open(path.get(), flags, out);
+  return multio::StreamOpener_File_Win32File().open(path.get(), flags, out);
 }
 
-int32_t PrefFileOpener_WIN32::locateBase() {
+int32_t PrefFileOpener_Win32::locateBase() {
   DWORD length = 0;
   std::unique_ptr<char[]> base = environmentValue("APPDATA", length);
   const bool fromWindowsDirectory = !base;
@@ -62,7 +62,7 @@ int32_t PrefFileOpener_WIN32::locateBase() {
   return 0;
 }
 
-int32_t PrefFileOpener_WIN32::enterFolder(const char* name) {
+int32_t PrefFileOpener_Win32::enterFolder(const char* name) {
   std::unique_ptr<char[]> path = join(getBase(), name);
   if (!path) return kErrNoBase;
   const DWORD attributes = GetFileAttributesA(path.get());
@@ -75,17 +75,17 @@ int32_t PrefFileOpener_WIN32::enterFolder(const char* name) {
   return result;
 }
 
-bool PrefFileOpener_WIN32::baseIsFolder() const {
+bool PrefFileOpener_Win32::baseIsFolder() const {
   const char* base = getBase();
   const DWORD attributes = GetFileAttributesA(base && *base ? base : "\\");
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::unique_ptr<char[]> PrefFileOpener_WIN32::join(const char* directory, const char* name) {
+std::unique_ptr<char[]> PrefFileOpener_Win32::join(const char* directory, const char* name) {
   return joinWith('\\', directory, name);
 }
 
-int32_t PrefFileOpener_WIN32::replaceFile(const char* from, const char* to) {
+int32_t PrefFileOpener_Win32::replaceFile(const char* from, const char* to) {
   std::unique_ptr<char[]> fromPath = join(getBase(), from);
   std::unique_ptr<char[]> toPath = join(getBase(), to);
   if (!fromPath || !toPath) return kErrNoBase;
@@ -94,14 +94,14 @@ int32_t PrefFileOpener_WIN32::replaceFile(const char* from, const char* to) {
   return 0;
 }
 
-int32_t PrefFileOpener_WIN32::removeFile(const char* name) {
+int32_t PrefFileOpener_Win32::removeFile(const char* name) {
   std::unique_ptr<char[]> path = join(getBase(), name);
   if (!path) return kErrNoBase;
   return DeleteFileA(path.get()) ? 0 : -static_cast<int32_t>(GetLastError());
 }
 
 std::unique_ptr<PrefFileOpener> makePrefFileOpener() {
-  return std::unique_ptr<PrefFileOpener>(new (std::nothrow) PrefFileOpener_WIN32());
+  return std::unique_ptr<PrefFileOpener>(new (std::nothrow) PrefFileOpener_Win32());
 }
 
 }  // namespace comsrc

@@ -13,11 +13,11 @@
 
 #include "link/PortName.h"
 #include "link/PortPath_POSIX.h"
-#include "link/SioIF.h"
+#include "link/SerialPort.h"
 
 // termios2 carries the speed as a number (BOTHER), so any bit rate the driver can make is
 // accepted, not only those with a Bxxx constant.
-struct SioIF::Impl {
+struct SerialPort::Impl {
   std::atomic<int> fd{-1};
   int wake = -1;  // eventfd: readable once interrupt() was called
   std::atomic<bool> interrupted{false};
@@ -59,7 +59,7 @@ bool deviceGone(int error) { return error == EIO || error == ENXIO || error == E
 
 }  // namespace
 
-SioIF::SioIF(const char* portName, int32_t speed, int32_t cts) : impl(std::make_unique<Impl>()) {
+SerialPort::SerialPort(const char* portName, int32_t speed, int32_t cts) : impl(std::make_unique<Impl>()) {
   const std::string path = portDevicePath(parsePortName(portName));
   if (path.empty()) return;
   impl->wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -77,14 +77,14 @@ SioIF::SioIF(const char* portName, int32_t speed, int32_t cts) : impl(std::make_
   impl->fd = fd;
 }
 
-SioIF::~SioIF() {
+SerialPort::~SerialPort() {
   impl->closePort();
   if (impl->wake >= 0) ::close(impl->wake);
 }
 
-bool SioIF::failed() { return impl->fd.load() < 0; }
+bool SerialPort::failed() { return impl->fd.load() < 0; }
 
-void SioIF::interrupt() {
+void SerialPort::interrupt() {
   impl->interrupted = true;
   if (impl->wake >= 0) {
     const uint64_t one = 1;
@@ -112,7 +112,7 @@ int waitReady(int fd, int wake, short events) {
 
 }  // namespace
 
-int32_t SioIF::write(const void* buffer, int32_t count, int32_t flags) {
+int32_t SerialPort::write(const void* buffer, int32_t count, int32_t flags) {
   const int fd = impl->fd.load();
   if (fd < 0 || count < 0) return -1;
   const char* data = static_cast<const char*>(buffer);
@@ -139,7 +139,7 @@ int32_t SioIF::write(const void* buffer, int32_t count, int32_t flags) {
   return done;
 }
 
-int32_t SioIF::read(void* buffer, int32_t count, int32_t flags) {
+int32_t SerialPort::read(void* buffer, int32_t count, int32_t flags) {
   const int fd = impl->fd.load();
   if (fd < 0 || count < 0) return -1;
   char* data = static_cast<char*>(buffer);

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "SourceFakes.h"
-#include "comsrc/QPClock.h"
-#include "source/DevMed_HDC.h"
+#include "comsrc/TickClock.h"
+#include "source/ScreenMirrorSource.h"
 
 using comsrc::Rect;
 using vltest::FakeAcquirer;
@@ -18,7 +18,7 @@ struct Rig {
     shared->height = h;
     shared->pixels.assign(size_t(w) * size_t(h), 0x00102030);
     if (area.isEmpty()) area = Rect{0, 0, w, h};
-    source = std::make_unique<DevMed_HDC>(acquirer, list, area, std::make_unique<FakeScreen>(shared), counter);
+    source = std::make_unique<ScreenMirrorSource>(acquirer, list, area, std::make_unique<FakeScreen>(shared), counter);
   }
   // The next refresh 40 ms on.
   int32_t refreshLater() {
@@ -38,14 +38,14 @@ struct Rig {
   FakeCounter counter;
   FakeAcquirer acquirer;
   RecordingList list;
-  std::unique_ptr<DevMed_HDC> source;
+  std::unique_ptr<ScreenMirrorSource> source;
 };
 
 }  // namespace
 
-TEST(QPClock, MillisecondsFromTheCounter) {
+TEST(TickClock, MillisecondsFromTheCounter) {
   FakeCounter counter;
-  comsrc::QPClock clock(1000.0, counter);
+  comsrc::TickClock clock(1000.0, counter);
   EXPECT_EQ(clock.frequency, 1000000);
   EXPECT_DOUBLE_EQ(clock.ticksPerUnit, 1000.0);
   counter.count = 2500999;  // truncated toward zero
@@ -54,17 +54,17 @@ TEST(QPClock, MillisecondsFromTheCounter) {
   EXPECT_EQ(clock.read(), 7u);
 }
 
-TEST(QPClock, UnreadableCounterReadsZero) {
+TEST(TickClock, UnreadableCounterReadsZero) {
   FakeCounter counter;
   counter.readable = false;
-  comsrc::QPClock clock(1000.0, counter);
+  comsrc::TickClock clock(1000.0, counter);
   EXPECT_EQ(clock.frequency, 0x7FFFFFFF);
   counter.readable = true;  // a counter that comes back later still cannot be converted
   EXPECT_EQ(clock.read(), 0u);
 }
 
-TEST(QPClock, SystemCounterAdvances) {
-  comsrc::QPClock clock(1000.0);
+TEST(TickClock, SystemCounterAdvances) {
+  comsrc::TickClock clock(1000.0);
   ASSERT_GT(clock.frequency, 0);
   ASSERT_NE(clock.frequency, 0x7FFFFFFF);
   const uint32_t a = clock.read();
@@ -75,7 +75,7 @@ TEST(QPClock, SystemCounterAdvances) {
   EXPECT_LT(b - a, 1000u);
 }
 
-TEST(DevMedHDC, ConstructionAndFirstRefreshReportsTheWholeImage) {
+TEST(ScreenMirrorSource, ConstructionAndFirstRefreshReportsTheWholeImage) {
   Rig rig(128, 96);
   EXPECT_EQ(*rig.source->captureRect(), (Rect{0, 0, 128, 96}));
   EXPECT_EQ(rig.source->bitmap(), nullptr);
@@ -92,7 +92,7 @@ TEST(DevMedHDC, ConstructionAndFirstRefreshReportsTheWholeImage) {
   EXPECT_EQ(rig.pixel(6, 7), 0x00102030u);
 }
 
-TEST(DevMedHDC, CaptureRectangleOriginReachesTheBlit) {
+TEST(ScreenMirrorSource, CaptureRectangleOriginReachesTheBlit) {
   Rig rig(128, 96, Rect{32, 16, 96, 80});
   rig.shared->at(32, 16) = 0x00000001;
   rig.shared->at(95, 79) = 0x00000002;
@@ -102,7 +102,7 @@ TEST(DevMedHDC, CaptureRectangleOriginReachesTheBlit) {
   EXPECT_EQ(rig.pixel(63, 63), 2u);
 }
 
-TEST(DevMedHDC, CapturesAreAtLeast40msApart) {
+TEST(ScreenMirrorSource, CapturesAreAtLeast40msApart) {
   Rig rig;
   ASSERT_EQ(rig.source->refresh(), 1);
   rig.shared->at(0, 0) = 0x00FFFFFF;
@@ -114,7 +114,7 @@ TEST(DevMedHDC, CapturesAreAtLeast40msApart) {
   EXPECT_EQ(rig.shared->blits, 2);
 }
 
-TEST(DevMedHDC, CapturesThatTakeTimeAreSpacedFromStartToStartSoEveryFrameCaptures) {
+TEST(ScreenMirrorSource, CapturesThatTakeTimeAreSpacedFromStartToStartSoEveryFrameCaptures) {
   Rig rig;
   rig.shared->clock = &rig.counter;
   rig.shared->blitMs = 3;
@@ -126,7 +126,7 @@ TEST(DevMedHDC, CapturesThatTakeTimeAreSpacedFromStartToStartSoEveryFrameCapture
   EXPECT_EQ(rig.blitsAfter(36), 6);
 }
 
-TEST(DevMedHDC, AStillScreenIsNotCapturedOnceTwoCapturesFollowedNoDrawing) {
+TEST(ScreenMirrorSource, AStillScreenIsNotCapturedOnceTwoCapturesFollowedNoDrawing) {
   Rig rig;
   rig.shared->tracksDrawing = true;
   ASSERT_EQ(rig.source->refresh(), 1);
@@ -150,7 +150,7 @@ TEST(DevMedHDC, AStillScreenIsNotCapturedOnceTwoCapturesFollowedNoDrawing) {
   EXPECT_EQ(rig.shared->blits, 4);
 }
 
-TEST(DevMedHDC, TheDamagedAreaLimitsTheComparisonTwiceAndALostCaptureFailsTheRefresh) {
+TEST(ScreenMirrorSource, TheDamagedAreaLimitsTheComparisonTwiceAndALostCaptureFailsTheRefresh) {
   Rig rig;
   rig.shared->tracksDrawing = rig.shared->tracksDamage = true;
   rig.shared->damage = Rect{0, 0, 128, 96};
@@ -182,7 +182,7 @@ TEST(DevMedHDC, TheDamagedAreaLimitsTheComparisonTwiceAndALostCaptureFailsTheRef
   EXPECT_EQ(rig.refreshLater(), -3);
 }
 
-TEST(DevMedHDC, GateSurvivesTheMillisecondWrap) {
+TEST(ScreenMirrorSource, GateSurvivesTheMillisecondWrap) {
   Rig rig;
   rig.counter.setMs((int64_t{1} << 32) - 10);
   ASSERT_EQ(rig.source->refresh(), 1);
@@ -190,19 +190,19 @@ TEST(DevMedHDC, GateSurvivesTheMillisecondWrap) {
   EXPECT_EQ(rig.blitsAfter(20), 2);
 }
 
-TEST(DevMedHDC, UnreadableCounterNeverCaptures) {
+TEST(ScreenMirrorSource, UnreadableCounterNeverCaptures) {
   Rig rig;
   rig.counter.readable = false;
   Rig broken;
   broken.counter.readable = false;
-  broken.source = std::make_unique<DevMed_HDC>(broken.acquirer, broken.list, Rect{0, 0, 64, 64},
+  broken.source = std::make_unique<ScreenMirrorSource>(broken.acquirer, broken.list, Rect{0, 0, 64, 64},
                                                std::make_unique<FakeScreen>(broken.shared), broken.counter);
   for (int i = 0; i < 5; ++i) EXPECT_EQ(broken.refreshLater(), 0);
   EXPECT_EQ(broken.shared->blits, 0);
   EXPECT_EQ(broken.source->bitmap(), nullptr);
 }
 
-TEST(DevMedHDC, UnchangedScreenReportsNothing) {
+TEST(ScreenMirrorSource, UnchangedScreenReportsNothing) {
   Rig rig;
   ASSERT_EQ(rig.source->refresh(), 1);
   for (int i = 0; i < 3; ++i) {
@@ -211,7 +211,7 @@ TEST(DevMedHDC, UnchangedScreenReportsNothing) {
   }
 }
 
-TEST(DevMedHDC, SinglePixelFoundByTheFirstOrSecondRefreshAsItsPairAndRowSay) {
+TEST(ScreenMirrorSource, SinglePixelFoundByTheFirstOrSecondRefreshAsItsPairAndRowSay) {
   const int32_t positions[][2] = {{0, 0}, {1, 0}, {2, 0}, {3, 1}, {31, 31}, {30, 2}, {64, 33}, {77, 50}, {100, 95}};
   for (const auto& pos : positions) {
     for (int extra = 0; extra < 2; ++extra) {  // start from either parity
@@ -241,7 +241,7 @@ TEST(DevMedHDC, SinglePixelFoundByTheFirstOrSecondRefreshAsItsPairAndRowSay) {
   }
 }
 
-TEST(DevMedHDC, LastColumnOfAnOddWidthTileIsNeverCompared) {
+TEST(ScreenMirrorSource, LastColumnOfAnOddWidthTileIsNeverCompared) {
   Rig rig(45, 40);
   ASSERT_EQ(rig.source->refresh(), 1);
   rig.shared->at(44, 3) = 0x00FFFFFF;
@@ -252,7 +252,7 @@ TEST(DevMedHDC, LastColumnOfAnOddWidthTileIsNeverCompared) {
   EXPECT_EQ(rig.list.added[0], (Rect{32, 0, 64, 32}));
 }
 
-TEST(DevMedHDC, RunsOfChangedTilesBecomeOneRectangleEach) {
+TEST(ScreenMirrorSource, RunsOfChangedTilesBecomeOneRectangleEach) {
   Rig rig(160, 96);
   ASSERT_EQ(rig.source->refresh(), 1);
   // A 2 × 2 block is seen whatever the parity.
@@ -265,7 +265,7 @@ TEST(DevMedHDC, RunsOfChangedTilesBecomeOneRectangleEach) {
   EXPECT_EQ(rig.list.added[1], (Rect{96, 32, 128, 64}));
 }
 
-TEST(DevMedHDC, RunAtTheRightEdgeEndsAtTheNextMultipleOf32) {
+TEST(ScreenMirrorSource, RunAtTheRightEdgeEndsAtTheNextMultipleOf32) {
   Rig rig(100, 70);
   ASSERT_EQ(rig.source->refresh(), 1);
   for (int32_t dy = 0; dy < 2; ++dy)
@@ -275,7 +275,7 @@ TEST(DevMedHDC, RunAtTheRightEdgeEndsAtTheNextMultipleOf32) {
   EXPECT_EQ(rig.list.added[0], (Rect{96, 64, 128, 96}));
 }
 
-TEST(DevMedHDC, EveryChangedTileOfAFullChangeIsOneRunPerBand) {
+TEST(ScreenMirrorSource, EveryChangedTileOfAFullChangeIsOneRunPerBand) {
   Rig rig(128, 80);
   ASSERT_EQ(rig.source->refresh(), 1);
   for (auto& p : rig.shared->pixels) p = 0x00FFFFFF;
@@ -284,7 +284,7 @@ TEST(DevMedHDC, EveryChangedTileOfAFullChangeIsOneRunPerBand) {
   EXPECT_EQ(rig.pixel(127, 79), 0x00FFFFFFu);
 }
 
-TEST(DevMedHDC, NoScreenContextEvenAfterReopenGivesMinus2) {
+TEST(ScreenMirrorSource, NoScreenContextEvenAfterReopenGivesMinus2) {
   Rig rig;
   rig.acquirer.openable = false;
   EXPECT_EQ(rig.source->refresh(), -2);
@@ -295,7 +295,7 @@ TEST(DevMedHDC, NoScreenContextEvenAfterReopenGivesMinus2) {
   EXPECT_EQ(rig.source->refresh(), 1);
 }
 
-TEST(DevMedHDC, FailedBitmapCreationLeavesNoneAndTheNextRefreshRetries) {
+TEST(ScreenMirrorSource, FailedBitmapCreationLeavesNoneAndTheNextRefreshRetries) {
   for (int failing : {0, 1}) {
     Rig rig;
     rig.shared->failCreationAt = failing;
@@ -306,12 +306,12 @@ TEST(DevMedHDC, FailedBitmapCreationLeavesNoneAndTheNextRefreshRetries) {
     EXPECT_NE(rig.source->bitmap(), nullptr);
   }
   Rig empty(64, 64);
-  empty.source = std::make_unique<DevMed_HDC>(empty.acquirer, empty.list, Rect{10, 10, 10, 50},
+  empty.source = std::make_unique<ScreenMirrorSource>(empty.acquirer, empty.list, Rect{10, 10, 10, 50},
                                               std::make_unique<FakeScreen>(empty.shared), empty.counter);
   EXPECT_EQ(empty.source->refresh(), -1);
 }
 
-TEST(DevMedHDC, PixelsLentOutDuringACompareReportTheWholeImage) {
+TEST(ScreenMirrorSource, PixelsLentOutDuringACompareReportTheWholeImage) {
   Rig rig(64, 64);
   ASSERT_EQ(rig.source->refresh(), 1);
   comsrc::DIBitmap* held = rig.source->bitmap();

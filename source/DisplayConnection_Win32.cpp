@@ -1,6 +1,6 @@
 #include <new>
 
-#include "source/HDCAcquirer.h"
+#include "source/DisplayConnection.h"
 #include "source/ScreenContext_Win32.h"
 
 namespace {
@@ -22,4 +22,4 @@ constexpr ScreenContextAccess kWin32Access{openContext, releaseContext};
 
 }  // namespace
 
-HDCAcquirer::HDCAcquirer(const char* name) : HDCAcquirer(name, &kWin32Access) {}
+DisplayConnection::DisplayConnection(const char* name) : DisplayConnection(name, &kWin32Access) {}

@@ -8,8 +8,8 @@
 
 #include "MirrorTileWalk.h"
 #include "SourceFakes.h"
-#include "source/DevMed_HDC.h"
-#include "source/HDCAcquirer.h"
+#include "source/ScreenMirrorSource.h"
+#include "source/DisplayConnection.h"
 #include "source/ScreenContext_Win32.h"
 
 using comsrc::Rect;
@@ -73,19 +73,19 @@ uint32_t rgbAt(comsrc::DIBitmap& b, int x, int y) { return vltest::pixelAt(b, x,
 
 }  // namespace
 
-TEST(HDCAcquirerWin32, OpensTheDesktopOnceAndClosesIt) {
-  HDCAcquirer acquirer;
-  EXPECT_EQ(acquirer.hdc(), nullptr);
+TEST(DisplayConnectionWin32, OpensTheDesktopOnceAndClosesIt) {
+  DisplayConnection acquirer;
+  EXPECT_EQ(acquirer.screenContext(), nullptr);
   ASSERT_EQ(acquirer.open(), 0);
-  ASSERT_NE(acquirer.hdc(), nullptr);
-  HDC first = acquirer.hdc()->dc;
+  ASSERT_NE(acquirer.screenContext(), nullptr);
+  HDC first = acquirer.screenContext()->dc;
   EXPECT_EQ(GetObjectType(first), DWORD(OBJ_DC));
   ASSERT_EQ(acquirer.open(), 0);
-  HDC second = acquirer.hdc()->dc;
+  HDC second = acquirer.screenContext()->dc;
   EXPECT_TRUE(second == first || GetObjectType(first) == 0);
   EXPECT_EQ(GetDeviceCaps(second, HORZRES), GetSystemMetrics(SM_CXSCREEN));
   EXPECT_EQ(acquirer.close(), 0);
-  EXPECT_EQ(acquirer.hdc(), nullptr);
+  EXPECT_EQ(acquirer.screenContext(), nullptr);
   EXPECT_EQ(GetObjectType(second), 0u);
 }
 
@@ -94,13 +94,13 @@ TEST(CaptureWin32, MirrorReportsTheFirstImageWholeThenTheDrawnTiles) {
   for (int x = 0; x < 640; x += 40) picture.push_back({RECT{x, 0, x + 20, 240}, RGB(x / 3, 255 - x / 3, 90)});
   PictureWindow window;
 
-  HDCAcquirer acquirer;
+  DisplayConnection acquirer;
   ASSERT_EQ(acquirer.open(), 0);
   vltest::FakeCounter counter;
   vltest::RecordingList list;
-  DevMed_HDC source(acquirer, list, Rect{0, 0, 640, 480});
+  ScreenMirrorSource source(acquirer, list, Rect{0, 0, 640, 480});
   // The platform capture, with the test's counter.
-  DevMed_HDC timed(acquirer, list, Rect{0, 0, 640, 480}, makeScreenCapture(), counter);
+  ScreenMirrorSource timed(acquirer, list, Rect{0, 0, 640, 480}, makeScreenCapture(), counter);
 
   ASSERT_EQ(timed.refresh(), 1);
   ASSERT_EQ(list.added.size(), 1u);
@@ -120,5 +120,5 @@ TEST(CaptureWin32, MirrorReportsTheFirstImageWholeThenTheDrawnTiles) {
   acquirer.close();
   counter.advanceMs(40);
   EXPECT_EQ(timed.refresh(), 0);
-  EXPECT_NE(acquirer.hdc(), nullptr);
+  EXPECT_NE(acquirer.screenContext(), nullptr);
 }

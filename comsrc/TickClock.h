@@ -5,7 +5,7 @@
 namespace comsrc {
 
 // The platform's high-resolution counter: QueryPerformanceCounter on Windows, the monotonic
-// clock at 1e9 counts per second elsewhere. Tests hand QPClock a counter of their own.
+// clock at 1e9 counts per second elsewhere. Tests hand TickClock a counter of their own.
 class PerfCounter {
  public:
   virtual ~PerfCounter() = default;
@@ -24,10 +24,10 @@ class PerfCounter {
 PerfCounter& systemPerfCounter();
 
 // Turns the performance counter into units (both screen sources use milliseconds).
-class QPClock {
+class TickClock {
  public:
-  explicit QPClock(double unitsPerSecond, PerfCounter& counter = systemPerfCounter());
-  virtual ~QPClock() = default;
+  explicit TickClock(double unitsPerSecond, PerfCounter& counter = systemPerfCounter());
+  virtual ~TickClock() = default;
 
   // The count divided into units, truncated, low 32 bits; 0 when the counter cannot be read.
   uint32_t read() const;

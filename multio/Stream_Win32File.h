@@ -10,11 +10,11 @@ namespace multio {
 
 // A Win32 file handle as a stream. Owns the handle once attached: close() releases it, and
 // destruction closes one that is still open.
-class Stream_WIN32File : public Stream_File<HANDLE, nullptr> {
+class Stream_Win32File : public Stream_File<HANDLE, nullptr> {
  public:
-  Stream_WIN32File() = default;
-  explicit Stream_WIN32File(HANDLE handle) : Stream_File(handle) {}
-  ~Stream_WIN32File() override;
+  Stream_Win32File() = default;
+  explicit Stream_Win32File(HANDLE handle) : Stream_File(handle) {}
+  ~Stream_Win32File() override;
 
   int32_t close() override;
   int32_t read(void* buffer, int32_t count, int32_t flags) override;

@@ -6,7 +6,7 @@ namespace comsrc {
 
 // The preference base is %APPDATA%, else "Application Data" in the Windows directory (created
 // when missing); paths are joined with '\'.
-class PrefFileOpener_WIN32 : public PrefFileOpener {
+class PrefFileOpener_Win32 : public PrefFileOpener {
  public:
   int32_t open(const char* name, int32_t flags, std::unique_ptr<multio::Stream>& out) override;
   int32_t locateBase() override;

@@ -1,4 +1,4 @@
-#include "pipeline/Capture.h"
+#include "pipeline/LumaConversion.h"
 
 #include <algorithm>
 #include <bit>

@@ -16,22 +16,22 @@ struct ScreenContextAccess {
 };
 
 // Owns the screen context of one display and that display's desktop rectangle.
-class HDCAcquirer {
+class DisplayConnection {
  public:
   // No device name means the whole desktop. On X11 a device name is an X display name, or
   // an adapter description whose last word is one (a stand-in display: "Vantela ... :N").
   // Defined by the platform's adapter, which brings its screen context access.
-  explicit HDCAcquirer(const char* deviceName = nullptr);
-  virtual ~HDCAcquirer();
-  HDCAcquirer(const HDCAcquirer&) = delete;
-  HDCAcquirer& operator=(const HDCAcquirer&) = delete;
+  explicit DisplayConnection(const char* deviceName = nullptr);
+  virtual ~DisplayConnection();
+  DisplayConnection(const DisplayConnection&) = delete;
+  DisplayConnection& operator=(const DisplayConnection&) = delete;
 
   // Closes the current context first; 0 when a new one was obtained, -1 otherwise.
   virtual int32_t open();
   virtual int32_t close();
   virtual comsrc::Rect* rect() { return &displayRect; }
   // Never opens by itself; null while closed.
-  virtual ScreenContext* hdc() { return dc; }
+  virtual ScreenContext* screenContext() { return dc; }
   // The device name, null for the whole desktop.
   const char* name() const { return hasDeviceName ? deviceName.c_str() : nullptr; }
 
@@ -39,7 +39,7 @@ class HDCAcquirer {
   // A display that is only a rectangle, with no screen context behind it (a picture standing
   // in for the screen): it never opens, and a program that has only such displays links none
   // of the platform's code.
-  explicit HDCAcquirer(const comsrc::Rect& rect);
+  explicit DisplayConnection(const comsrc::Rect& rect);
 
   bool hasDeviceName = false;
   std::string deviceName;
@@ -47,7 +47,7 @@ class HDCAcquirer {
   comsrc::Rect displayRect;
 
  private:
-  HDCAcquirer(const char* deviceName, const ScreenContextAccess* platform);
+  DisplayConnection(const char* deviceName, const ScreenContextAccess* platform);
 
   const ScreenContextAccess* access = nullptr;
 };

@@ -5,7 +5,7 @@
 #include "comsrc/DIBitmap.h"
 #include "comsrc/Region.h"
 #include "source/CurrentProcess.h"
-#include "source/DevMed_VTDRV.h"
+#include "source/DriverDisplaySource.h"
 
 using comsrc::Rect;
 using vltest::FakeAcquirer;
@@ -24,7 +24,7 @@ struct Rig {
       for (int32_t x = 0; x < w; ++x) driver->pixel(x, y) = uint32_t(y) << 16 | uint32_t(x);
     acquirer.open();
     // A desktop rectangle off the origin: the source keeps its size only.
-    source = std::make_unique<DevMed_VTDRV>(acquirer, list, Rect{100, 50, 100 + w, 50 + h},
+    source = std::make_unique<DriverDisplaySource>(acquirer, list, Rect{100, 50, 100 + w, 50 + h},
                                             std::make_unique<FakeEscapeChannel>(driver), calendar);
   }
   // A refresh whose size query reports `records` and whose fetch returns them.
@@ -48,12 +48,12 @@ struct Rig {
   FakeAcquirer acquirer;
   RecordingList list;
   FakeCalendar calendar;
-  std::unique_ptr<DevMed_VTDRV> source;
+  std::unique_ptr<DriverDisplaySource> source;
 };
 
 }  // namespace
 
-TEST(DevMedVTDRV, FirstRefreshesStartMapAndCopyTheWholeFrame) {
+TEST(DriverDisplaySource, FirstRefreshesStartMapAndCopyTheWholeFrame) {
   Rig rig(64, 32);
   EXPECT_EQ(*rig.source->sourceRect(), (Rect{0, 0, 64, 32}));
   EXPECT_EQ(rig.source->bitmap(), nullptr);
@@ -96,7 +96,7 @@ TEST(DevMedVTDRV, FirstRefreshesStartMapAndCopyTheWholeFrame) {
   EXPECT_EQ(rig.source->refresh(), 1);
   EXPECT_EQ(rig.driver->last(esc::kEscChangesFetch)->outLength, 0x5004);
   const int fetches = rig.driver->count(esc::kEscChangesFetch);
-  rig.driver->queueSize(0, DevMed_VTDRV::kMaxFetchBytes + 1);
+  rig.driver->queueSize(0, DriverDisplaySource::kMaxFetchBytes + 1);
   EXPECT_EQ(rig.source->refresh(), 0);
   EXPECT_EQ(rig.driver->count(esc::kEscChangesFetch), fetches);
   // A failed fetch drops the round: result 0.
@@ -110,7 +110,7 @@ TEST(DevMedVTDRV, FirstRefreshesStartMapAndCopyTheWholeFrame) {
   EXPECT_EQ(rig.driver->mapped, 0);
 }
 
-TEST(DevMedVTDRV, RecordsAreReportedClampedAndCopiedInPixelPairs) {
+TEST(DriverDisplaySource, RecordsAreReportedClampedAndCopiedInPixelPairs) {
   Rig rig(640, 480);
   ASSERT_EQ(rig.refreshWith(RecordList().end()), 1);
   ASSERT_TRUE(rig.imageMatchesFrame());
@@ -149,7 +149,7 @@ TEST(DevMedVTDRV, RecordsAreReportedClampedAndCopiedInPixelPairs) {
   EXPECT_TRUE(rig.list.added.empty());
 }
 
-TEST(DevMedVTDRV, BrokenRecordListsEndTheWalkKeepingWhatCameBefore) {
+TEST(DriverDisplaySource, BrokenRecordListsEndTheWalkKeepingWhatCameBefore) {
   const Rect good{16, 16, 32, 32};
   const uint32_t fetched = esc::kMinFetchBytes;
   struct Case {
@@ -197,7 +197,7 @@ TEST(DevMedVTDRV, BrokenRecordListsEndTheWalkKeepingWhatCameBefore) {
   }
 }
 
-TEST(DevMedVTDRV, FailedSizeQueriesReopenTheContextAfter256) {
+TEST(DriverDisplaySource, FailedSizeQueriesReopenTheContextAfter256) {
   Rig rig(32, 32);
   const int opens = rig.acquirer.opens;
   for (int i = 0; i < 256; ++i) rig.driver->queueSize(-1, 0);
@@ -221,7 +221,7 @@ TEST(DevMedVTDRV, FailedSizeQueriesReopenTheContextAfter256) {
   EXPECT_EQ(rig.acquirer.opens, opens + 1);
 }
 
-TEST(DevMedVTDRV, MappingIsKeptAliveAndAStaleOneReplaced) {
+TEST(DriverDisplaySource, MappingIsKeptAliveAndAStaleOneReplaced) {
   Rig rig(32, 16);
   ASSERT_EQ(rig.refreshWith(RecordList().end()), 1);
   const int64_t mappedAt = rig.calendar.now;
@@ -281,7 +281,7 @@ TEST(DevMedVTDRV, MappingIsKeptAliveAndAStaleOneReplaced) {
   EXPECT_EQ(rig.source->mappedFrame(), nullptr);
 }
 
-TEST(DevMedVTDRV, CopyRegionResults) {
+TEST(DriverDisplaySource, CopyRegionResults) {
   Rig rig(32, 16);
   comsrc::Region region;
   region.setRect(Rect{0, 0, 4, 4});
@@ -314,7 +314,7 @@ TEST(DevMedVTDRV, CopyRegionResults) {
   EXPECT_TRUE(rig.imageMatchesFrame());
 }
 
-TEST(DevMedVTDRV, IdentifyRetriesOnceAfterReopening) {
+TEST(DriverDisplaySource, IdentifyRetriesOnceAfterReopening) {
   Rig rig(16, 16);
   char reply[4] = {};
   EXPECT_EQ(rig.source->identify(reply, sizeof reply), 0);

@@ -1,13 +1,13 @@
-#include "multio/StreamOpener_File_WIN32File.h"
+#include "multio/StreamOpener_File_Win32File.h"
 
 #include <cstring>
 #include <new>
 
-#include "multio/Stream_WIN32File.h"
+#include "multio/Stream_Win32File.h"
 
 namespace multio {
 
-int32_t StreamOpener_File_WIN32File::open(const char* name, int32_t flags, std::unique_ptr<Stream>& out) {
+int32_t StreamOpener_File_Win32File::open(const char* name, int32_t flags, std::unique_ptr<Stream>& out) {
   out.reset();
   if (name == nullptr) name = "";
   const size_t length = std::strlen(name);
@@ -31,7 +31,7 @@ int32_t StreamOpener_File_WIN32File::open(const char* name, int32_t flags, std::
   HANDLE handle = CreateFileA(path.get(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   path.reset();
   if (handle == INVALID_HANDLE_VALUE) return -static_cast<int32_t>(GetLastError());
-  auto* stream = new (std::nothrow) Stream_WIN32File(handle);
+  auto* stream = new (std::nothrow) Stream_Win32File(handle);
   if (stream == nullptr) {
     CloseHandle(handle);
     return kOpenErrNoStream;
@@ -41,7 +41,7 @@ int32_t StreamOpener_File_WIN32File::open(const char* name, int32_t flags, std::
 }
 
 std::unique_ptr<StreamOpener> makeFileStreamOpener() {
-  return std::unique_ptr<StreamOpener>(new (std::nothrow) StreamOpener_File_WIN32File());
+  return std::unique_ptr<StreamOpener>(new (std::nothrow) StreamOpener_File_Win32File());
 }
 
 }  // namespace multio

@@ -2,11 +2,11 @@
 
 #include <atomic>
 
-#include "link/SioIF.h"
+#include "link/SerialPort.h"
 
 // The port is opened for synchronous I/O. Shutdown interrupts a write that the device holds up
 // with CancelSynchronousIo on the writing thread, repeated until that thread has left the call.
-struct SioIF::Impl {
+struct SerialPort::Impl {
   std::atomic<HANDLE> handle{INVALID_HANDLE_VALUE};
   std::atomic<bool> interrupted{false};
   std::atomic<HANDLE> busyThread{nullptr};  // thread inside ReadFile or WriteFile, if any
@@ -47,7 +47,7 @@ bool deviceGone(DWORD error) {
 
 }  // namespace
 
-SioIF::SioIF(const char* portName, int32_t speed, int32_t cts) : impl(std::make_unique<Impl>()) {
+SerialPort::SerialPort(const char* portName, int32_t speed, int32_t cts) : impl(std::make_unique<Impl>()) {
   const HANDLE h = CreateFileA(portName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) return;
   DCB dcb{};
@@ -65,20 +65,20 @@ SioIF::SioIF(const char* portName, int32_t speed, int32_t cts) : impl(std::make_
   impl->handle = h;
 }
 
-SioIF::~SioIF() {
+SerialPort::~SerialPort() {
   impl->closePort();
   if (impl->ownThreadHandle) CloseHandle(impl->ownThreadHandle);
 }
 
-bool SioIF::failed() { return impl->handle.load() == INVALID_HANDLE_VALUE; }
+bool SerialPort::failed() { return impl->handle.load() == INVALID_HANDLE_VALUE; }
 
-void SioIF::interrupt() {
+void SerialPort::interrupt() {
   impl->interrupted = true;
   const HANDLE busy = impl->busyThread.load();
   if (busy) CancelSynchronousIo(busy);
 }
 
-int32_t SioIF::write(const void* buffer, int32_t count, int32_t flags) {
+int32_t SerialPort::write(const void* buffer, int32_t count, int32_t flags) {
   const HANDLE h = impl->handle.load();
   if (h == INVALID_HANDLE_VALUE || count < 0) return -1;
   if (!impl->enter()) return -1;
@@ -92,7 +92,7 @@ int32_t SioIF::write(const void* buffer, int32_t count, int32_t flags) {
   return -1;
 }
 
-int32_t SioIF::read(void* buffer, int32_t count, int32_t flags) {
+int32_t SerialPort::read(void* buffer, int32_t count, int32_t flags) {
   const HANDLE h = impl->handle.load();
   if (h == INVALID_HANDLE_VALUE || count < 0) return -1;
   if (!impl->enter()) return -1;

@@ -1,4 +1,4 @@
-// The main-screen mirror from end to end: an X client draws a picture, DevMed_HDC captures
+// The main-screen mirror from end to end: an X client draws a picture, ScreenMirrorSource captures
 // it, produceFrame sends it over a DeviceLink to vantela-sim on a pseudo-terminal, and the
 // simulator's panel must be what vantela-preview makes of a screenshot of the same screen.
 #include <gtest/gtest.h>
@@ -18,8 +18,8 @@
 #include "link/PortPath_POSIX.h"
 #include "link/SimProcess_POSIX.h"
 #include "pipeline/ProduceFrame.h"
-#include "source/DevMed_HDC.h"
-#include "source/HDCAcquirer.h"
+#include "source/ScreenMirrorSource.h"
+#include "source/DisplayConnection.h"
 #include "support/HostTools_POSIX.h"
 #include "support/TempDir.h"
 
@@ -58,10 +58,10 @@ TEST_P(EndToEndX11, SimulatorPanelMatchesThePreviewOfAScreenshot) {
     app.devices.slots[0].settings.dither = dither;
     ASSERT_EQ(openLinks(app.devices), 0);
     app.sources.changeList = std::make_unique<comsrc::RectList>();
-    app.sources.mainDisplay = std::make_unique<HDCAcquirer>(server.name().c_str());
+    app.sources.mainDisplay = std::make_unique<DisplayConnection>(server.name().c_str());
     ASSERT_EQ(app.sources.mainDisplay->open(), 0);
     *app.sources.mainDisplay->rect() = comsrc::Rect{0, 0, 800, 600};
-    app.sources.gdiSource = std::make_unique<DevMed_HDC>(*app.sources.mainDisplay, *app.sources.changeList, comsrc::Rect{0, 0, 640, 480});
+    app.sources.mainScreenSource = std::make_unique<ScreenMirrorSource>(*app.sources.mainDisplay, *app.sources.changeList, comsrc::Rect{0, 0, 640, 480});
     app.sources.sourceReady = 1;
     DeviceLink& link = *app.devices.slots[0].link;
     const uint32_t empty = link.freeSpace();
@@ -69,7 +69,7 @@ TEST_P(EndToEndX11, SimulatorPanelMatchesThePreviewOfAScreenshot) {
     // The first capture: the whole picture.
     produceFrame(app.frame, app.sources, app.devices);
     EXPECT_EQ(app.sources.sourceReady, 1);
-    ASSERT_NE(app.sources.gdiSource->bitmap(), nullptr);
+    ASSERT_NE(app.sources.mainScreenSource->bitmap(), nullptr);
     waitUntilSent(link, empty, [&] { produceFrame(app.frame, app.sources, app.devices); });
     sim.signal(SIGUSR1);
     std::this_thread::sleep_for(300ms);

@@ -8,7 +8,7 @@
 
 #include "link/PortName.h"
 #include "link/PortPath_POSIX.h"
-#include "link/SioIF.h"
+#include "link/SerialPort.h"
 #include "support/TempDir.h"
 #include "support/TestPty_POSIX.h"
 
@@ -18,7 +18,7 @@ using namespace std::chrono_literals;
 
 // Ports come only from a ports folder of the test's own and an empty device folder, whatever
 // serial devices this machine has.
-class SioIFOnPty : public ::testing::Test {
+class SerialPortOnPty : public ::testing::Test {
  protected:
   void SetUp() override {
     std::filesystem::create_directories(ports());
@@ -87,9 +87,9 @@ TEST(PortPath, TheDefaultPortsFolderFollowsTheSettingsFolder) {
   if (oldConfig) setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
 }
 
-TEST_F(SioIFOnPty, AMissingPortGivesAFailedStreamThatRefusesEverything) {
+TEST_F(SerialPortOnPty, AMissingPortGivesAFailedStreamThatRefusesEverything) {
   for (const char* name : {"COM5", "COM0", "COM-1", "\\\\.\\COM40", "nonsense"}) {
-    SioIF port(name, 500000, 0);
+    SerialPort port(name, 500000, 0);
     EXPECT_TRUE(port.failed()) << name;
     char buf[4] = {1, 2, 3, 4};
     EXPECT_EQ(port.write(buf, 4, 0), -1);
@@ -98,10 +98,10 @@ TEST_F(SioIFOnPty, AMissingPortGivesAFailedStreamThatRefusesEverything) {
   // A link to something that is not a terminal is no port either.
   ASSERT_TRUE(vltest::TempDir::writeFile(dir.file("plain"), "x"));
   ASSERT_EQ(symlink(dir.file("plain").c_str(), (ports() + "/com7").c_str()), 0);
-  EXPECT_TRUE(SioIF("COM7", 9600, 0).failed());
+  EXPECT_TRUE(SerialPort("COM7", 9600, 0).failed());
 }
 
-TEST_F(SioIFOnPty, OpensWithTheDeviceLineSettingsAtAnySpeed) {
+TEST_F(SerialPortOnPty, OpensWithTheDeviceLineSettingsAtAnySpeed) {
   ASSERT_TRUE(pty.linkAs(ports() + "/com12"));
   // The terminal starts with CTS flow control, parity and cooked output, which must all go.
   struct termios2 before = settings();
@@ -110,7 +110,7 @@ TEST_F(SioIFOnPty, OpensWithTheDeviceLineSettingsAtAnySpeed) {
   before.c_lflag |= ICANON | ECHO;
   ASSERT_EQ(ioctl(pty.slave(), TCSETS2, &before), 0);
   {
-    SioIF port("\\\\.\\COM12", 500000, 0);
+    SerialPort port("\\\\.\\COM12", 500000, 0);
     ASSERT_FALSE(port.failed());
     const struct termios2 tio = settings();
     EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
@@ -120,7 +120,7 @@ TEST_F(SioIFOnPty, OpensWithTheDeviceLineSettingsAtAnySpeed) {
     EXPECT_EQ(tio.c_ospeed, 500000u);  // no B500000-only path: the speed is taken as a number
   }
   {
-    SioIF port("\\\\.\\COM12", 123457, 1);
+    SerialPort port("\\\\.\\COM12", 123457, 1);
     ASSERT_FALSE(port.failed());
     const struct termios2 tio = settings();
     EXPECT_EQ(tio.c_cflag & CRTSCTS, static_cast<tcflag_t>(CRTSCTS));
@@ -128,18 +128,18 @@ TEST_F(SioIFOnPty, OpensWithTheDeviceLineSettingsAtAnySpeed) {
   }
 }
 
-TEST_F(SioIFOnPty, IsNotSharedWhileOpen) {
+TEST_F(SerialPortOnPty, IsNotSharedWhileOpen) {
   ASSERT_TRUE(pty.linkAs(ports() + "/com3"));
-  auto first = std::make_unique<SioIF>("COM3", 9600, 0);
+  auto first = std::make_unique<SerialPort>("COM3", 9600, 0);
   ASSERT_FALSE(first->failed());
-  EXPECT_TRUE(SioIF("COM3", 9600, 0).failed());
+  EXPECT_TRUE(SerialPort("COM3", 9600, 0).failed());
   first.reset();
-  EXPECT_FALSE(SioIF("COM3", 9600, 0).failed());
+  EXPECT_FALSE(SerialPort("COM3", 9600, 0).failed());
 }
 
-TEST_F(SioIFOnPty, WritesArriveByteForByte) {
+TEST_F(SerialPortOnPty, WritesArriveByteForByte) {
   ASSERT_TRUE(pty.linkAs(ports() + "/com3"));
-  SioIF port("COM3", 500000, 0);
+  SerialPort port("COM3", 500000, 0);
   ASSERT_FALSE(port.failed());
   std::vector<unsigned char> sent;
   for (int i = 0; i < 3000; ++i) sent.push_back(static_cast<unsigned char>(i * 31 + (i >> 3)));
@@ -150,9 +150,9 @@ TEST_F(SioIFOnPty, WritesArriveByteForByte) {
   EXPECT_EQ(pty.readFor(sent.size(), 5s), sent);
 }
 
-TEST_F(SioIFOnPty, AWriteIntoAVanishedDeviceClosesThePort) {
+TEST_F(SerialPortOnPty, AWriteIntoAVanishedDeviceClosesThePort) {
   ASSERT_TRUE(pty.linkAs(ports() + "/com3"));
-  SioIF port("COM3", 500000, 0);
+  SerialPort port("COM3", 500000, 0);
   ASSERT_FALSE(port.failed());
   // Nobody reads: the write blocks once the terminal's buffer is full, until the unplug.
   std::vector<unsigned char> block(1 << 20, 0x55);
@@ -169,9 +169,9 @@ TEST_F(SioIFOnPty, AWriteIntoAVanishedDeviceClosesThePort) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
 }
 
-TEST_F(SioIFOnPty, InterruptEndsABlockedWriteAndEveryLaterOne) {
+TEST_F(SerialPortOnPty, InterruptEndsABlockedWriteAndEveryLaterOne) {
   ASSERT_TRUE(pty.linkAs(ports() + "/com3"));
-  SioIF port("COM3", 500000, 0);
+  SerialPort port("COM3", 500000, 0);
   std::vector<unsigned char> block(1 << 20, 0x55);
   std::atomic<int32_t> result{0};
   std::atomic<bool> done{false};
