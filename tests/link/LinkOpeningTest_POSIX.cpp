@@ -11,24 +11,16 @@
 #include "link/PortPath_POSIX.h"
 #include "support/TempDir.h"
 #include "support/TestPty_POSIX.h"
+#include "PortsFolderTest_POSIX.h"
 
 namespace {
 
-class LinkOpening : public ::testing::Test {
+class LinkOpening : public PortsFolderTest {
  protected:
-  void SetUp() override {
-    std::filesystem::create_directories(ports());
-    std::filesystem::create_directories(dir.file("dev"));
-    setPortLocations({ports(), dir.file("dev")});
-  }
-  void TearDown() override { setPortLocations(defaultPortLocations()); }
-  std::string ports() const { return dir.file("ports"); }
   void plug(vltest::TestPty& pty, int port) {
     ASSERT_TRUE(pty.ok());
     ASSERT_TRUE(pty.linkAs(ports() + "/com" + std::to_string(port)));
   }
-
-  vltest::TempDir dir;
 };
 
 }  // namespace

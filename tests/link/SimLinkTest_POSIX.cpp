@@ -14,6 +14,7 @@
 #include "link/SerialPort.h"
 #include "support/TempDir.h"
 #include "tools/common/PngFile.h"
+#include "PortsFolderTest_POSIX.h"
 #include "SimProcess_POSIX.h"
 
 namespace {
@@ -28,15 +29,8 @@ std::vector<uint8_t> record(int address, uint8_t seed) {
 }
 
 // The simulator linked as COM5 in a ports folder of the test's own.
-class OverTheSimulator : public ::testing::Test {
+class OverTheSimulator : public PortsFolderTest {
  protected:
-  void SetUp() override {
-    std::filesystem::create_directories(ports());
-    std::filesystem::create_directories(dir.file("dev"));
-    setPortLocations({ports(), dir.file("dev")});
-  }
-  void TearDown() override { setPortLocations(defaultPortLocations()); }
-  std::string ports() const { return dir.file("ports"); }
   std::string com5() const { return ports() + "/com5"; }
   bool startSim(std::vector<std::string> args) {
     args.insert(args.begin(), {"--link", com5()});
@@ -49,7 +43,6 @@ class OverTheSimulator : public ::testing::Test {
     return link.enqueue(block.data(), static_cast<uint32_t>(block.size()));
   }
 
-  vltest::TempDir dir;
   vltest::SimProcess sim;
 };
 
