@@ -71,13 +71,13 @@ bool PanelPreview::open() {
   if (panels_.empty()) panels_.push_back(std::make_unique<Panel>());
   for (size_t r = 0; r < panels_.size(); ++r) panels_[r]->row = static_cast<int32_t>(r);
 
-  WindowSpec spec;
-  spec.className = kPreviewClass;
-  spec.title = kPreviewTitle;
-  spec.mainMenu = false;
-  spec.clientWidth = kImageWidth + 2 * kMargin;
-  spec.clientHeight = kMargin + static_cast<int32_t>(panels_.size()) * kRowHeight;
-  window_ = createWindow(spec, *this);
+  WindowSpec windowSpec;
+  windowSpec.className = kPreviewClass;
+  windowSpec.title = kPreviewTitle;
+  windowSpec.mainMenu = false;
+  windowSpec.clientWidth = kImageWidth + 2 * kMargin;
+  windowSpec.clientHeight = kMargin + static_cast<int32_t>(panels_.size()) * kRowHeight;
+  window_ = createWindow(windowSpec, *this);
   if (!window_) return false;
   window_->setTitle(kPreviewTitle);
   window_->show();
