@@ -135,9 +135,10 @@ comsrc::Rect DriverDisplaySource::clampToFrame(const comsrc::Rect& r) const {
 }
 
 int32_t DriverDisplaySource::handleChangedRects(const uint8_t* payload, uint32_t available) {
-  if (available < vtdrv::kChangedRectsFirstRect) return -1;
+  if (available < vtdrv::kChangedRectsFirstRect) return failure(SourceFailure::unavailable);
   const uint32_t count = readWord(payload + vtdrv::kChangedRectsCountOffset);
-  if (uint64_t{count} * vtdrv::kRectBytes > available - vtdrv::kChangedRectsFirstRect) return -1;
+  if (uint64_t{count} * vtdrv::kRectBytes > available - vtdrv::kChangedRectsFirstRect)
+    return failure(SourceFailure::unavailable);
   const uint8_t* p = payload + vtdrv::kChangedRectsFirstRect;
   for (uint32_t i = 0; i < count; ++i, p += vtdrv::kRectBytes) {
     comsrc::Rect r;
@@ -159,7 +160,7 @@ int32_t DriverDisplaySource::copyAll() {
 }
 
 int32_t DriverDisplaySource::copyRegion(comsrc::Region& region) {
-  if (!image) return -100;
+  if (!image) return failure(SourceFailure::noImage);
 
   alignas(8) uint8_t data[kRegionDataBytes];
   int32_t count = region.rectangles(data, sizeof data);
@@ -169,11 +170,11 @@ int32_t DriverDisplaySource::copyRegion(comsrc::Region& region) {
     count = 1;
   }
 
-  if (keepMapped() < 0) return -200;
-  if (!frameBuffer) return -201;
+  if (keepMapped() < 0) return failure(SourceFailure::mappingNotKept);
+  if (!frameBuffer) return failure(SourceFailure::frameNotMapped);
 
   uint8_t* pixels = image->lockPixels();
-  if (!pixels) return -100;
+  if (!pixels) return failure(SourceFailure::noImage);
   const ptrdiff_t stride = image->getStride();
   const ptrdiff_t frameStride = ptrdiff_t{frameRect.right} * vtdrv::kFrameBytesPerPixel;
   for (int32_t i = 0; i < count; ++i) {
@@ -208,7 +209,7 @@ int32_t DriverDisplaySource::mapFrame() {
   static_assert(sizeof address == vtdrv::kAddressBytes);
   const int32_t result = send(vtdrv::kEscMapFrame, sizeof in, in, sizeof address, &address);
   // A success without an address would leave nothing to read; it counts as a failure.
-  if (result < 1 || !address) return -1;
+  if (result < 1 || !address) return failure(SourceFailure::unavailable);
   frameBuffer = address;
   lastKeepAlive = clock->seconds();
   return result;
@@ -228,7 +229,7 @@ int32_t DriverDisplaySource::keepMapped() {
   // mapping go, so it is given back and made anew rather than left stale for good.
   unmap();
   const int32_t mapped = mapFrame();
-  return mapped < 0 ? -100 : mapped;
+  return mapped < 0 ? failure(SourceFailure::noImage) : mapped;
 }
 
 int32_t DriverDisplaySource::unmap() {
@@ -245,7 +246,7 @@ int32_t DriverDisplaySource::unmap() {
 
 int32_t DriverDisplaySource::identify(void* buffer, int32_t length) {
   const int32_t first = identifyOnce(buffer, length);
-  if (first != -1) return first;
+  if (first != failure(SourceFailure::unavailable)) return first;
   acquirer->open();
   return identifyOnce(buffer, length);
 }
@@ -253,7 +254,7 @@ int32_t DriverDisplaySource::identify(void* buffer, int32_t length) {
 int32_t DriverDisplaySource::identifyOnce(void* buffer, int32_t length) {
   char reply[vtdrv::kIdentifyReplyBytes] = {};
   const int32_t answered = send(vtdrv::kEscIdentify, 0, nullptr, sizeof reply, reply);
-  if (answered < 1 || answered > vtdrv::kIdentifyMaxAnswer) return -1;
+  if (answered < 1 || answered > vtdrv::kIdentifyMaxAnswer) return failure(SourceFailure::unavailable);
   if (buffer && length > 0) std::memcpy(buffer, reply, size_t(std::min(answered, length)));
-  return std::memcmp(reply, vtdrv::kIdentifyTag, vtdrv::kIdentifyTagBytes) == 0 ? 0 : -2;
+  return std::memcmp(reply, vtdrv::kIdentifyTag, vtdrv::kIdentifyTagBytes) == 0 ? 0 : failure(SourceFailure::noScreenContext);
 }

@@ -52,19 +52,19 @@ class DriverDisplaySource : public FrameSource {
   virtual int32_t handleType256(const uint8_t* payload, uint32_t available);
   virtual int32_t handleChangedRects(const uint8_t* payload, uint32_t available);
   virtual int32_t handleType16(const uint8_t* payload, uint32_t available);
-  // 0 when the driver answers as itself, -2 when something else answers, -1 when nothing
-  // answers even after reopening the context once. Up to `length` reply bytes go to `buffer`.
+  // 0 when the driver answers as itself, noScreenContext when something else answers,
+  // unavailable when nothing answers even after reopening the context once. Up to `length` reply bytes go to `buffer`.
   virtual int32_t identify(void* buffer, int32_t length);
   virtual int32_t check() { return identify(nullptr, 0); }
   // The frame: (0, 0, width, height).
   virtual comsrc::Rect* sourceRect() { return &frameRect; }
   // Copies `region` from the frame buffer into the image and empties it. 0 (also when there is
-  // nothing to copy); -100 without an image, -200 when the mapping cannot be kept, -201 when
-  // the frame buffer is not mapped.
+  // nothing to copy); noImage without an image, mappingNotKept when the mapping cannot be kept,
+  // frameNotMapped when the frame buffer is not mapped.
   virtual int32_t copyRegion(comsrc::Region& region);
   // Maps the frame buffer when it is not, keeps a mapping alive every 10 to 12 s and replaces a
-  // stale one. >= 1 after a new mapping, 0 when nothing was due or a keep-alive was sent, -1
-  // when mapping failed, -100 when a stale mapping could not be replaced.
+  // stale one. >= 1 after a new mapping, 0 when nothing was due or a keep-alive was sent,
+  // unavailable when mapping failed, noImage when a stale mapping could not be replaced.
   virtual int32_t keepMapped();
   virtual int32_t unmap();
 

@@ -10,6 +10,19 @@ class DIBitmap;
 
 // A screen source: keeps a 32-bit copy of a rectangle of the desktop and reports into the
 // change list what changed since the last refresh.
+// Why a source, or a step of it, failed. Operations return these as negative numbers (0 or more
+// is success, a count where the step counts something), so callers keep asking `< 0` while the
+// code and its tests name the reason.
+enum class SourceFailure : int32_t {
+  unavailable = -1,       // nothing to work with: no capture, no bitmaps, no answer, no mapping
+  noScreenContext = -2,   // the display cannot be reached (for the driver: another one answers)
+  captureLost = -3,       // the capture can no longer read the screen
+  noImage = -100,         // the driver's source has no image to copy into
+  mappingNotKept = -200,  // the driver's frame buffer could not be kept mapped
+  frameNotMapped = -201,  // the driver's frame buffer is not mapped
+};
+constexpr int32_t failure(SourceFailure why) { return static_cast<int32_t>(why); }
+
 class FrameSource {
  public:
   virtual ~FrameSource() = default;

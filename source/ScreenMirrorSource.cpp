@@ -47,12 +47,12 @@ int32_t ScreenMirrorSource::refreshOnce() {
   if (!screen) {
     acquirer->open();
     screen = acquirer->screenContext();
-    if (!screen) return -2;
+    if (!screen) return failure(SourceFailure::noScreenContext);
   }
-  if (!capture) return -1;
+  if (!capture) return failure(SourceFailure::unavailable);
 
   const bool drawn = capture->drawing(screen) != Drawing::nothing;
-  if (capture->lost()) return -3;
+  if (capture->lost()) return failure(SourceFailure::captureLost);
   // Nothing drawn and nothing left to compare: no capture, so none to space the next one from.
   if (current && !drawn && settled) return 0;
 
@@ -65,7 +65,7 @@ int32_t ScreenMirrorSource::refreshOnce() {
     if (!baseline) {
       scratch.reset();
       current.reset();
-      return -1;
+      return failure(SourceFailure::unavailable);
     }
     first = true;
   }

@@ -256,12 +256,12 @@ TEST(DriverDisplaySource, MappingIsKeptAliveAndAStaleOneReplaced) {
   EXPECT_EQ(rig.driver->count(esc::kEscMapFrame), 2);
   EXPECT_EQ(rig.driver->mapped, 1);
 
-  // Stale again and the driver refuses a new mapping: -100, then -1 while it keeps refusing;
-  // the changes meanwhile wait in the pending area and are copied once a mapping is made.
+  // Stale again and the driver refuses a new mapping: noImage, then unavailable while it keeps
+  // refusing; the changes meanwhile wait in the pending area and are copied once a mapping is made.
   rig.calendar.now += 13;
   rig.driver->mapResult = 0;
-  EXPECT_EQ(rig.source->keepMapped(), -100);
-  EXPECT_EQ(rig.source->keepMapped(), -1);
+  EXPECT_EQ(rig.source->keepMapped(), failure(SourceFailure::noImage));
+  EXPECT_EQ(rig.source->keepMapped(), failure(SourceFailure::unavailable));
   rig.scribble();
   rig.list.added.clear();
   EXPECT_EQ(rig.refreshWith(RecordList().rects({{0, 0, 8, 8}}).end()), 1);
@@ -277,7 +277,7 @@ TEST(DriverDisplaySource, MappingIsKeptAliveAndAStaleOneReplaced) {
   // A success that names no address is no mapping.
   rig.source->unmap();
   rig.driver->mapNullAddress = true;
-  EXPECT_EQ(rig.source->keepMapped(), -1);
+  EXPECT_EQ(rig.source->keepMapped(), failure(SourceFailure::unavailable));
   EXPECT_EQ(rig.source->mappedFrame(), nullptr);
 }
 
@@ -285,11 +285,11 @@ TEST(DriverDisplaySource, CopyRegionResults) {
   Rig rig(32, 16);
   comsrc::Region region;
   region.setRect(Rect{0, 0, 4, 4});
-  EXPECT_EQ(rig.source->copyRegion(region), -100);  // no image yet
+  EXPECT_EQ(rig.source->copyRegion(region), failure(SourceFailure::noImage));  // no image yet
 
   rig.driver->mapResult = 0;
   ASSERT_EQ(rig.source->refresh(), 0);
-  EXPECT_EQ(rig.source->copyRegion(region), -200);
+  EXPECT_EQ(rig.source->copyRegion(region), failure(SourceFailure::mappingNotKept));
   EXPECT_FALSE(region.isEmpty());
 
   rig.driver->mapResult = 1;
@@ -325,13 +325,13 @@ TEST(DriverDisplaySource, IdentifyRetriesOnceAfterReopening) {
   const int opens = rig.acquirer.opens;
   const int calls = rig.driver->count(esc::kEscIdentify);
   rig.driver->identifyReply = "OTHERDRV";
-  EXPECT_EQ(rig.source->check(), -2);
+  EXPECT_EQ(rig.source->check(), failure(SourceFailure::noScreenContext));
   EXPECT_EQ(rig.driver->count(esc::kEscIdentify), calls + 1);
   EXPECT_EQ(rig.acquirer.opens, opens);
 
   rig.driver->identifyReply = "VTDRV";
   rig.driver->identifyResults = {0, -1};
-  EXPECT_EQ(rig.source->check(), -1);
+  EXPECT_EQ(rig.source->check(), failure(SourceFailure::unavailable));
   EXPECT_EQ(rig.driver->count(esc::kEscIdentify), calls + 3);
   EXPECT_EQ(rig.acquirer.opens, opens + 1);
 

@@ -179,7 +179,7 @@ TEST(ScreenMirrorSource, TheDamagedAreaLimitsTheComparisonTwiceAndALostCaptureFa
 
   rig.shared->drawn = true;
   rig.shared->lost = true;
-  EXPECT_EQ(rig.refreshLater(), -3);
+  EXPECT_EQ(rig.refreshLater(), failure(SourceFailure::captureLost));
 }
 
 TEST(ScreenMirrorSource, GateSurvivesTheMillisecondWrap) {
@@ -287,7 +287,7 @@ TEST(ScreenMirrorSource, EveryChangedTileOfAFullChangeIsOneRunPerBand) {
 TEST(ScreenMirrorSource, NoScreenContextEvenAfterReopenGivesMinus2) {
   Rig rig;
   rig.acquirer.openable = false;
-  EXPECT_EQ(rig.source->refresh(), -2);
+  EXPECT_EQ(rig.source->refresh(), failure(SourceFailure::noScreenContext));
   EXPECT_EQ(rig.acquirer.opens, 1);
   EXPECT_EQ(rig.shared->blits, 0);
   EXPECT_TRUE(rig.list.added.empty());
@@ -299,7 +299,7 @@ TEST(ScreenMirrorSource, FailedBitmapCreationLeavesNoneAndTheNextRefreshRetries)
   for (int failing : {0, 1}) {
     Rig rig;
     rig.shared->failCreationAt = failing;
-    EXPECT_EQ(rig.source->refresh(), -1);
+    EXPECT_EQ(rig.source->refresh(), failure(SourceFailure::unavailable));
     EXPECT_EQ(rig.source->bitmap(), nullptr);
     EXPECT_EQ(rig.shared->blits, 0);
     EXPECT_EQ(rig.source->refresh(), 1);
@@ -308,7 +308,7 @@ TEST(ScreenMirrorSource, FailedBitmapCreationLeavesNoneAndTheNextRefreshRetries)
   Rig empty(64, 64);
   empty.source = std::make_unique<ScreenMirrorSource>(empty.acquirer, empty.list, Rect{10, 10, 10, 50},
                                               std::make_unique<FakeScreen>(empty.shared), empty.counter);
-  EXPECT_EQ(empty.source->refresh(), -1);
+  EXPECT_EQ(empty.source->refresh(), failure(SourceFailure::unavailable));
 }
 
 TEST(ScreenMirrorSource, PixelsLentOutDuringACompareReportTheWholeImage) {

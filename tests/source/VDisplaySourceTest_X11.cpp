@@ -145,7 +145,7 @@ TEST_F(VDisplaySource, DiscoveryFindsTheStandInAndItsSourceFollowsWhatIsDrawnUnt
 
   // Killed outright: its socket stays behind but answers nobody, so it is no adapter.
   stand.stop(SIGKILL);
-  EXPECT_EQ(source->check(), -1);
+  EXPECT_EQ(source->check(), failure(SourceFailure::unavailable));
   ASSERT_EQ(discoverDisplays(app.sources), 0);
   EXPECT_EQ(app.sources.driverDisplayFound, 0);
   EXPECT_EQ(app.sources.sourceReady, 0);
