@@ -11,7 +11,7 @@
 #include "settings/PrefStore.h"
 #include "settings/Settings.h"
 #include "source/DisplayDiscovery.h"
-#include "source/Trace.h"
+#include "comsrc/Trace.h"
 #include "ui/PanelPreview.h"
 #include "ui/SettingsWindow.h"
 

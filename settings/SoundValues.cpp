@@ -1,6 +1,6 @@
 #include "settings/SoundValues.h"
 
-#include <cstdlib>
+#include "comsrc/Trace.h"
 
 namespace {
 
@@ -33,4 +33,4 @@ void makeSettingsSound(DeviceSlots& slots, std::FILE* trace) {
   if (trace) std::fflush(trace);
 }
 
-std::FILE* settingsTrace() { return std::getenv("VANTELINK_DEBUG") ? stderr : nullptr; }
+std::FILE* settingsTrace() { return tracing() ? stderr : nullptr; }

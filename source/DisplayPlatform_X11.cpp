@@ -17,7 +17,7 @@
 #include "source/EscapeChannel_POSIX.h"
 #include "source/DisplayConnection.h"
 #include "source/VDisplayProtocol.h"
-#include "source/Trace.h"
+#include "comsrc/Trace.h"
 #include "source/VDisplaySocket_POSIX.h"
 
 namespace {

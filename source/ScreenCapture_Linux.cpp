@@ -6,7 +6,7 @@
 #include "source/ScreenCapture.h"
 #include "source/ScreenCapture_Wayland.h"
 #include "source/ScreenCapture_X11.h"
-#include "source/Trace.h"
+#include "comsrc/Trace.h"
 #include "source/portal/ScreenCapture_Portal.h"
 
 namespace {

@@ -19,7 +19,7 @@
 #include "comsrc/Rect.h"
 #include "source/LinuxToolkit_Linux.h"
 #include "source/MemoryCapture.h"
-#include "source/Trace.h"
+#include "comsrc/Trace.h"
 #include "source/protocol/wlr-screencopy-unstable-v1-client-protocol.h"
 
 namespace {

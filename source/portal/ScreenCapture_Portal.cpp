@@ -14,7 +14,7 @@
 #include "settings/CaptureOptions.h"
 #include "source/LinuxToolkit_Linux.h"
 #include "source/portal/ScreenCapture_PortalCast.h"
-#include "source/Trace.h"
+#include "comsrc/Trace.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "source/LinuxToolkit_Linux.h"
 #include "source/MemoryCapture.h"
-#include "source/Trace.h"
+#include "comsrc/Trace.h"
 
 namespace {
 

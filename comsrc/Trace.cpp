@@ -1,4 +1,4 @@
-#include "source/Trace.h"
+#include "comsrc/Trace.h"
 
 #include <cstdio>
 #include <cstdlib>
