@@ -17,7 +17,7 @@
 
 #include "comsrc/DIBitmap.h"
 #include "comsrc/Rect.h"
-#include "source/LinuxToolkit_Linux.h"
+#include "comsrc/LinuxToolkit_Linux.h"
 #include "source/MemoryCapture.h"
 #include "comsrc/Trace.h"
 #include "source/protocol/wlr-screencopy-unstable-v1-client-protocol.h"

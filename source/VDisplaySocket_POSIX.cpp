@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "source/LinuxToolkit_Linux.h"
+#include "comsrc/LinuxToolkit_Linux.h"
 #include "source/VDisplayProtocol.h"
 
 namespace vdisplay {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "comsrc/LinuxToolkit_Linux.h"
 #include "source/CaptureArea.h"
 #include "ui/Painter_X11.h"
 #include "ui/ScaledPainter.h"
@@ -113,12 +114,6 @@ void placeBesideCapture(x11::Connection& c, int32_t width, int32_t height, int32
 }
 
 }  // namespace
-
-int64_t monotonicMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 Window_X11::Window_X11(x11::Connection& c, WindowHandler& handler, const Options& options, bool withMenu)
     : c_(c), scale_(c.scale), handler_(handler), clientWidth_(options.clientWidth), clientHeight_(options.clientHeight) {

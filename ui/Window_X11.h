@@ -99,6 +99,5 @@ int32_t runAboutBox(Window_X11& owner);
 
 // Handles one event or due message of any window of the program; -1 once quit was posted.
 Pumped pumpOneX11(bool takeQuit);
-int64_t monotonicMs();
 
 }  // namespace ui

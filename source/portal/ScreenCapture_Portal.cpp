@@ -12,7 +12,7 @@
 #include "comsrc/Rect.h"
 #include "source/MemoryCapture.h"
 #include "settings/CaptureOptions.h"
-#include "source/LinuxToolkit_Linux.h"
+#include "comsrc/LinuxToolkit_Linux.h"
 #include "source/portal/ScreenCapture_PortalCast.h"
 #include "comsrc/Trace.h"
 

@@ -10,7 +10,7 @@
 #include <mutex>
 #include <new>
 
-#include "source/LinuxToolkit_Linux.h"
+#include "comsrc/LinuxToolkit_Linux.h"
 #include "source/portal/ScreenCapture_PortalSession.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <utility>
 
-#include "source/LinuxToolkit_Linux.h"
+#include "comsrc/LinuxToolkit_Linux.h"
 
 namespace {
 

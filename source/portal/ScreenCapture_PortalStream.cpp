@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "source/LinuxToolkit_Linux.h"
+#include "comsrc/LinuxToolkit_Linux.h"
 #include "source/MemoryCapture.h"
 #include "comsrc/Trace.h"
 

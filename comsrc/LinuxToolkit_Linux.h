@@ -1,6 +1,6 @@
 #pragma once
 
-// What the Linux captures share for waiting: a monotonic millisecond clock and eventfd wakes.
+// What the Linux adapters share for waiting: a monotonic millisecond clock and eventfd wakes.
 
 #include <sys/eventfd.h>
 #include <time.h>
