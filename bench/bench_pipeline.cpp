@@ -80,7 +80,7 @@ std::unique_ptr<AppState> makeApp(int32_t mode, int32_t devices, comsrc::Rect ch
   sources.changeList = std::make_unique<comsrc::RectList>();
   sources.mainDisplay = std::make_unique<DisplayConnection>();
   *sources.mainDisplay->rect() = comsrc::Rect{0, 0, 1920, 1080};
-  sources.mainScreenSource = std::make_unique<StillSource>(*sources.changeList, benchPicture(640, 480), change);
+  sources.mirrorSource = std::make_unique<StillSource>(*sources.changeList, benchPicture(640, 480), change);
   for (int32_t i = 0; i < devices; ++i) {
     DeviceSettings& slot = app->devices.slots[size_t(i)].settings;
     slot.active = 1;

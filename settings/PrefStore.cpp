@@ -111,6 +111,20 @@ const char* PrefStore::find(const char* key) const {
   return nullptr;
 }
 
+void PrefStore::erase(const char* key) {
+  int32_t at = 0;
+  while (at < count && !(key && std::strcmp(keys[at], key) == 0)) ++at;
+  if (at == count) return;
+  for (int32_t i = at; i + 1 < count; ++i) {
+    blocks[i] = std::move(blocks[i + 1]);
+    keys[i] = keys[i + 1];
+    values[i] = values[i + 1];
+  }
+  --count;
+  blocks[count].reset();
+  keys[count] = values[count] = nullptr;
+}
+
 int32_t PrefStore::parseInt(const char* text) {
   // Wider than 32 bits everywhere, then clamped: the same file reads the same on every platform.
   const long long wide = std::strtoll(text, nullptr, 0);

@@ -42,6 +42,8 @@ class PrefStore {
   const char* valueAt(int32_t index) const { return index >= 0 && index < count ? values[index] : nullptr; }
   // The value of the first entry whose key equals `key` byte for byte, or null.
   const char* find(const char* key) const;
+  // Drops the entry of `key` (upper case, as stored), keeping the others in order.
+  void erase(const char* key);
 
   static int32_t parseInt(const char* text);
   static double parseReal(const char* text);

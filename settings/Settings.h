@@ -43,7 +43,7 @@ int32_t loadSettings(comsrc::PrefFileOpener& opener, PrefStore& store, DeviceSlo
 int32_t saveSettings(comsrc::PrefFileOpener& opener, PrefStore& store, const DeviceSlots& slots, CaptureMode captureMode);
 
 // The halves of both: the current values into the store (known keys first, in file order),
-// and the values back out of it (G.MODE other than 0 or 1 becomes 0, and every other value
+// and the values back out of it (a G.MODE the program does not know becomes 0, and every other value
 // only an edited file can hold gets its one meaning: settings/SoundValues.h).
 void putSettings(PrefStore& store, const DeviceSlots& slots, CaptureMode captureMode);
 void takeSettings(const PrefStore& store, DeviceSlots& slots, CaptureMode& captureMode);

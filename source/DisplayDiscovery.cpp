@@ -21,6 +21,15 @@ bool isDriverAdapter(const DisplayAdapter& a) {
   return a.description.compare(0, sizeof kDriverDeviceName - 1, kDriverDeviceName) == 0;
 }
 
+// The capture of the mirror mode; the window mirror notes whether this desktop has one at all.
+std::unique_ptr<ScreenCapture> makeMirrorCapture(ScreenSources& s) {
+  if (!s.mirrorsWindow()) return makeScreenCapture(&s.options, &s.portalRefused, &s.tracedCaptureChoice);
+  bool offered = true;
+  std::unique_ptr<ScreenCapture> capture = makeWindowCapture(&s.options, &s.portalRefused, &s.tracedCaptureChoice, offered);
+  s.windowMirrorUnavailable = !offered;
+  return capture;
+}
+
 void forgetDriver(ScreenSources& s) {
   s.driverDisplayFound = false;
   s.driverDisplayAttached = false;
@@ -46,14 +55,20 @@ int32_t discoverDisplays(ScreenSources& s, DisplayPlatform& platform) {
   // may be a screen cast the user granted, the driver's keeps its mapping, and what either has
   // not reported yet stays in the list.
   const comsrc::Rect desktop{0, 0, platform.virtualScreenWidth(), platform.virtualScreenHeight()};
-  auto* keptMain = dynamic_cast<ScreenMirrorSource*>(s.mainScreenSource.get());
-  const bool keepMain = !s.mirrorsExternalMonitor() && keptMain && !keptMain->lost() && s.mainDisplay &&
-                        s.changeList && *s.mainDisplay->rect() == desktop;
+  auto* keptMain = dynamic_cast<ScreenMirrorSource*>(s.mirrorSource.get());
+  const MirrorChoice choice = s.mirrorChoice();
+  const bool sameScreen = !s.mirrorsExternalMonitor() && keptMain && !keptMain->lost() && s.mainDisplay &&
+                          s.changeList && *s.mainDisplay->rect() == desktop;
+  const bool keepMain = sameScreen && s.mirrored == choice;
+  // Only the area moved: its capture (perhaps a screen cast the user granted) goes on for the new one.
+  MirrorChoice moved = s.mirrored;
+  moved.area = choice.area;
+  const bool moveMain = sameScreen && !keepMain && moved == choice;
   auto* keptDriver = dynamic_cast<DriverDisplaySource*>(s.driverDisplaySource.get());
   const char* keptName = s.driverDisplay ? s.driverDisplay->name() : nullptr;
   // Only the main screen's mode makes a main source: when it is there in the other mode, the mode
   // changed, and the driver's source starts anew to send its whole frame.
-  const bool sameMode = s.mirrorsExternalMonitor() == !s.mainScreenSource;
+  const bool sameMode = s.mirrorsExternalMonitor() == !s.mirrorSource;
   // A driver the last check found silent went away meanwhile, even when it answers again now.
   const bool keepDriver = sameMode && moded && keptDriver && s.driverDisplayAttached && s.changeList && keptName &&
                           adapter.description == keptName && *s.driverDisplay->rect() == driverRect &&
@@ -64,10 +79,18 @@ int32_t discoverDisplays(ScreenSources& s, DisplayPlatform& platform) {
     s.driverDisplaySource.reset();
     s.driverDisplay.reset();
   }
-  if (!keepMain) {
+  if (moveMain) {
+    std::unique_ptr<ScreenCapture> capture = keptMain->releaseCapture();
+    s.mirrorSource.reset();
+    s.changeList->clear();
+    s.mirrorSource.reset(new (std::nothrow) ScreenMirrorSource(*s.mainDisplay, *s.changeList, choice.area,
+                                                               std::move(capture), comsrc::systemPerfCounter()));
+    if (!s.mirrorSource) return -1;
+    s.mirrored = choice;
+  } else if (!keepMain) {
     // What an old main source reported is of a desktop that is no more.
-    const bool dropsReports = s.mainScreenSource != nullptr;
-    s.mainScreenSource.reset();
+    const bool dropsReports = s.mirrorSource != nullptr;
+    s.mirrorSource.reset();
     s.mainDisplay.reset();
     if (!keepDriver) s.changeList.reset(new (std::nothrow) comsrc::RectList());
     else if (dropsReports) s.changeList->clear();
@@ -78,9 +101,12 @@ int32_t discoverDisplays(ScreenSources& s, DisplayPlatform& platform) {
     *s.mainDisplay->rect() = desktop;
     // Only the mode's own capture is made: mirroring the external monitor opens no screen cast.
     if (!s.mirrorsExternalMonitor()) {
-      s.mainScreenSource.reset(new (std::nothrow) ScreenMirrorSource(*s.mainDisplay, *s.changeList, kCaptureArea, &s.options,
-                                                      &s.portalRefused, &s.tracedCaptureChoice));
-      if (!s.mainScreenSource) return -1;
+      std::unique_ptr<ScreenCapture> capture = makeMirrorCapture(s);
+      if (!capture) return -1;
+      s.mirrorSource.reset(new (std::nothrow) ScreenMirrorSource(*s.mainDisplay, *s.changeList, choice.area,
+                                                                 std::move(capture), comsrc::systemPerfCounter()));
+      if (!s.mirrorSource) return -1;
+      s.mirrored = choice;
     }
   }
 
@@ -107,7 +133,9 @@ int32_t discoverDisplays(ScreenSources& s, DisplayPlatform& platform) {
     }
   }
 
-  s.sourceReady = !s.mirrorsExternalMonitor() || (s.driverDisplayFound && s.driverDisplayAttached);
+  // A capture that cannot read from the start (no such window, a cast refused) shows at once.
+  const auto* mirror = dynamic_cast<const ScreenMirrorSource*>(s.mirrorSource.get());
+  s.sourceReady = s.mirrorsExternalMonitor() ? s.driverDisplayFound && s.driverDisplayAttached : mirror && !mirror->lost();
   return 0;
 }
 
@@ -132,18 +160,18 @@ int32_t rebuildSource(ScreenSources& s, DisplayPlatform& platform) {
     return 0;
   }
 
-  auto* old = dynamic_cast<ScreenMirrorSource*>(s.mainScreenSource.get());
+  auto* old = dynamic_cast<ScreenMirrorSource*>(s.mirrorSource.get());
   if (!s.mainDisplay || !old) return -1;
   s.mainDisplay->open();
   const comsrc::Rect area = *old->captureRect();
   // A capture still reading the screen goes on in the new source.
   std::unique_ptr<ScreenCapture> capture = old->releaseCapture();
-  s.mainScreenSource.reset();
-  s.mainScreenSource.reset(capture ? new (std::nothrow) ScreenMirrorSource(*s.mainDisplay, *s.changeList, area, std::move(capture),
+  s.mirrorSource.reset();
+  s.mirrorSource.reset(capture ? new (std::nothrow) ScreenMirrorSource(*s.mainDisplay, *s.changeList, area, std::move(capture),
                                                             comsrc::systemPerfCounter())
                             : new (std::nothrow) ScreenMirrorSource(*s.mainDisplay, *s.changeList, area, &s.options,
                                                             &s.portalRefused, &s.tracedCaptureChoice));
-  if (!s.mainScreenSource) {
+  if (!s.mirrorSource) {
     s.sourceReady = false;
     return -1;
   }

@@ -50,3 +50,12 @@ class ScreenCapture {
 // each discovery is traced once.
 std::unique_ptr<ScreenCapture> makeScreenCapture(CaptureOptions* options = nullptr, bool* portalRefused = nullptr,
                                                  std::string* tracedChoice = nullptr);
+
+// The capture of one window's own content, also where other windows cover it: its client area,
+// with its top left at (0, 0) of the screen this capture reads. The window is the topmost whose
+// title and class equal the options' windowTitle and windowClass (an empty one matches any);
+// while there is none, or once it is closed, minimised or unmapped, the capture is lost.
+// `offered` is false when this desktop has no way to capture one window (the wlroots screen
+// copy); the capture is then lost from the start. The other arguments are makeScreenCapture's.
+std::unique_ptr<ScreenCapture> makeWindowCapture(CaptureOptions* options, bool* portalRefused,
+                                                 std::string* tracedChoice, bool& offered);

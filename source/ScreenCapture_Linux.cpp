@@ -6,6 +6,7 @@
 #include "source/ScreenCapture.h"
 #include "source/ScreenCapture_Wayland.h"
 #include "source/ScreenCapture_X11.h"
+#include "source/WindowCapture_X11.h"
 #include "comsrc/Trace.h"
 #include "source/portal/ScreenCapture_Portal.h"
 
@@ -26,28 +27,39 @@ class UnavailableCapture : public ScreenCapture {
 struct Backend {
   const char* name;
   bool waylandOnly;  // tried in the automatic order on a Wayland session only
-  std::unique_ptr<ScreenCapture> (*make)(CaptureOptions*, bool* portalRefused, std::string& why, bool& waitForIt);
+  // `window`: the capture of the options' window rather than of the screen; `offered` false when
+  // the backend serves this desktop but cannot capture one window.
+  std::unique_ptr<ScreenCapture> (*make)(CaptureOptions*, bool* portalRefused, bool window, std::string& why,
+                                         bool& waitForIt, bool& offered);
 };
 
-std::unique_ptr<ScreenCapture> makeScreenCopy(CaptureOptions* options, bool*, std::string& why, bool& waitForIt) {
+std::unique_ptr<ScreenCapture> makeScreenCopy(CaptureOptions* options, bool*, bool window, std::string& why,
+                                               bool& waitForIt, bool& offered) {
   bool answered = false;
   auto capture = makeScreenCapture_Wayland(options ? options->waylandOutput : "", why, answered);
   // A compositor that does not answer has gone away or not yet started: X11 would show
   // XWayland's windows only, so the source stays lost until it is back.
   waitForIt = !answered;
+  // The screen copy has no window to offer: a desktop it serves has no window mirror.
+  if (capture && window) {
+    offered = false;
+    why = "the wlroots screen copy captures whole outputs only";
+    return std::make_unique<UnavailableCapture>();
+  }
   return capture;
 }
 
-std::unique_ptr<ScreenCapture> makePortal(CaptureOptions* options, bool* refused, std::string& why, bool& waitForIt) {
-  auto capture = makeScreenCapture_Portal(options, refused, why);
+std::unique_ptr<ScreenCapture> makePortal(CaptureOptions* options, bool* refused, bool window, std::string& why,
+                                          bool& waitForIt, bool&) {
+  auto capture = window ? makeWindowCapture_Portal(options, refused, why) : makeScreenCapture_Portal(options, refused, why);
   // After a refusal X11 would mirror what the user declined to share.
   waitForIt = refused && *refused;
   if (capture) why.clear();
   return capture;
 }
 
-std::unique_ptr<ScreenCapture> makeX11(CaptureOptions*, bool*, std::string&, bool&) {
-  return makeScreenCapture_X11(true);
+std::unique_ptr<ScreenCapture> makeX11(CaptureOptions* options, bool*, bool window, std::string&, bool&, bool&) {
+  return window ? makeWindowCapture_X11(options) : makeScreenCapture_X11(true);
 }
 
 // On a Wayland desktop the X11 root window (XWayland's) holds only X11 windows, so the screen
@@ -59,13 +71,12 @@ constexpr Backend kBackends[] = {
     {"x11", false, makeX11},
 };
 
-}  // namespace
-
-std::unique_ptr<ScreenCapture> makeScreenCapture(CaptureOptions* options, bool* portalRefused,
-                                                 std::string* tracedChoice) {
+std::unique_ptr<ScreenCapture> chooseCapture(CaptureOptions* options, bool* portalRefused, std::string* tracedChoice,
+                                             bool window, bool& offered) {
   std::string scratch;
   std::string& last = tracedChoice ? *tracedChoice : scratch;
-  const auto note = [&](const std::string& line) { traceChanged(last, "capture", line); };
+  const char* topic = window ? "window capture" : "capture";
+  const auto note = [&](const std::string& line) { traceChanged(last, topic, line); };
 
   const char* forcedName = std::getenv("VANTELINK_CAPTURE");
   const Backend* forced = nullptr;
@@ -82,7 +93,7 @@ std::unique_ptr<ScreenCapture> makeScreenCapture(CaptureOptions* options, bool* 
     if (forced ? forced != &b : b.waylandOnly && !onWayland) continue;
     std::string why;
     bool waitForIt = false;
-    if (auto capture = b.make(options, portalRefused, why, waitForIt)) {
+    if (auto capture = b.make(options, portalRefused, window, why, waitForIt, offered)) {
       const std::string because = !why.empty() ? why
                                   : forced     ? std::string("VANTELINK_CAPTURE=") + b.name
                                   : !onWayland ? std::string("WAYLAND_DISPLAY unset")
@@ -97,4 +108,18 @@ std::unique_ptr<ScreenCapture> makeScreenCapture(CaptureOptions* options, bool* 
     reasons += (reasons.empty() ? "" : ", and ") + why;
   }
   return std::make_unique<UnavailableCapture>();
+}
+
+}  // namespace
+
+std::unique_ptr<ScreenCapture> makeScreenCapture(CaptureOptions* options, bool* portalRefused,
+                                                 std::string* tracedChoice) {
+  bool offered = true;
+  return chooseCapture(options, portalRefused, tracedChoice, false, offered);
+}
+
+std::unique_ptr<ScreenCapture> makeWindowCapture(CaptureOptions* options, bool* portalRefused,
+                                                 std::string* tracedChoice, bool& offered) {
+  offered = true;
+  return chooseCapture(options, portalRefused, tracedChoice, true, offered);
 }

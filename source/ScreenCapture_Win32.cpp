@@ -32,3 +32,9 @@ class ScreenCapture_Win32 : public ScreenCapture {
 std::unique_ptr<ScreenCapture> makeScreenCapture(CaptureOptions*, bool*, std::string*) {
   return std::unique_ptr<ScreenCapture>(new (std::nothrow) ScreenCapture_Win32);
 }
+
+// Filled by the Windows window mirror: until then no window is found.
+std::unique_ptr<ScreenCapture> makeWindowCapture(CaptureOptions*, bool*, std::string*, bool& offered) {
+  offered = true;
+  return nullptr;
+}

@@ -1,5 +1,6 @@
 #include "source/ScreenSources.h"
 
+#include "source/CaptureArea.h"
 #include "source/DisplayPlatform.h"
 
 ScreenSources::ScreenSources() = default;
@@ -7,16 +8,30 @@ ScreenSources::ScreenSources() = default;
 ScreenSources::~ScreenSources() { release(); }
 
 FrameSource* ScreenSources::activeSource() const {
-  return mirrorsExternalMonitor() ? driverDisplaySource.get() : mainScreenSource.get();
+  return mirrorsExternalMonitor() ? driverDisplaySource.get() : mirrorSource.get();
 }
 
 DisplayConnection* ScreenSources::activeDisplay() const {
   return mirrorsExternalMonitor() ? driverDisplay.get() : mainDisplay.get();
 }
 
+MirrorChoice ScreenSources::mirrorChoice() const {
+  MirrorChoice choice;
+  choice.mode = captureMode;
+  if (mirrorsWindow()) {
+    // The window's own image: the device positions place the panels inside it.
+    choice.area = kCaptureArea;
+    choice.windowTitle = options.windowTitle;
+    choice.windowClass = options.windowClass;
+  } else {
+    choice.area = comsrc::rectAt(options.areaX, options.areaY, kCaptureArea.width(), kCaptureArea.height());
+  }
+  return choice;
+}
+
 void ScreenSources::release() {
   driverDisplaySource.reset();
-  mainScreenSource.reset();
+  mirrorSource.reset();
   driverDisplay.reset();
   mainDisplay.reset();
   changeList.reset();

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "comsrc/Rect.h"
 #include "comsrc/RectList.h"
 #include "settings/CaptureMode.h"
 #include "settings/CaptureOptions.h"
@@ -11,6 +12,15 @@
 #include "source/DisplayConnection.h"
 
 class DisplayPlatform;
+
+// What a mirror source was made to show: the mode, the desktop's area or the window's, and the
+// window's match.
+struct MirrorChoice {
+  CaptureMode mode = CaptureMode::mainScreen;
+  comsrc::Rect area;
+  std::string windowTitle, windowClass;
+  bool operator==(const MirrorChoice&) const = default;
+};
 
 // The screens the panels can mirror: both displays with their sources, the change list the
 // sources report into, the capture mode that picks one, and what discovery found.
@@ -28,11 +38,17 @@ struct ScreenSources {
   // The user refused the desktop portal's screen cast: no new session asks again until the
   // capture mode changes or the program restarts.
   bool portalRefused = false;
+  // This desktop offers no capture of one window (the wlroots screen copy): the window mirror
+  // says so instead of looking for the window.
+  bool windowMirrorUnavailable = false;
   // The main screen's last capture choice traced: discovery makes the same choice every second.
   std::string tracedCaptureChoice;
   std::unique_ptr<DisplayConnection> mainDisplay;
   std::unique_ptr<DisplayConnection> driverDisplay;
-  std::unique_ptr<FrameSource> mainScreenSource;
+  // The main screen's area or the chosen window, as `mirrored` says; none in the
+  // external-monitor mode.
+  std::unique_ptr<FrameSource> mirrorSource;
+  MirrorChoice mirrored;
   std::unique_ptr<FrameSource> driverDisplaySource;
   std::unique_ptr<comsrc::RectList> changeList;
   // Where discovery finds the displays; made on its first use.
@@ -42,6 +58,9 @@ struct ScreenSources {
   FrameSource* activeSource() const;
   DisplayConnection* activeDisplay() const;
   bool mirrorsExternalMonitor() const { return captureMode == CaptureMode::externalMonitor; }
+  bool mirrorsWindow() const { return captureMode == CaptureMode::window; }
+  // What the mirror source should show now, from the mode and the options.
+  MirrorChoice mirrorChoice() const;
   // Frees the sources before the displays and the change list they use.
   void release();
 };

@@ -8,12 +8,14 @@ namespace {
 
 const MenuItem fileItems[] = {{"ログイン時に起動", IDM_STARTATLOGIN},
                                {"パネルのプレビュー", IDM_PREVIEW},
+                               {"キャプチャ範囲を選択…", IDM_PICKAREA},
+                               {"ミラーするウィンドウを選択…", IDM_PICKWINDOW},
                                {"アプリケーションの終了(&X)", IDM_EXIT}};
 const MenuItem helpItems[] = {{"Vantela webページ", IDM_WEBPAGE}, {"バージョン情報(&A)...", IDM_ABOUT}};
 
 }  // namespace
 
-const MenuPopup mainMenu[] = {{"ファイル(&F)", fileItems, 3}, {"ヘルプ(&H)", helpItems, 2}};
+const MenuPopup mainMenu[] = {{"ファイル(&F)", fileItems, 5}, {"ヘルプ(&H)", helpItems, 2}};
 const int32_t mainMenuCount = 2;
 
 const char* const aboutCaption = "バージョン情報 Vantelink";

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string>
 
 #include "comsrc/RectList.h"
+#include "comsrc/Trace.h"
+#include "settings/CaptureOptions.h"
 #include "link/DeviceLink.h"
 #include "link/Devices.h"
 #include "source/CaptureArea.h"
@@ -137,11 +140,8 @@ void SettingsWindow::click(Window& w, int32_t id, DeviceSettings& s, bool& chang
     }
     case idModeDown:
     case idModeUp:
-      sources_.captureMode = sources_.mirrorsExternalMonitor() ? CaptureMode::mainScreen : CaptureMode::externalMonitor;
-      // A new mode may ask the user for the screen again, once.
-      sources_.portalRefused = false;
+      switchMode(steppedCaptureMode(sources_.captureMode, id == idModeDown ? -1 : 1));
       changed = true;
-      actions_.discoverDisplays();
       return;
     case idPortDown:
     case idPortUp:
@@ -196,6 +196,36 @@ void SettingsWindow::click(Window& w, int32_t id, DeviceSettings& s, bool& chang
   markDirty(changed);
 }
 
+void SettingsWindow::switchMode(CaptureMode mode) {
+  // A new mode may ask the user for the screen again, once.
+  if (mode != sources_.captureMode) sources_.portalRefused = false;
+  sources_.captureMode = mode;
+  actions_.discoverDisplays();
+}
+
+// The area's top left, or the window, becomes the choice, and the mirror shows it.
+bool SettingsWindow::takePick(const DesktopPick& pick) {
+  CaptureOptions& options = sources_.options;
+  std::string line;
+  if (pick.cancelled) {
+    trace("pick", "cancelled");
+    return false;
+  }
+  if (pickingWindow_) {
+    options.windowTitle = pick.title;
+    options.windowClass = pick.windowClass;
+    line = "window title \"" + pick.title + "\" class \"" + pick.windowClass + "\"";
+  } else {
+    options.areaX = std::clamp(pick.x, -kAreaReach, kAreaReach);
+    options.areaY = std::clamp(pick.y, -kAreaReach, kAreaReach);
+    line = "area at " + std::to_string(options.areaX) + "," + std::to_string(options.areaY);
+  }
+  trace("pick", line.c_str());
+  switchMode(pickingWindow_ ? CaptureMode::window : CaptureMode::mainScreen);
+  redrawAll();
+  return true;
+}
+
 intptr_t SettingsWindow::message(Window& w, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
   bool changed = false;
   if (selectedDevice_ != currentDevice_) {
@@ -239,6 +269,11 @@ intptr_t SettingsWindow::message(Window& w, uint32_t msg, uintptr_t wParam, intp
         case IDM_PREVIEW:
           actions_.openPreview();
           break;
+        case IDM_PICKAREA:
+        case IDM_PICKWINDOW:
+          pickingWindow_ = (wParam & 0xFFFF) == IDM_PICKWINDOW;
+          if (!w.beginPick()) trace("pick", "this desktop offers no pick; the settings file names the area and window");
+          break;
         case IDM_STARTATLOGIN:
           actions_.setStartAtLogin(!actions_.startsAtLogin());
           break;
@@ -253,6 +288,9 @@ intptr_t SettingsWindow::message(Window& w, uint32_t msg, uintptr_t wParam, intp
     case msgInitMenuPopup:
       // Read each time: the desktop's own settings may have changed it meanwhile.
       w.checkMenuItem(IDM_STARTATLOGIN, actions_.startsAtLogin());
+      break;
+    case msgPicked:
+      if (lParam) changed = takePick(*reinterpret_cast<const DesktopPick*>(lParam));
       break;
     case msgPowerBroadcast:
       if (wParam == pbtResumeAutomatic) actions_.machineResumed();

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "settings/CaptureMode.h"
 #include "ui/Form.h"
 #include "ui/SettingsActions.h"
 #include "ui/Window.h"
@@ -89,6 +90,8 @@ class SettingsWindow : public WindowHandler {
   void reopen(Window& w, bool& changed);
   void markDirty(bool& changed);
   void redrawAll();
+  void switchMode(CaptureMode mode);
+  bool takePick(const DesktopPick& pick);
   void setText(Painter* p, int32_t id, const char* text);
   // The value rows of the device being edited.
   void showDeviceValues(Painter* p, const DeviceSettings& s, bool portOk);
@@ -100,6 +103,7 @@ class SettingsWindow : public WindowHandler {
   int32_t currentDevice_ = 0;
   int32_t selectedDevice_ = 0;
   bool showInitialising_ = true;
+  bool pickingWindow_ = false;  // the pick under way chooses the window, else the area
   std::FILE* trace_ = nullptr;
 };
 

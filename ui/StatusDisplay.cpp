@@ -11,7 +11,10 @@ namespace {
 
 const char* statusText(const Devices& devices, const ScreenSources& sources) {
   if (!devices.anyDeviceActive) return "停止中";
-  if (!sources.mirrorsExternalMonitor()) {
+  if (sources.mirrorsWindow()) {
+    if (sources.windowMirrorUnavailable) return "*この環境ではウィンドウミラーを使えません*";
+    if (!sources.sourceReady) return "*ウィンドウが見つかりません*";
+  } else if (!sources.mirrorsExternalMonitor()) {
     if (!sources.sourceReady) return "*画面のプロパティを確認してください*";
   } else {
     if (!sources.driverDisplayFound) return "*ドライバをインストールしてください*";
@@ -19,6 +22,17 @@ const char* statusText(const Devices& devices, const ScreenSources& sources) {
   }
   if (!devices.linksOpen) return "*USB接続を確認してください*";
   return "動作中";
+}
+
+const char* modeText(CaptureMode mode) {
+  switch (mode) {
+    case CaptureMode::externalMonitor:
+      return "外部モニタ";
+    case CaptureMode::window:
+      return "ウィンドウミラー";
+    default:
+      return "メイン画面ミラー";
+  }
 }
 
 const char* driverText(const ScreenSources& sources) {
@@ -103,7 +117,7 @@ void SettingsWindow::refreshValues(Window& w) {
     showInitialising_ = false;
   }
   setText(p, idDriver, driverText(sources_));
-  setText(p, idMode, sources_.mirrorsExternalMonitor() ? "外部モニタ" : "メイン画面ミラー");
+  setText(p, idMode, modeText(sources_.captureMode));
 
   const int32_t current = currentDevice_;
   const size_t slot = static_cast<size_t>(current);

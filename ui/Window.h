@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "ui/Painter.h"
 #include "ui/Pumped.h"
@@ -27,6 +28,7 @@ enum : uint32_t {
   msgMButtonDown = 0x0207,
   msgMButtonUp = 0x0208,
   msgPowerBroadcast = 0x0218,
+  msgPicked = 0x8001,  // WM_APP + 1: a pick that beginPick began has ended (lParam: DesktopPick*)
 };
 
 // msgPowerBroadcast's wParam when the machine has woken from sleep.
@@ -54,6 +56,17 @@ constexpr int32_t pointY(intptr_t lParam) {
 }
 
 class Window;
+
+// What a click on the desktop picked (Window::beginPick): the point in desktop coordinates (X11:
+// the root window's; Windows: the virtual screen's, negative left of or above the primary
+// monitor) and the top-level client window under it with its title and class (X11: the class
+// part of WM_CLASS; Windows: the window class name), both empty where there is none.
+// `cancelled` when Escape ended the pick.
+struct DesktopPick {
+  int32_t x = 0, y = 0;
+  std::string title, windowClass;
+  bool cancelled = false;
+};
 
 // The window procedure: gets every message; what it does not handle it passes to
 // Window::defaultProc, as a Win32 procedure passes it to DefWindowProc.
@@ -89,6 +102,10 @@ class Window {
   // The About box, modal to this window; returns 1 (OK, Enter) or 2 (Esc, close box).
   virtual int32_t runAbout() = 0;
   virtual intptr_t defaultProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) = 0;
+  // Starts a pick: a crosshair pointer, and the next click anywhere on the desktop (or Escape)
+  // reaches the handler as msgPicked, lParam pointing to a DesktopPick valid during that call.
+  // The window keeps running meanwhile. False where the platform cannot pick.
+  virtual bool beginPick() { return false; }
   // Draws a one-bit image at once (as painter() does) with its top left at (x, y): rows of
   // `stride` bytes (a multiple of 4), the leftmost pixel of a byte in its top bit (its low bit
   // where bitsLowFirst), 1 in `on`, 0 in `off`. The image keeps its pixels 1:1 where the platform

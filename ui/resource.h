@@ -11,6 +11,8 @@
 #define IDM_WEBPAGE 111
 #define IDM_STARTATLOGIN 120
 #define IDM_PREVIEW 121
+#define IDM_PICKAREA 122
+#define IDM_PICKWINDOW 123
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -92,3 +92,8 @@ std::unique_ptr<ScreenCapture> makeScreenCapture_Portal(CaptureOptions* options,
   if (!capture) why = "out of memory";
   return capture;
 }
+
+std::unique_ptr<ScreenCapture> makeWindowCapture_Portal(CaptureOptions*, bool*, std::string& why) {
+  why = "the portal's window source is not asked for yet";
+  return nullptr;
+}

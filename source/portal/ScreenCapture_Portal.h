@@ -17,3 +17,5 @@ struct CaptureOptions;
 // when there is no session bus or no portal on it, or when `*refused` is set, with the reason in
 // `why`.
 std::unique_ptr<ScreenCapture> makeScreenCapture_Portal(CaptureOptions* options, bool* refused, std::string& why);
+// The same with the portal's window source: the portal's own dialog picks the window.
+std::unique_ptr<ScreenCapture> makeWindowCapture_Portal(CaptureOptions* options, bool* refused, std::string& why);

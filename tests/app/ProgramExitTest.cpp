@@ -39,7 +39,7 @@ TEST(ProgramExit, SavesTheSettingsDeliversWhatIsQueuedAndFreesEverything) {
   EXPECT_EQ(finishProgram(app), 0);
   EXPECT_EQ(written.load(), 57);
   EXPECT_FALSE(app.devices.anyLink());
-  EXPECT_FALSE(app.sources.changeList || app.sources.mainDisplay || app.sources.mainScreenSource || app.sources.driverDisplaySource || app.sources.driverDisplay);
+  EXPECT_FALSE(app.sources.changeList || app.sources.mainDisplay || app.sources.mirrorSource || app.sources.driverDisplaySource || app.sources.driverDisplay);
   const std::string saved =
       vltest::TempDir::readFile((std::filesystem::path(dir.path()) / "vantela" / "vantelink.ini").string());
   EXPECT_NE(saved.find("G.MODE=1\n"), std::string::npos) << saved;

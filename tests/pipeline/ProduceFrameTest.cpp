@@ -127,7 +127,7 @@ struct Rig {
     *app.sources.mainDisplay->rect() = comsrc::Rect{0, 0, displayW, displayH};
     auto s = std::make_unique<FakeSource>(*app.sources.changeList, imageW, imageH);
     source = s.get();
-    app.sources.mainScreenSource = std::move(s);
+    app.sources.mirrorSource = std::move(s);
     app.devices.linksOpen = app.devices.anyDeviceActive = true;
     app.sources.sourceReady = true;
   }

@@ -86,7 +86,7 @@ TEST_F(SettingsFile, SavedDefaultsAreFiftyThreeLfLines) {
 
 TEST_F(SettingsFile, ReadingRulesFromTheFile) {
   writeIni(
-      "G.MODE=2\r\n"
+      "G.MODE=7\r\n"
       "MO.0.SPEED=0x7A120\r\n"
       "MO.0.PORT=010\n"
       "  mo.1.gamma =  1.25   # a note\n"
@@ -393,22 +393,33 @@ TEST_F(SettingsFile, RealsIgnoreTheProcessLocale) {
 }
 
 TEST_F(SettingsFile, TheCaptureOptionsTravelInTheFileOnlyWhenSet) {
-  writeIni("g.output = HDMI-A-1\nG.PORTAL.TOKEN=4f2c-token\n");
+  writeIni("g.output = HDMI-A-1\nG.PORTAL.TOKEN=4f2c-token\nG.AREA.X=-99999999999\nG.AREA.Y=1920\n"
+           "G.WINDOW.TITLE=a = b\nG.WINDOW.CLASS=xterm\n");
   ASSERT_EQ(load(), 0);
   CaptureOptions options;
   takeCaptureOptions(store, options);
   EXPECT_EQ(options.waylandOutput, "HDMI-A-1");
   EXPECT_EQ(options.portalToken, "4f2c-token");
+  EXPECT_EQ(options.areaX, -kAreaReach);  // far beyond every screen: as far as an area may lie
+  EXPECT_EQ(options.areaY, 1920);
+  EXPECT_EQ(options.windowTitle, "a = b");
+  EXPECT_EQ(options.windowClass, "xterm");
 
   // A new token replaces the old; a value that would break the line is not written.
   options.portalToken = "new-token";
   options.waylandOutput = "DP-1\nG.MODE=1";
+  // A window picked without a class takes the old class out of the file; an area back at the
+  // origin is written as such.
+  options.windowClass.clear();
+  options.areaY = 0;
   putCaptureOptions(store, options);
   ASSERT_EQ(save(), 0);
   const std::string text = vltest::TempDir::readFile(iniPath());
   EXPECT_NE(text.find("G.PORTAL.TOKEN=new-token\n"), std::string::npos) << text;
   EXPECT_NE(text.find("G.OUTPUT=HDMI-A-1\n"), std::string::npos) << text;
   EXPECT_EQ(text.find("DP-1"), std::string::npos) << text;
+  EXPECT_NE(text.find("G.AREA.X=-32767\nG.AREA.Y=0\nG.WINDOW.TITLE=a = b\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("G.WINDOW.CLASS"), std::string::npos) << text;
 
   // Without them the file has no such lines.
   PrefStore fresh;

@@ -118,7 +118,7 @@ TEST(DisplayDiscovery, FlagsAndObjectsInBothModes) {
       EXPECT_EQ(named(app.sources.mainDisplay)->opens, 1);
       EXPECT_EQ(*app.sources.mainDisplay->rect(), (Rect{0, 0, 1920, 1080}));
       // Mirroring the external monitor makes no capture of the main screen.
-      auto* gdi = dynamic_cast<ScreenMirrorSource*>(app.sources.mainScreenSource.get());
+      auto* gdi = dynamic_cast<ScreenMirrorSource*>(app.sources.mirrorSource.get());
       ASSERT_EQ(gdi != nullptr, mode == 0);
       if (gdi) {
         EXPECT_EQ(*gdi->captureRect(), (Rect{0, 0, 640, 480}));
@@ -166,10 +166,10 @@ TEST(DisplayDiscovery, MainScreenSourceIsKeptWhileTheDesktopStays) {
   FakePlatform platform;
   ScreenSources sources;
   ASSERT_EQ(discoverDisplays(sources, platform), 0);
-  FrameSource* first = sources.mainScreenSource.get();
+  FrameSource* first = sources.mirrorSource.get();
   sources.changeList->add(Rect{0, 0, 32, 32});
   ASSERT_EQ(discoverDisplays(sources, platform), 0);
-  EXPECT_EQ(sources.mainScreenSource.get(), first);
+  EXPECT_EQ(sources.mirrorSource.get(), first);
   EXPECT_EQ(sources.changeList->count(), 1u);
   EXPECT_EQ(named(sources.mainDisplay)->opens, 1);
   EXPECT_EQ(sources.sourceReady, 1);
@@ -178,12 +178,12 @@ TEST(DisplayDiscovery, MainScreenSourceIsKeptWhileTheDesktopStays) {
   ASSERT_EQ(discoverDisplays(sources, platform), 0);
   EXPECT_EQ(*sources.mainDisplay->rect(), (Rect{0, 0, 2560, 1080}));
   EXPECT_EQ(sources.changeList->count(), 0u);
-  FrameSource* second = sources.mainScreenSource.get();
+  FrameSource* second = sources.mirrorSource.get();
   ASSERT_NE(second, nullptr);
 
   sources.captureMode = CaptureMode::externalMonitor;
   ASSERT_EQ(discoverDisplays(sources, platform), 0);
-  EXPECT_EQ(sources.mainScreenSource, nullptr);
+  EXPECT_EQ(sources.mirrorSource, nullptr);
 }
 
 TEST(DisplayDiscovery, RebuildKeepsTheRectangleOfTheSourceItReplaces) {
@@ -197,16 +197,16 @@ TEST(DisplayDiscovery, RebuildKeepsTheRectangleOfTheSourceItReplaces) {
 
   // Not ready: nothing is touched.
   app.sources.sourceReady = 0;
-  FrameSource* before = app.sources.mainScreenSource.get();
+  FrameSource* before = app.sources.mirrorSource.get();
   EXPECT_EQ(rebuildSource(app.sources, platform), -1);
-  EXPECT_EQ(app.sources.mainScreenSource.get(), before);
+  EXPECT_EQ(app.sources.mirrorSource.get(), before);
   app.sources.sourceReady = 1;
 
   // Mode 0: the main display is opened again and the capture rectangle carried over.
-  *static_cast<ScreenMirrorSource*>(app.sources.mainScreenSource.get())->captureRect() = Rect{10, 20, 330, 260};
+  *static_cast<ScreenMirrorSource*>(app.sources.mirrorSource.get())->captureRect() = Rect{10, 20, 330, 260};
   app.sources.changeList->add(Rect{0, 0, 32, 32});
   EXPECT_EQ(rebuildSource(app.sources, platform), 0);
-  auto* gdi = dynamic_cast<ScreenMirrorSource*>(app.sources.mainScreenSource.get());
+  auto* gdi = dynamic_cast<ScreenMirrorSource*>(app.sources.mirrorSource.get());
   ASSERT_NE(gdi, nullptr);
   EXPECT_EQ(*gdi->captureRect(), (Rect{10, 20, 330, 260}));
   EXPECT_EQ(named(app.sources.mainDisplay)->opens, 2);

@@ -61,7 +61,7 @@ TEST_P(EndToEndX11, SimulatorPanelMatchesThePreviewOfAScreenshot) {
     app.sources.mainDisplay = std::make_unique<DisplayConnection>(server.name().c_str());
     ASSERT_EQ(app.sources.mainDisplay->open(), 0);
     *app.sources.mainDisplay->rect() = comsrc::Rect{0, 0, 800, 600};
-    app.sources.mainScreenSource = std::make_unique<ScreenMirrorSource>(*app.sources.mainDisplay, *app.sources.changeList, comsrc::Rect{0, 0, 640, 480});
+    app.sources.mirrorSource = std::make_unique<ScreenMirrorSource>(*app.sources.mainDisplay, *app.sources.changeList, comsrc::Rect{0, 0, 640, 480});
     app.sources.sourceReady = 1;
     DeviceLink& link = *app.devices.slots[0].link;
     const uint32_t empty = link.freeSpace();
@@ -69,7 +69,7 @@ TEST_P(EndToEndX11, SimulatorPanelMatchesThePreviewOfAScreenshot) {
     // The first capture: the whole picture.
     produceFrame(app.frame, app.sources, app.devices);
     EXPECT_EQ(app.sources.sourceReady, 1);
-    ASSERT_NE(app.sources.mainScreenSource->bitmap(), nullptr);
+    ASSERT_NE(app.sources.mirrorSource->bitmap(), nullptr);
     waitUntilSent(link, empty, [&] { produceFrame(app.frame, app.sources, app.devices); });
     sim.signal(SIGUSR1);
     std::this_thread::sleep_for(300ms);

@@ -58,6 +58,7 @@ class FakeWindow : public ui::Window {
   int32_t clientHeight() const override { return 336; }
   void checkMenuItem(int32_t command, bool checked) override { checks.push_back({command, checked}); }
   int32_t runAbout() override { return ++abouts, 1; }
+  bool beginPick() override { return ++picks, true; }
   intptr_t defaultProc(uint32_t, uintptr_t, intptr_t) override { return 0; }
   void drawBits(const uint8_t*, int32_t, int32_t, int32_t, int32_t, int32_t, ui::Colour, ui::Colour) override {}
 
@@ -68,6 +69,7 @@ class FakeWindow : public ui::Window {
   int painters = 0;
   int destroys = 0;
   int abouts = 0;
+  int picks = 0;
   int captures = 0;
   int releases = 0;
   bool capturing = false;

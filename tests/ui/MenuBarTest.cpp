@@ -20,16 +20,18 @@ TEST(MenuModel, ItemsIdsAndMnemonics) {
   ASSERT_EQ(ui::mainMenuCount, 2);
   EXPECT_STREQ(ui::mainMenu[0].title, "ファイル(&F)");
   EXPECT_STREQ(ui::mainMenu[1].title, "ヘルプ(&H)");
-  ASSERT_EQ(ui::mainMenu[0].count, 3);
+  ASSERT_EQ(ui::mainMenu[0].count, 5);
   EXPECT_EQ(ui::mainMenu[0].items[0].command, IDM_STARTATLOGIN);
   EXPECT_EQ(ui::mainMenu[0].items[1].command, IDM_PREVIEW);
-  EXPECT_EQ(ui::mainMenu[0].items[2].command, IDM_EXIT);
+  EXPECT_EQ(ui::mainMenu[0].items[2].command, IDM_PICKAREA);
+  EXPECT_EQ(ui::mainMenu[0].items[3].command, IDM_PICKWINDOW);
+  EXPECT_EQ(ui::mainMenu[0].items[4].command, IDM_EXIT);
   ASSERT_EQ(ui::mainMenu[1].count, 2);
   EXPECT_EQ(ui::mainMenu[1].items[0].command, IDM_WEBPAGE);
   EXPECT_EQ(ui::mainMenu[1].items[1].command, IDM_ABOUT);
   EXPECT_EQ(ui::mnemonicOf(ui::mainMenu[0].title), uint32_t('F'));
   EXPECT_EQ(ui::mnemonicOf(ui::mainMenu[0].items[1].text), 0u);  // the preview item has none
-  EXPECT_EQ(ui::mnemonicOf(ui::mainMenu[0].items[2].text), uint32_t('X'));
+  EXPECT_EQ(ui::mnemonicOf(ui::mainMenu[0].items[4].text), uint32_t('X'));
   EXPECT_EQ(ui::mnemonicOf(ui::mainMenu[1].title), uint32_t('H'));
   EXPECT_EQ(ui::mnemonicOf(ui::mainMenu[1].items[0].text), 0u);  // the web page item has none
   EXPECT_EQ(ui::mnemonicOf(ui::mainMenu[1].items[1].text), uint32_t('A'));

@@ -174,6 +174,8 @@ TEST_F(SettingsWindowTest, StatusDriverAndModeTextsInBothModes) {
       {1, 1, 1, 1, 1, 0, "*画面のプロパティを確認してください*", "停止中"},
       {1, 1, 1, 0, 1, 1, "*USB接続を確認してください*", "動作中"},
       {1, 1, 1, 1, 1, 1, "動作中", "動作中"},
+      {2, 1, 0, 1, 1, 1, "*ウィンドウが見つかりません*", "動作中"},
+      {2, 1, 1, 1, 0, 0, "動作中", "*見つかりません*"},
   };
   for (const Case& c : cases) {
     app.sources.captureMode = captureModeOf(c.mode), app.devices.anyDeviceActive = c.active, app.sources.sourceReady = c.ready, app.devices.linksOpen = c.open;
@@ -181,8 +183,11 @@ TEST_F(SettingsWindowTest, StatusDriverAndModeTextsInBothModes) {
     refresh();
     EXPECT_EQ(text(idStatus), c.status) << "mode " << c.mode;
     EXPECT_EQ(text(idDriver), c.driver);
-    EXPECT_EQ(text(idMode), c.mode ? "外部モニタ" : "メイン画面ミラー");
+    EXPECT_EQ(text(idMode), c.mode == 2 ? "ウィンドウミラー" : c.mode ? "外部モニタ" : "メイン画面ミラー");
   }
+  app.sources.windowMirrorUnavailable = true;
+  refresh();
+  EXPECT_EQ(text(idStatus), "*この環境ではウィンドウミラーを使えません*");
 
   // Port texts.
   slot().port = 5;
@@ -301,10 +306,16 @@ TEST_F(SettingsWindowTest, ReopenPaintsInitialisingThenRebuildsOnlyWhenAPortOpen
   EXPECT_EQ(actions.calls, (std::vector<std::string>{"find 3 1", "open", "find 7 -1", "open", "open", "open"}));
   EXPECT_EQ(text(idPort), "*COMポートがありません*");
 
+  // The mode row steps through all three modes, both ways round.
   actions.calls.clear();
   click(idModeDown);
+  EXPECT_EQ(app.sources.captureMode, CaptureMode::window);
+  click(idModeDown);
   EXPECT_EQ(app.sources.captureMode, CaptureMode::externalMonitor);
-  EXPECT_EQ(actions.calls, std::vector<std::string>{"discover"});
+  click(idModeUp);
+  click(idModeUp);
+  EXPECT_EQ(app.sources.captureMode, CaptureMode::mainScreen);
+  EXPECT_EQ(actions.calls, std::vector<std::string>(4, "discover"));
 }
 
 TEST_F(SettingsWindowTest, MenuCommandsAndDestroy) {
@@ -325,6 +336,29 @@ TEST_F(SettingsWindowTest, MenuCommandsAndDestroy) {
   using Check = std::pair<int32_t, bool>;
   EXPECT_EQ(fw.checks, (std::vector<Check>{{IDM_STARTATLOGIN, false}, {IDM_STARTATLOGIN, true}, {IDM_STARTATLOGIN, false}}));
   EXPECT_EQ(actions.calls, (std::vector<std::string>{"web", "login on", "login on", "login off", "preview"}));
+
+  // A pick chooses the area (main screen) or the window (window mirror); Escape changes nothing.
+  actions.calls.clear();
+  app.sources.captureMode = CaptureMode::externalMonitor;
+  DesktopPick pick{-1280, 40000, "Notes — memo.txt", "notepad"};
+  win.message(fw, msgCommand, IDM_PICKAREA, 0);
+  win.message(fw, msgPicked, 0, reinterpret_cast<intptr_t>(&pick));
+  EXPECT_EQ(app.sources.captureMode, CaptureMode::mainScreen);
+  EXPECT_EQ(app.sources.options.areaX, -1280);
+  EXPECT_EQ(app.sources.options.areaY, kAreaReach);
+  EXPECT_EQ(app.sources.options.windowTitle, "");
+  win.message(fw, msgCommand, IDM_PICKWINDOW, 0);
+  win.message(fw, msgPicked, 0, reinterpret_cast<intptr_t>(&pick));
+  EXPECT_EQ(app.sources.captureMode, CaptureMode::window);
+  EXPECT_EQ(app.sources.options.windowTitle, "Notes — memo.txt");
+  EXPECT_EQ(app.sources.options.windowClass, "notepad");
+  const DesktopPick escaped{0, 0, "", "", true};
+  win.message(fw, msgCommand, IDM_PICKAREA, 0);
+  win.message(fw, msgPicked, 0, reinterpret_cast<intptr_t>(&escaped));
+  EXPECT_EQ(app.sources.captureMode, CaptureMode::window);
+  EXPECT_EQ(app.sources.options.areaX, -1280);
+  EXPECT_EQ(fw.picks, 3);
+  EXPECT_EQ(actions.calls, (std::vector<std::string>{"discover", "discover"}));
   win.message(fw, msgCommand, IDM_EXIT, 0);
   EXPECT_EQ(fw.destroys, 1);
   win.message(fw, msgDestroy, 0, 0);

@@ -291,7 +291,7 @@ TEST_F(GalleryDrive, ExitByMouseEndsTheProgram) {
   moveTo(file.left + 4, -kBar / 2);
   xdotool("click 1");
   ASSERT_TRUE(waitFor([&] { return pixel(file.left, 5) == vltest::kBlack; }));
-  moveTo(file.left + 30, 2 * ui::MenuBar::itemHeight + ui::MenuBar::itemHeight / 2 + 1);  // the third row
+  moveTo(file.left + 30, 4 * ui::MenuBar::itemHeight + ui::MenuBar::itemHeight / 2 + 1);  // the fifth row
   xdotool("click 1");
   EXPECT_TRUE(waitLogged("command 105"));
   EXPECT_TRUE(exited());

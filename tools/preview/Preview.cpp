@@ -98,7 +98,7 @@ int runPreview(const PreviewOptions& options, std::string& error) {
     sources.driverDisplaySource = std::move(source);
   } else {
     sources.mainDisplay = std::move(display);
-    sources.mainScreenSource = std::move(source);
+    sources.mirrorSource = std::move(source);
   }
 
   std::unique_ptr<FILE, FileCloser> wireFile;
