@@ -19,7 +19,7 @@ Reply<T> owned(T* reply) {
 
 xcb_atom_t atom(xcb_connection_t* c, const char* name) {
   auto reply = owned(xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr));
-  return reply ? reply->atom : XCB_ATOM_NONE;
+  return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
 // The property's bytes (up to 4 KiB, more than any title bar shows), whatever its type; empty
