@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -7,9 +8,10 @@
 
 // The wlroots screen copy of one Wayland output (zwlr_screencopy_manager_v1, copy with damage,
 // into shared memory). `outputName` picks an output by name; empty means the one holding the
-// desktop's origin. Returns null when the compositor cannot be reached or offers no screen copy,
+// area's top left, (areaX, areaY) in the compositor's layout at first and the point each copy
+// asks for after that (else the output at the layout's origin). Returns null when the compositor cannot be reached or offers no screen copy,
 // with the reason in `why` and `answered` telling whether a compositor answered at all; `why`
 // otherwise describes what was chosen.
-std::unique_ptr<ScreenCapture> makeScreenCapture_Wayland(const std::string& outputName, std::string& why,
-                                                         bool& answered);
+std::unique_ptr<ScreenCapture> makeScreenCapture_Wayland(const std::string& outputName, int32_t areaX,
+                                                         int32_t areaY, std::string& why, bool& answered);
 
