@@ -121,8 +121,8 @@ class ScreenCapture_Wayland : public MemoryCapture {
     return true;
   }
 
-  // (srcX, srcY) lie in the compositor's layout; the area is copied from the output that holds
-  // them, unless one was named.
+  // (srcX, srcY) lie in the compositor's layout, and the area is copied from the output that
+  // holds them; on a named output they lie on it.
   bool blitFromScreen(comsrc::DIBitmap& target, ScreenContext*, int32_t srcX, int32_t srcY) override {
     if (target.getBitsPerPixel() != 32) return false;
     const comsrc::Rect wanted = comsrc::rectAt(srcX, srcY, target.getWidth(), target.getHeight());
@@ -133,7 +133,9 @@ class ScreenCapture_Wayland : public MemoryCapture {
       }
       layoutArea = wanted;
       // The output's own pixels from the point of the layout at its top left.
-      const comsrc::Rect placed = output->layoutRect();
+      comsrc::Rect placed = output->layoutRect();
+      // A named output takes the area from its own top left, as it always has.
+      if (!followsArea) placed = comsrc::offsetRect(placed, -placed.left, -placed.top);
       const auto onOutput = [](int32_t at, int32_t from, int32_t units, int32_t pixels) {
         const int64_t scaled = units > 0 ? (int64_t{at} - from) * pixels / units : 0;
         return int32_t(std::clamp<int64_t>(scaled, -kMaxCaptureSide, kMaxCaptureSide));

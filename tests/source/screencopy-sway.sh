@@ -82,16 +82,17 @@ compare turned
 end_program "$exe" program
 
 # Two outputs, the painter's at 640,0 right of a bare one at the origin: the area there copies
-# that output.
+# that output, and so does the area at 0,0 of that output named.
 stop_sway
 SECOND_OUTPUT="resolution 640x480 position 0 0" start_sway 800x600 position 640 0
-settings="${settings}G.AREA.X=640\n"
-printf "$settings" >"$ini"
-start_program exe second
-grab=640,0 compare second
-grep -q '^vantelink: capture: screencopy (output HEADLESS-1, 800x600' "$work/second.log" ||
-  fail "the output holding the area was not chosen"
-end_program "$exe" second
+for run in second named; do
+  [ $run = second ] && printf "${settings}G.AREA.X=640\n" >"$ini" || printf "${settings}G.OUTPUT=HEADLESS-1\n" >"$ini"
+  start_program exe $run
+  grab=640,0 compare $run
+  grep -q '^vantelink: capture: screencopy (output HEADLESS-1, 800x600' "$work/$run.log" ||
+    fail "$run: the output holding the area was not chosen"
+  end_program "$exe" $run
+done
 
 # The window mirror: the screen copy has no window to offer.
 printf "${settings}G.MODE=2\n" >"$ini"
@@ -99,4 +100,4 @@ start_program exe window
 wait_label "$work/window.log" 0 1 "*この環境ではウィンドウミラーを使えません*" 10000 >/dev/null ||
   fail "window mirror on sway: the status did not say it is unavailable"
 end_program "$exe" window
-echo "PASS: panel equals grim's preview (mirror, moved square, after sway's return, turned output, area on a second output); still screen: no copy; window mirror unavailable"
+echo "PASS: panel equals grim's preview (mirror, moved square, after sway's return, turned output, area on a second output, that output named); still screen: no copy; window mirror unavailable"
