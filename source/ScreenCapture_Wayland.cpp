@@ -19,6 +19,7 @@
 #include "comsrc/Rect.h"
 #include "comsrc/LinuxToolkit_Linux.h"
 #include "source/MemoryCapture.h"
+#include "source/ScreenCopyFrames.h"
 #include "comsrc/Trace.h"
 #include "source/protocol/wlr-screencopy-unstable-v1-client-protocol.h"
 #include "source/protocol/xdg-output-unstable-v1-client-protocol.h"
@@ -144,10 +145,9 @@ class ScreenCapture_Wayland : public MemoryCapture {
                                onOutput(srcY, placed.top, placed.height(), output->shownHeight()), wanted.width(),
                                wanted.height()));
     }
-    if (!anyFrame && !waited) {
-      waited = true;
+    if (frames.waitForFirst()) {
       const int64_t end = monotonicMs() + kFirstFrameTimeoutMs;
-      for (int64_t left = kFirstFrameTimeoutMs; !anyFrame && !broken && left > 0; left = end - monotonicMs())
+      for (int64_t left = kFirstFrameTimeoutMs; !frames.anyFrame() && !broken && left > 0; left = end - monotonicMs())
         pump(int(left));
     }
     // The held frame, seen through the output's transform; black without one.
@@ -160,18 +160,14 @@ class ScreenCapture_Wayland : public MemoryCapture {
     };
     if (!copyFrame(target, area, origin.x, origin.y, from ? shownWidth() : 0, shownHeight(), swapRedBlue, at))
       return false;
-    noteDamage(from != nullptr, fresh ? heldDamage : comsrc::Rect{}, area);
-    if (from) heldDamage = comsrc::Rect{}, fresh = false;
+    noteDamage(from != nullptr, from ? frames.take() : comsrc::Rect{}, area);
     pump(0);  // the next request goes out at once
     return true;
   }
 
-  // Before the first frame, the one blit that waited for it; after that only frames count: a
-  // compositor that never sends one leaves the request waiting, not the window capturing.
   Drawing drawing(ScreenContext*) override {
     pump(0);
-    if (broken) return Drawing::unknown;
-    return fresh || (!anyFrame && !waited) ? Drawing::drawn : Drawing::nothing;
+    return broken ? Drawing::unknown : frames.drawing();
   }
 
   // Everything that came was read by the last pump, so the socket wakes a wait for the next.
@@ -319,10 +315,8 @@ class ScreenCapture_Wayland : public MemoryCapture {
     frameSlot = -1;
     area = wanted;
     requestSet = true;
-    waited = false;
     held = -1;
-    fresh = anyFrame = false;
-    heldDamage = comsrc::Rect{};
+    frames.restart();
     origin = {0, 0};
     copied = comsrc::Rect{};
     if (regionCopy()) intersectRect(copied, area, comsrc::Rect{0, 0, output->width, output->height});
@@ -369,15 +363,9 @@ class ScreenCapture_Wayland : public MemoryCapture {
     held = frameSlot;
     frameSlot = -1;
     heldYInvert = frameYInvert;
-    // The first frame is wholly new, and so is the first in new buffers; a turned or turned-over
-    // frame's damage is not worth turning too, and a frame without damage is taken as wholly
-    // changed rather than as unchanged.
-    const comsrc::Rect all{0, 0, shownWidth(), shownHeight()};
-    const bool whole = !anyFrame || remade || frameYInvert || output->transform != WL_OUTPUT_TRANSFORM_NORMAL;
-    const comsrc::Rect drawn = whole || frameDamage.isEmpty() ? all : frameDamage;
-    remade = false;
-    heldDamage = comsrc::boundingRect(heldDamage, drawn);
-    anyFrame = fresh = true;
+    // A turned or turned-over frame's damage is not worth turning too.
+    const comsrc::Rect drawn = frames.arrived(frameDamage, comsrc::Rect{0, 0, shownWidth(), shownHeight()},
+                                              frameYInvert || output->transform != WL_OUTPUT_TRANSFORM_NORMAL);
     ++copies;
     traceFrame("screen copy", copies, &drawn);
   }
@@ -417,7 +405,7 @@ class ScreenCapture_Wayland : public MemoryCapture {
     format = offer.format, width = offer.width, height = offer.height, stride = offer.stride;
     readable(format, swapRedBlue);
     held = -1;
-    remade = true;
+    frames.buffersRemade();
     return made;
   }
 
@@ -506,7 +494,6 @@ class ScreenCapture_Wayland : public MemoryCapture {
   // The request: the area the target shows, the part of it copied (empty: the whole output),
   // where the frames' first pixel lies on the output and their size.
   bool requestSet = false;
-  bool waited = false;  // for the first frame, once
   comsrc::Rect layoutArea;  // as asked for
   comsrc::Rect area, copied;  // on the output
   Point origin;
@@ -528,10 +515,7 @@ class ScreenCapture_Wayland : public MemoryCapture {
   bool swapRedBlue = false;
   int held = -1;
   bool heldYInvert = false;
-  bool remade = false;  // new buffers: their first frame is wholly new
-  comsrc::Rect heldDamage;  // on the output, since the last blit
-  bool fresh = false;       // a frame came since the last blit
-  bool anyFrame = false;
+  ScreenCopyFrames frames;
   uint32_t copies = 0;
 };
 
