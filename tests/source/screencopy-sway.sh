@@ -20,9 +20,8 @@ start_sim sim 1
 start_program exe vantelink
 find_window win "$exe"
 
-# compare NAME: the panel against the preview of what grim reads from the compositor (the area
-# at $grab in the layout); a loaded machine may keep the panel a few frames behind, so it has 5 s
-# to become equal.
+# compare NAME: the panel against the preview of what grim reads at $grab; a loaded machine may
+# keep the panel a few frames behind, so it has 5 s to become equal.
 compare() {
   local _ try
   for try in $(seq 10); do
@@ -80,7 +79,6 @@ grep -q '^vantelink: capture: screencopy (output HEADLESS-1, 600x800' "$work/van
 compare turned
 
 end_program "$exe" program
-
 # Two outputs, the painter's at 640,0 right of a bare one at the origin: the area there copies
 # that output, and so does the area at 0,0 of that output named.
 stop_sway
@@ -93,7 +91,6 @@ for run in second named; do
     fail "$run: the output holding the area was not chosen"
   end_program "$exe" $run
 done
-
 # The window mirror: the screen copy has no window to offer.
 printf "${settings}G.MODE=2\n" >"$ini"
 start_program exe window
