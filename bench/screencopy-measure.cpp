@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
       if (display.open() != 0) return 1;
       capture = makeScreenCapture_X11(true);
     } else {
-      capture = makeScreenCapture_Wayland("", why, answered);
+      capture = makeScreenCapture_Wayland("", 0, 0, why, answered);
     }
     if (!capture) {
       std::fprintf(stderr, "no capture: %s\n", why.c_str());

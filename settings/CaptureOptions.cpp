@@ -10,6 +10,7 @@ namespace {
 
 constexpr char kOutputKey[] = "G.OUTPUT";
 constexpr char kPortalTokenKey[] = "G.PORTAL.TOKEN";
+constexpr char kPortalWindowTokenKey[] = "G.PORTAL.WINDOW.TOKEN";
 constexpr char kAreaXKey[] = "G.AREA.X";
 constexpr char kAreaYKey[] = "G.AREA.Y";
 constexpr char kWindowTitleKey[] = "G.WINDOW.TITLE";
@@ -21,7 +22,8 @@ void putText(PrefStore& store, const char* key, const std::string& value) {
   store.setLine((std::string(key) + "=" + value).c_str());
 }
 
-// The window's keys follow every pick: one the new window lacks goes from the file.
+// The window's keys follow every pick: one the new window lacks goes from the file, and so does
+// the window's token when a pick forgot it.
 void putOrErase(PrefStore& store, const char* key, const std::string& value) {
   store.erase(key);
   putText(store, key, value);
@@ -54,6 +56,7 @@ int32_t takeReach(const PrefStore& store, const char* key) {
 void putCaptureOptions(PrefStore& store, const CaptureOptions& options) {
   putText(store, kOutputKey, options.waylandOutput);
   putText(store, kPortalTokenKey, options.portalToken);
+  putOrErase(store, kPortalWindowTokenKey, options.portalWindowToken);
   putWhole(store, kAreaXKey, options.areaX);
   putWhole(store, kAreaYKey, options.areaY);
   putOrErase(store, kWindowTitleKey, options.windowTitle);
@@ -63,6 +66,7 @@ void putCaptureOptions(PrefStore& store, const CaptureOptions& options) {
 void takeCaptureOptions(const PrefStore& store, CaptureOptions& options) {
   options.waylandOutput = takeText(store, kOutputKey);
   options.portalToken = takeText(store, kPortalTokenKey);
+  options.portalWindowToken = takeText(store, kPortalWindowTokenKey);
   options.areaX = takeReach(store, kAreaXKey);
   options.areaY = takeReach(store, kAreaYKey);
   options.windowTitle = takeText(store, kWindowTitleKey);

@@ -7,12 +7,14 @@ class PrefStore;
 
 // What the captures keep between runs: where the main-screen mirror's area lies on the desktop,
 // which window the window mirror shows, the Wayland output to mirror (empty: the one that holds
-// the area's top left) and the desktop portal's restore token, which spares the user the
-// permission dialog at the next start. The texts are kept in the settings file only when set,
+// the area's top left) and the desktop portal's restore tokens, which spare the user the
+// permission dialog at the next start: one for the monitor shared, one for the window (a
+// monitor's token offered for a window would restore the monitor). The texts are kept in the settings file only when set,
 // the area only when it is not at the desktop's origin.
 struct CaptureOptions {
   std::string waylandOutput;
   std::string portalToken;
+  std::string portalWindowToken;
   // The area's top left in desktop coordinates (negative left of or above the primary monitor
   // on Windows).
   int32_t areaX = 0, areaY = 0;

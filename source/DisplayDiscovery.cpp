@@ -21,12 +21,15 @@ bool isDriverAdapter(const DisplayAdapter& a) {
   return a.description.compare(0, sizeof kDriverDeviceName - 1, kDriverDeviceName) == 0;
 }
 
-// The capture of the mirror mode; the window mirror notes whether this desktop has one at all.
+// The capture of the mirror mode; the window mirror notes whether this desktop has one at all,
+// and a capture that reads says who chooses the window (one refused keeps the last word).
 std::unique_ptr<ScreenCapture> makeMirrorCapture(ScreenSources& s) {
-  if (!s.mirrorsWindow()) return makeScreenCapture(&s.options, &s.portalRefused, &s.tracedCaptureChoice);
   bool offered = true;
-  std::unique_ptr<ScreenCapture> capture = makeWindowCapture(&s.options, &s.portalRefused, &s.tracedCaptureChoice, offered);
-  s.windowMirrorUnavailable = !offered;
+  std::unique_ptr<ScreenCapture> capture =
+      s.mirrorsWindow() ? makeWindowCapture(&s.options, &s.portalRefused, &s.tracedCaptureChoice, offered)
+                        : makeScreenCapture(&s.options, &s.portalRefused, &s.tracedCaptureChoice);
+  if (s.mirrorsWindow()) s.windowMirrorUnavailable = !offered;
+  if (capture && !capture->lost()) s.portalChoosesWindow = capture->choosesItsOwnWindow();
   return capture;
 }
 

@@ -39,6 +39,9 @@ class ScreenCapture {
   // True once the screen can no longer be read through this capture (its server went away,
   // it handed out a frame that had to be refused); the source is then made anew.
   virtual bool lost() const { return false; }
+  // True where the desktop's own dialog chooses the window a window capture shows (the desktop
+  // portal): a pick on the screen cannot reach that choice, a new session asks anew.
+  virtual bool choosesItsOwnWindow() const { return false; }
 };
 
 // The capture of this platform (ScreenCapture_Win32.cpp; on Linux ScreenCapture_Linux.cpp

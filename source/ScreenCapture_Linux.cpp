@@ -36,7 +36,8 @@ struct Backend {
 std::unique_ptr<ScreenCapture> makeScreenCopy(CaptureOptions* options, bool*, bool window, std::string& why,
                                                bool& waitForIt, bool& offered) {
   bool answered = false;
-  auto capture = makeScreenCapture_Wayland(options ? options->waylandOutput : "", why, answered);
+  auto capture = makeScreenCapture_Wayland(options ? options->waylandOutput : "", options ? options->areaX : 0,
+                                           options ? options->areaY : 0, why, answered);
   // A compositor that does not answer has gone away or not yet started: X11 would show
   // XWayland's windows only, so the source stays lost until it is back.
   waitForIt = !answered;

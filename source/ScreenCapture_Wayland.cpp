@@ -19,8 +19,10 @@
 #include "comsrc/Rect.h"
 #include "comsrc/LinuxToolkit_Linux.h"
 #include "source/MemoryCapture.h"
+#include "source/ScreenCopyFrames.h"
 #include "comsrc/Trace.h"
 #include "source/protocol/wlr-screencopy-unstable-v1-client-protocol.h"
+#include "source/protocol/xdg-output-unstable-v1-client-protocol.h"
 
 namespace {
 
@@ -36,12 +38,29 @@ bool readable(uint32_t format, bool& swapRedBlue) {
 
 struct Output {
   wl_output* proxy = nullptr;
+  zxdg_output_v1* logical = nullptr;
   uint32_t global = 0;
   std::string name;
-  int32_t x = 0, y = 0;           // in the compositor's layout
+  int32_t x = 0, y = 0;           // as wl_output says (wlroots: always 0, 0)
   int32_t width = 0, height = 0;  // the current mode, in the output's own pixels
   int32_t scale = 1;
   int32_t transform = WL_OUTPUT_TRANSFORM_NORMAL;
+  comsrc::Rect placed;  // in the compositor's layout, as xdg-output says; empty without it
+  bool gone = false;
+
+  // Its pixels as shown: turned a quarter, its sides trade places.
+  int32_t shownWidth() const { return (transform & 1) ? height : width; }
+  int32_t shownHeight() const { return (transform & 1) ? width : height; }
+  // Where it lies in the compositor's layout, in the layout's units.
+  comsrc::Rect layoutRect() const {
+    if (!placed.isEmpty()) return placed;
+    const int32_t factor = std::clamp(scale, 1, 16);
+    return comsrc::rectAt(x, y, shownWidth() / factor, shownHeight() / factor);
+  }
+  bool holds(int32_t px, int32_t py) const {
+    const comsrc::Rect r = layoutRect();
+    return px >= r.left && px < r.right && py >= r.top && py < r.bottom;
+  }
 };
 
 class ScreenCapture_Wayland : public MemoryCapture {
@@ -49,16 +68,20 @@ class ScreenCapture_Wayland : public MemoryCapture {
   ~ScreenCapture_Wayland() override {
     if (frame) zwlr_screencopy_frame_v1_destroy(frame);
     releaseBuffers();
-    for (Output& o : outputs)
+    for (Output& o : outputs) {
+      if (o.logical) zxdg_output_v1_destroy(o.logical);
       if (o.proxy) wl_output_destroy(o.proxy);
+    }
+    if (layout) zxdg_output_manager_v1_destroy(layout);
     if (manager) zwlr_screencopy_manager_v1_destroy(manager);
     if (shm) wl_shm_destroy(shm);
     if (registry) wl_registry_destroy(registry);
     if (display) wl_display_disconnect(display);
   }
 
-  // Connects and picks the output; false with the reason in `why`.
-  bool connect(const std::string& wanted, std::string& why, bool& answered) {
+  // Connects and picks the output: the one named, else the one that holds (areaX, areaY); false
+  // with the reason in `why`.
+  bool connect(const std::string& wanted, int32_t areaX, int32_t areaY, std::string& why, bool& answered) {
     display = wl_display_connect(nullptr);
     if (!display) {
       why = "no Wayland compositor answers";
@@ -84,13 +107,10 @@ class ScreenCapture_Wayland : public MemoryCapture {
       why = "the compositor offers no wl_shm";
       return false;
     }
-    for (Output& o : outputs) {
-      if (!wanted.empty() ? o.name == wanted : o.x == 0 && o.y == 0) {
-        output = &o;
-        break;
-      }
-    }
-    if (!output && wanted.empty() && !outputs.empty()) output = &outputs.front();
+    followsArea = wanted.empty();
+    output = followsArea ? outputHolding(areaX, areaY) : nullptr;
+    for (Output& o : outputs)
+      if (!output && o.name == wanted) output = &o;
     if (!output) {
       why = wanted.empty() ? "the compositor has no output" : "the compositor has no output named " + wanted;
       return false;
@@ -102,14 +122,32 @@ class ScreenCapture_Wayland : public MemoryCapture {
     return true;
   }
 
+  // (srcX, srcY) lie in the compositor's layout, and the area is copied from the output that
+  // holds them; on a named output they lie on it.
   bool blitFromScreen(comsrc::DIBitmap& target, ScreenContext*, int32_t srcX, int32_t srcY) override {
     if (target.getBitsPerPixel() != 32) return false;
     const comsrc::Rect wanted = comsrc::rectAt(srcX, srcY, target.getWidth(), target.getHeight());
-    if (!requestSet || wanted != area) startOver(wanted);
-    if (!anyFrame && !waited) {
-      waited = true;
+    if (!requestSet || wanted != layoutArea) {
+      if (Output* holding = followsArea ? outputHolding(srcX, srcY) : output; holding != output) {
+        output = holding;
+        trace("screen copy", ("the area moved to output " + output->name).c_str());
+      }
+      layoutArea = wanted;
+      // The output's own pixels from the point of the layout at its top left.
+      comsrc::Rect placed = output->layoutRect();
+      // A named output takes the area from its own top left, as it always has.
+      if (!followsArea) placed = comsrc::offsetRect(placed, -placed.left, -placed.top);
+      const auto onOutput = [](int32_t at, int32_t from, int32_t units, int32_t pixels) {
+        const int64_t scaled = units > 0 ? (int64_t{at} - from) * pixels / units : 0;
+        return int32_t(std::clamp<int64_t>(scaled, -kMaxCaptureSide, kMaxCaptureSide));
+      };
+      startOver(comsrc::rectAt(onOutput(srcX, placed.left, placed.width(), output->shownWidth()),
+                               onOutput(srcY, placed.top, placed.height(), output->shownHeight()), wanted.width(),
+                               wanted.height()));
+    }
+    if (frames.waitForFirst()) {
       const int64_t end = monotonicMs() + kFirstFrameTimeoutMs;
-      for (int64_t left = kFirstFrameTimeoutMs; !anyFrame && !broken && left > 0; left = end - monotonicMs())
+      for (int64_t left = kFirstFrameTimeoutMs; !frames.anyFrame() && !broken && left > 0; left = end - monotonicMs())
         pump(int(left));
     }
     // The held frame, seen through the output's transform; black without one.
@@ -122,18 +160,14 @@ class ScreenCapture_Wayland : public MemoryCapture {
     };
     if (!copyFrame(target, area, origin.x, origin.y, from ? shownWidth() : 0, shownHeight(), swapRedBlue, at))
       return false;
-    noteDamage(from != nullptr, fresh ? heldDamage : comsrc::Rect{}, area);
-    if (from) heldDamage = comsrc::Rect{}, fresh = false;
+    noteDamage(from != nullptr, from ? frames.take() : comsrc::Rect{}, area);
     pump(0);  // the next request goes out at once
     return true;
   }
 
-  // Before the first frame, the one blit that waited for it; after that only frames count: a
-  // compositor that never sends one leaves the request waiting, not the window capturing.
   Drawing drawing(ScreenContext*) override {
     pump(0);
-    if (broken) return Drawing::unknown;
-    return fresh || (!anyFrame && !waited) ? Drawing::drawn : Drawing::nothing;
+    return broken ? Drawing::unknown : frames.drawing();
   }
 
   // Everything that came was read by the last pump, so the socket wakes a wait for the next.
@@ -164,11 +198,45 @@ class ScreenCapture_Wayland : public MemoryCapture {
       if (!o.proxy) return;
       self->outputs.push_back(o);
       wl_output_add_listener(o.proxy, &outputEvents, self);
+      self->placeOutputs();
+    } else if (std::strcmp(interface, zxdg_output_manager_v1_interface.name) == 0 && !self->layout) {
+      self->layout = static_cast<zxdg_output_manager_v1*>(
+          wl_registry_bind(registry, name, &zxdg_output_manager_v1_interface, std::min(version, 2u)));
+      self->placeOutputs();
     }
   }
 
+  // Asks where each output lies in the layout, once the outputs and the manager are both known.
+  void placeOutputs() {
+    static const zxdg_output_v1_listener placeEvents{onLogicalPosition, onLogicalSize, onPlaceDone, onPlaceName,
+                                                     onPlaceDescription};
+    for (Output& o : outputs) {
+      if (!layout || o.logical) continue;
+      o.logical = zxdg_output_manager_v1_get_xdg_output(layout, o.proxy);
+      if (o.logical) zxdg_output_v1_add_listener(o.logical, &placeEvents, this);
+    }
+  }
+  static Output* placedOutput(void* data, zxdg_output_v1* logical) {
+    for (Output& o : static_cast<ScreenCapture_Wayland*>(data)->outputs)
+      if (o.logical == logical) return &o;
+    return nullptr;
+  }
+  static void onLogicalPosition(void* data, zxdg_output_v1* logical, int32_t x, int32_t y) {
+    if (Output* o = placedOutput(data, logical)) o->placed = comsrc::rectAt(x, y, o->placed.width(), o->placed.height());
+  }
+  static void onLogicalSize(void* data, zxdg_output_v1* logical, int32_t width, int32_t height) {
+    const auto side = [](int32_t v) { return std::clamp(v, 0, kMaxCaptureSide); };
+    if (Output* o = placedOutput(data, logical))
+      o->placed = comsrc::rectAt(o->placed.left, o->placed.top, side(width), side(height));
+  }
+  static void onPlaceDone(void*, zxdg_output_v1*) {}
+  static void onPlaceName(void*, zxdg_output_v1*, const char*) {}
+  static void onPlaceDescription(void*, zxdg_output_v1*, const char*) {}
+
   static void onGlobalRemove(void* data, wl_registry*, uint32_t name) {
     auto* self = static_cast<ScreenCapture_Wayland*>(data);
+    for (Output& o : self->outputs)
+      if (o.global == name) o.gone = true;
     if (self->output && self->output->global == name) self->fail("the output went away");
   }
 
@@ -227,6 +295,16 @@ class ScreenCapture_Wayland : public MemoryCapture {
     static_cast<ScreenCapture_Wayland*>(data)->copyOffered();
   }
 
+  // The output that holds the point of the layout, else the one at its origin, else the first.
+  Output* outputHolding(int32_t x, int32_t y) {
+    Output* found = nullptr;
+    for (Output& o : outputs)
+      if (!o.gone && (o.holds(x, y) || (!found && o.x == 0 && o.y == 0))) found = &o;
+    for (Output& o : outputs)
+      if (!found && !o.gone) found = &o;
+    return found;
+  }
+
   // Output pixels are requested as a region where they are also the compositor's units.
   bool regionCopy() const { return output->scale == 1 && output->transform == WL_OUTPUT_TRANSFORM_NORMAL; }
 
@@ -237,10 +315,8 @@ class ScreenCapture_Wayland : public MemoryCapture {
     frameSlot = -1;
     area = wanted;
     requestSet = true;
-    waited = false;
     held = -1;
-    fresh = anyFrame = false;
-    heldDamage = comsrc::Rect{};
+    frames.restart();
     origin = {0, 0};
     copied = comsrc::Rect{};
     if (regionCopy()) intersectRect(copied, area, comsrc::Rect{0, 0, output->width, output->height});
@@ -287,15 +363,9 @@ class ScreenCapture_Wayland : public MemoryCapture {
     held = frameSlot;
     frameSlot = -1;
     heldYInvert = frameYInvert;
-    // The first frame is wholly new, and so is the first in new buffers; a turned or turned-over
-    // frame's damage is not worth turning too, and a frame without damage is taken as wholly
-    // changed rather than as unchanged.
-    const comsrc::Rect all{0, 0, shownWidth(), shownHeight()};
-    const bool whole = !anyFrame || remade || frameYInvert || output->transform != WL_OUTPUT_TRANSFORM_NORMAL;
-    const comsrc::Rect drawn = whole || frameDamage.isEmpty() ? all : frameDamage;
-    remade = false;
-    heldDamage = comsrc::boundingRect(heldDamage, drawn);
-    anyFrame = fresh = true;
+    // A turned or turned-over frame's damage is not worth turning too.
+    const comsrc::Rect drawn = frames.arrived(frameDamage, comsrc::Rect{0, 0, shownWidth(), shownHeight()},
+                                              frameYInvert || output->transform != WL_OUTPUT_TRANSFORM_NORMAL);
     ++copies;
     traceFrame("screen copy", copies, &drawn);
   }
@@ -335,7 +405,7 @@ class ScreenCapture_Wayland : public MemoryCapture {
     format = offer.format, width = offer.width, height = offer.height, stride = offer.stride;
     readable(format, swapRedBlue);
     held = -1;
-    remade = true;
+    frames.buffersRemade();
     return made;
   }
 
@@ -415,15 +485,17 @@ class ScreenCapture_Wayland : public MemoryCapture {
   wl_shm* shm = nullptr;
   zwlr_screencopy_manager_v1* manager = nullptr;
   uint32_t managerVersion = 0;
+  zxdg_output_manager_v1* layout = nullptr;  // where the outputs lie, when offered
   std::deque<Output> outputs;  // grows at the back only: `output` points into it
   Output* output = nullptr;
+  bool followsArea = false;  // no output named: the one that holds the area's top left
   bool broken = false;
 
   // The request: the area the target shows, the part of it copied (empty: the whole output),
   // where the frames' first pixel lies on the output and their size.
   bool requestSet = false;
-  bool waited = false;  // for the first frame, once
-  comsrc::Rect area, copied;
+  comsrc::Rect layoutArea;  // as asked for
+  comsrc::Rect area, copied;  // on the output
   Point origin;
   int32_t expectedWidth = 0, expectedHeight = 0;
 
@@ -443,23 +515,20 @@ class ScreenCapture_Wayland : public MemoryCapture {
   bool swapRedBlue = false;
   int held = -1;
   bool heldYInvert = false;
-  bool remade = false;  // new buffers: their first frame is wholly new
-  comsrc::Rect heldDamage;  // on the output, since the last blit
-  bool fresh = false;       // a frame came since the last blit
-  bool anyFrame = false;
+  ScreenCopyFrames frames;
   uint32_t copies = 0;
 };
 
 }  // namespace
 
-std::unique_ptr<ScreenCapture> makeScreenCapture_Wayland(const std::string& outputName, std::string& why,
-                                                         bool& answered) {
+std::unique_ptr<ScreenCapture> makeScreenCapture_Wayland(const std::string& outputName, int32_t areaX,
+                                                         int32_t areaY, std::string& why, bool& answered) {
   std::unique_ptr<ScreenCapture_Wayland> capture(new (std::nothrow) ScreenCapture_Wayland());
   if (!capture) {
     why = "out of memory";
     return nullptr;
   }
   answered = false;
-  if (!capture->connect(outputName, why, answered)) return nullptr;
+  if (!capture->connect(outputName, areaX, areaY, why, answered)) return nullptr;
   return capture;
 }

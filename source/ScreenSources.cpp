@@ -1,5 +1,6 @@
 #include "source/ScreenSources.h"
 
+#include "comsrc/RectList.h"
 #include "source/CaptureArea.h"
 #include "source/DisplayPlatform.h"
 
@@ -27,6 +28,12 @@ MirrorChoice ScreenSources::mirrorChoice() const {
     choice.area = comsrc::rectAt(options.areaX, options.areaY, kCaptureArea.width(), kCaptureArea.height());
   }
   return choice;
+}
+
+void ScreenSources::dropMirror() {
+  mirrorSource.reset();
+  if (changeList) changeList->clear();
+  sourceReady = false;
 }
 
 void ScreenSources::release() {

@@ -41,6 +41,9 @@ struct ScreenSources {
   // This desktop offers no capture of one window (the wlroots screen copy): the window mirror
   // says so instead of looking for the window.
   bool windowMirrorUnavailable = false;
+  // The desktop portal's dialog chooses the window to mirror (as the last capture that could
+  // read said): a pick on the screen would reach XWayland's windows only.
+  bool portalChoosesWindow = false;
   // The main screen's last capture choice traced: discovery makes the same choice every second.
   std::string tracedCaptureChoice;
   std::unique_ptr<DisplayConnection> mainDisplay;
@@ -61,6 +64,8 @@ struct ScreenSources {
   bool mirrorsWindow() const { return captureMode == CaptureMode::window; }
   // What the mirror source should show now, from the mode and the options.
   MirrorChoice mirrorChoice() const;
+  // The mirror source and what it reported go; the next discovery makes its capture anew.
+  void dropMirror();
   // Frees the sources before the displays and the change list they use.
   void release();
 };

@@ -226,6 +226,17 @@ bool SettingsWindow::takePick(const DesktopPick& pick) {
   return true;
 }
 
+// The desktop portal's own dialog chooses the window: a session without the window's token asks.
+bool SettingsWindow::askPortalForWindow() {
+  sources_.options.portalWindowToken.clear();
+  sources_.portalRefused = false;
+  sources_.dropMirror();
+  trace("pick", "the desktop portal's dialog chooses the window");
+  switchMode(CaptureMode::window);
+  redrawAll();
+  return true;
+}
+
 intptr_t SettingsWindow::message(Window& w, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
   bool changed = false;
   if (selectedDevice_ != currentDevice_) {
@@ -272,7 +283,10 @@ intptr_t SettingsWindow::message(Window& w, uint32_t msg, uintptr_t wParam, intp
         case IDM_PICKAREA:
         case IDM_PICKWINDOW:
           pickingWindow_ = (wParam & 0xFFFF) == IDM_PICKWINDOW;
-          if (!w.beginPick()) trace("pick", "this desktop offers no pick; the settings file names the area and window");
+          if (pickingWindow_ && sources_.portalChoosesWindow)
+            changed = askPortalForWindow();
+          else if (!w.beginPick())
+            trace("pick", "this desktop offers no pick; the settings file names the area and window");
           break;
         case IDM_STARTATLOGIN:
           actions_.setStartAtLogin(!actions_.startsAtLogin());

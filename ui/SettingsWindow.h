@@ -92,6 +92,7 @@ class SettingsWindow : public WindowHandler {
   void redrawAll();
   void switchMode(CaptureMode mode);
   bool takePick(const DesktopPick& pick);
+  bool askPortalForWindow();
   void setText(Painter* p, int32_t id, const char* text);
   // The value rows of the device being edited.
   void showDeviceValues(Painter* p, const DeviceSettings& s, bool portOk);

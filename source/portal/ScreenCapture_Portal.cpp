@@ -20,8 +20,10 @@ namespace {
 
 class ScreenCapture_Portal : public MemoryCapture {
  public:
-  ScreenCapture_Portal(std::shared_ptr<PortalCast> portalCast, CaptureOptions* captureOptions, bool* refusedFlag)
-      : cast(std::move(portalCast)), frames(cast->frames), options(captureOptions), refused(refusedFlag) {}
+  ScreenCapture_Portal(std::shared_ptr<PortalCast> portalCast, CaptureOptions* captureOptions,
+                       std::string CaptureOptions::*tokenKept, bool* refusedFlag)
+      : cast(std::move(portalCast)), frames(cast->frames), options(captureOptions), token(tokenKept),
+        refused(refusedFlag) {}
 
   // A refusal that came after the last question still reaches the owner, before a new capture.
   ~ScreenCapture_Portal() override {
@@ -29,7 +31,8 @@ class ScreenCapture_Portal : public MemoryCapture {
     report();
   }
 
-  // The held frame's pixels at (srcX, srcY) on the monitor; what lies outside it is black.
+  // The held frame's pixels at (srcX, srcY) on the monitor or in the window; what lies outside
+  // it is black.
   bool blitFromScreen(comsrc::DIBitmap& target, ScreenContext*, int32_t srcX, int32_t srcY) override {
     drainWake(cast->wakeFd());
     const comsrc::Rect area = comsrc::rectAt(srcX, srcY, target.getWidth(), target.getHeight());
@@ -58,11 +61,13 @@ class ScreenCapture_Portal : public MemoryCapture {
 
   bool lost() const override { return cast->failed(); }
 
+  bool choosesItsOwnWindow() const override { return true; }
+
  private:
   // On the window's thread: what the cast's thread found, once each.
   void report() {
     if (refused && cast->refusedByUser()) *refused = true;
-    if (!cast->newToken.empty() && options) options->portalToken = cast->newToken;
+    if (!cast->newToken.empty() && options) options->*token = cast->newToken;
     cast->newToken.clear();
     if (!cast->started.empty()) trace("portal", cast->started.c_str());
     cast->started.clear();
@@ -73,27 +78,33 @@ class ScreenCapture_Portal : public MemoryCapture {
   std::shared_ptr<PortalCast> cast;
   PortalFrames& frames;
   CaptureOptions* options;
+  std::string CaptureOptions::*token;  // the monitor's or the window's
   bool* refused;
   bool reported = false;
 
   comsrc::Rect lastArea;  // of the last blit
 };
 
-}  // namespace
-
-std::unique_ptr<ScreenCapture> makeScreenCapture_Portal(CaptureOptions* options, bool* refused, std::string& why) {
+std::unique_ptr<ScreenCapture> makePortalCapture(CaptureOptions* options, bool* refused, bool window,
+                                                 std::string& why) {
   if (refused && *refused) {
     why = "the screen cast was refused; not asked again until the capture mode changes";
     return nullptr;
   }
-  std::shared_ptr<PortalCast> cast = PortalCast::start(options ? options->portalToken : "", why);
+  std::string CaptureOptions::*token = window ? &CaptureOptions::portalWindowToken : &CaptureOptions::portalToken;
+  std::shared_ptr<PortalCast> cast = PortalCast::start(options ? options->*token : "", window, why);
   if (!cast) return nullptr;
-  std::unique_ptr<ScreenCapture> capture(new (std::nothrow) ScreenCapture_Portal(cast, options, refused));
+  std::unique_ptr<ScreenCapture> capture(new (std::nothrow) ScreenCapture_Portal(cast, options, token, refused));
   if (!capture) why = "out of memory";
   return capture;
 }
 
-std::unique_ptr<ScreenCapture> makeWindowCapture_Portal(CaptureOptions*, bool*, std::string& why) {
-  why = "the portal's window source is not asked for yet";
-  return nullptr;
+}  // namespace
+
+std::unique_ptr<ScreenCapture> makeScreenCapture_Portal(CaptureOptions* options, bool* refused, std::string& why) {
+  return makePortalCapture(options, refused, false, why);
+}
+
+std::unique_ptr<ScreenCapture> makeWindowCapture_Portal(CaptureOptions* options, bool* refused, std::string& why) {
+  return makePortalCapture(options, refused, true, why);
 }

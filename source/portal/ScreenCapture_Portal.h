@@ -17,5 +17,7 @@ struct CaptureOptions;
 // when there is no session bus or no portal on it, or when `*refused` is set, with the reason in
 // `why`.
 std::unique_ptr<ScreenCapture> makeScreenCapture_Portal(CaptureOptions* options, bool* refused, std::string& why);
-// The same with the portal's window source: the portal's own dialog picks the window.
+// The same with the portal's window source: the portal's own dialog picks the window, whose
+// content the frames are; its restore token is kept apart from the monitor's. A window closed
+// ends the stream, and the capture is lost.
 std::unique_ptr<ScreenCapture> makeWindowCapture_Portal(CaptureOptions* options, bool* refused, std::string& why);

@@ -37,7 +37,7 @@ bool portalOnBus(sd_bus* bus) {
 
 }  // namespace
 
-std::shared_ptr<PortalCast> PortalCast::start(const std::string& restoreToken, std::string& why) {
+std::shared_ptr<PortalCast> PortalCast::start(const std::string& restoreToken, bool window, std::string& why) {
   sd_bus* bus = nullptr;
   if (sd_bus_open_user(&bus) < 0 || !bus) {
     why = "no session bus to reach the desktop portal";
@@ -59,7 +59,7 @@ std::shared_ptr<PortalCast> PortalCast::start(const std::string& restoreToken, s
     why = "out of resources";
     return nullptr;
   }
-  cast->worker = std::thread([raw = cast.get(), bus, restoreToken] { raw->run(bus, restoreToken); });
+  cast->worker = std::thread([raw = cast.get(), bus, restoreToken, window] { raw->run(bus, restoreToken, window); });
   why = "the desktop portal's screen cast";
   return cast;
 }
@@ -79,14 +79,14 @@ bool PortalCast::failed() const {
   return frames.failed;
 }
 
-void PortalCast::run(sd_bus* bus, const std::string& token) {
-  PortalSession session(bus, token);
+void PortalCast::run(sd_bus* bus, const std::string& token, bool window) {
+  PortalSession session(bus, token, window);
   uint32_t node = 0;
   int fd = -1;
   std::string why;
-  // A dialog still open when nothing mirrors the main screen any more is given up too.
+  // A dialog still open when nothing mirrors the cast any more is given up too.
   const PortalSession::Outcome outcome = session.start([this] { return stopping.load(); }, nudge, node, fd, why);
-  if (outcome == PortalSession::Outcome::Stopped) return fail("the screen cast ended: nothing mirrors the main screen");
+  if (outcome == PortalSession::Outcome::Stopped) return fail("the screen cast ended: nothing mirrors it");
   if (outcome == PortalSession::Outcome::Refused) refused = true;
   if (outcome != PortalSession::Outcome::Started) return fail(why);
   {

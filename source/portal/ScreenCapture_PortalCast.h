@@ -15,8 +15,9 @@ struct sd_bus;
 // session.
 class PortalCast {
  public:
-  // Starts the session with `restoreToken`; null with the reason in `why` when it cannot be.
-  static std::shared_ptr<PortalCast> start(const std::string& restoreToken, std::string& why);
+  // Starts the session of a monitor, or of a `window`, with `restoreToken`; null with the reason
+  // in `why` when it cannot be.
+  static std::shared_ptr<PortalCast> start(const std::string& restoreToken, bool window, std::string& why);
   ~PortalCast();
   PortalCast(const PortalCast&) = delete;
   PortalCast& operator=(const PortalCast&) = delete;
@@ -34,7 +35,7 @@ class PortalCast {
 
  private:
   PortalCast(int wake, int nudge);
-  void run(sd_bus* bus, const std::string& token);
+  void run(sd_bus* bus, const std::string& token, bool window);
   void fail(const std::string& why);
 
   int wake, nudge;  // eventfds: to the window's thread, to the cast's

@@ -18,6 +18,7 @@ constexpr const char* kPortalPath = "/org/freedesktop/portal/desktop";
 constexpr const char* kScreenCast = "org.freedesktop.portal.ScreenCast";
 constexpr int kCallTimeoutMs = 5000;
 constexpr uint32_t kSourceMonitor = 1;
+constexpr uint32_t kSourceWindow = 2;
 constexpr uint32_t kCursorHidden = 1;
 constexpr uint32_t kPersistUntilRevoked = 2;
 
@@ -60,7 +61,8 @@ bool appendOption(sd_bus_message* m, const char* key, uint32_t value) {
 
 }  // namespace
 
-PortalSession::PortalSession(sd_bus* connection, std::string token) : bus(connection), restoreToken(std::move(token)) {}
+PortalSession::PortalSession(sd_bus* connection, std::string token, bool window)
+    : bus(connection), sourceType(window ? kSourceWindow : kSourceMonitor), restoreToken(std::move(token)) {}
 
 PortalSession::~PortalSession() {
   if (!session.empty() && !closed) {
@@ -242,7 +244,7 @@ PortalSession::Outcome PortalSession::start(const std::function<bool()>& stop, i
       [](sd_bus_message* m, const PortalSession& self, const std::string& token) {
         bool ok = sd_bus_message_append(m, "o", self.session.c_str()) >= 0 &&
                   sd_bus_message_open_container(m, 'a', "{sv}") >= 0 && appendOption(m, "handle_token", token) &&
-                  appendOption(m, "types", kSourceMonitor) &&
+                  appendOption(m, "types", self.sourceType) &&
                   sd_bus_message_append(m, "{sv}", "multiple", "b", 0) >= 0;
         if (ok && self.version >= 2 && (self.cursorModes & kCursorHidden))
           ok = appendOption(m, "cursor_mode", kCursorHidden);
@@ -285,8 +287,8 @@ PortalSession::Outcome PortalSession::start(const std::function<bool()>& stop, i
     return Outcome::Failed;
   }
   char text[120];
-  std::snprintf(text, sizeof text, "portal version %u, PipeWire node %u%s", version, node,
-                restoreToken.empty() ? "" : ", permission restored");
+  std::snprintf(text, sizeof text, "portal version %u, PipeWire node %u of a %s%s", version, node,
+                sourceType == kSourceWindow ? "window" : "monitor", restoreToken.empty() ? "" : ", permission restored");
   why = text;
   if (!closed) return Outcome::Started;
   // Closed while the remote was asked for: the caller takes no descriptor from a failed start.

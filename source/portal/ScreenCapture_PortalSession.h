@@ -7,13 +7,14 @@
 #include <string>
 
 // One screen cast session of the desktop portal (org.freedesktop.portal.ScreenCast over the
-// session bus, through sd-bus): a monitor, the cursor hidden, permission kept (persist mode 2)
-// and restored with the restore token of an earlier session. Used by one thread only.
+// session bus, through sd-bus): a monitor, or one window, chosen in the portal's own dialog, the
+// cursor hidden, permission kept (persist mode 2) and restored with the restore token of an
+// earlier session of the same kind. Used by one thread only.
 class PortalSession {
  public:
   enum class Outcome { Started, Refused, Failed, Stopped };
 
-  PortalSession(sd_bus* bus, std::string restoreToken);  // takes the connection over
+  PortalSession(sd_bus* bus, std::string restoreToken, bool window);  // takes the connection over
   ~PortalSession();                     // closes the session
   PortalSession(const PortalSession&) = delete;
   PortalSession& operator=(const PortalSession&) = delete;
@@ -48,6 +49,7 @@ class PortalSession {
   sd_bus* bus;
   std::string requestPrefix;
   std::string session;
+  uint32_t sourceType;  // the portal's monitor or window
   uint32_t version = 1;
   uint32_t cursorModes = 0;
   std::string restoreToken;

@@ -394,12 +394,13 @@ TEST_F(SettingsFile, RealsIgnoreTheProcessLocale) {
 
 TEST_F(SettingsFile, TheCaptureOptionsTravelInTheFileOnlyWhenSet) {
   writeIni("g.output = HDMI-A-1\nG.PORTAL.TOKEN=4f2c-token\nG.AREA.X=-99999999999\nG.AREA.Y=1920\n"
-           "G.WINDOW.TITLE=a = b\nG.WINDOW.CLASS=xterm\n");
+           "G.WINDOW.TITLE=a = b\nG.WINDOW.CLASS=xterm\nG.PORTAL.WINDOW.TOKEN=77e1-window\n");
   ASSERT_EQ(load(), 0);
   CaptureOptions options;
   takeCaptureOptions(store, options);
   EXPECT_EQ(options.waylandOutput, "HDMI-A-1");
   EXPECT_EQ(options.portalToken, "4f2c-token");
+  EXPECT_EQ(options.portalWindowToken, "77e1-window");
   EXPECT_EQ(options.areaX, -kAreaReach);  // far beyond every screen: as far as an area may lie
   EXPECT_EQ(options.areaY, 1920);
   EXPECT_EQ(options.windowTitle, "a = b");
@@ -408,9 +409,10 @@ TEST_F(SettingsFile, TheCaptureOptionsTravelInTheFileOnlyWhenSet) {
   // A new token replaces the old; a value that would break the line is not written.
   options.portalToken = "new-token";
   options.waylandOutput = "DP-1\nG.MODE=1";
-  // A window picked without a class takes the old class out of the file; an area back at the
-  // origin is written as such.
+  // A window picked without a class takes the old class out of the file, a window's token
+  // forgotten its token; an area back at the origin is written as such.
   options.windowClass.clear();
+  options.portalWindowToken.clear();
   options.areaY = 0;
   putCaptureOptions(store, options);
   ASSERT_EQ(save(), 0);
@@ -420,6 +422,7 @@ TEST_F(SettingsFile, TheCaptureOptionsTravelInTheFileOnlyWhenSet) {
   EXPECT_EQ(text.find("DP-1"), std::string::npos) << text;
   EXPECT_NE(text.find("G.AREA.X=-32767\nG.AREA.Y=0\nG.WINDOW.TITLE=a = b\n"), std::string::npos) << text;
   EXPECT_EQ(text.find("G.WINDOW.CLASS"), std::string::npos) << text;
+  EXPECT_EQ(text.find("77e1-window"), std::string::npos) << text;
 
   // Without them the file has no such lines.
   PrefStore fresh;

@@ -264,10 +264,27 @@ TEST(CapturePortal, PictureDamageCloseRestoreAndRefusal) {
     ASSERT_TRUE(pictureArrives(*capture, producer, true));
     EXPECT_NE(vltest::TempDir::readFile(log).find("restore_token=token-2\n"), std::string::npos);
 
-    // A frame buffer that cannot hold its rows is refused; the next session is refused too:
-    // lost, and no new session asks again.
+    // A frame buffer that cannot hold its rows is refused.
     producer.show(true, kWidth * 4 - 4);
     EXPECT_TRUE(lostWithin5s(*capture));
+
+    // A window chosen in the portal's dialog, under a token of its own; the window closed ends the
+    // stream: lost, and the next window session restores it with the window's token.
+    for (const char* token : {"-", "token-4"}) {
+      capture = makeWindowCapture_Portal(&options, &refused, why);
+      ASSERT_TRUE(capture) << why;
+      ASSERT_TRUE(pictureArrives(*capture, producer, true));
+      EXPECT_NE(vltest::TempDir::readFile(log).find(std::string("SelectSources types=2 cursor_mode=1 persist_mode=2 "
+                                                                "restore_token=") + token + "\n"),
+                std::string::npos);
+      producer.setActive(false);
+      EXPECT_TRUE(lostWithin5s(*capture));
+      producer.setActive(true);
+    }
+    EXPECT_EQ(options.portalToken, "token-3");
+    EXPECT_EQ(options.portalWindowToken, "token-5");
+
+    // The next session is refused: lost, and no new session asks again.
     kill(service, SIGUSR2);
     ASSERT_TRUE(waitForFile(log, "refusing\n"));
     capture = makeScreenCapture_Portal(&options, &refused, why);
@@ -276,7 +293,7 @@ TEST(CapturePortal, PictureDamageCloseRestoreAndRefusal) {
     capture.reset();
     EXPECT_TRUE(refused);
     EXPECT_FALSE(makeScreenCapture_Portal(&options, &refused, why));
-    EXPECT_EQ(countLines(vltest::TempDir::readFile(log), "CreateSession"), 4);
+    EXPECT_EQ(countLines(vltest::TempDir::readFile(log), "CreateSession"), 6);
   }
   for (pid_t child : {service, wireplumber, pipewire, bus}) vltest::endChild(child);
 }

@@ -4,7 +4,8 @@
 # through the screen copy and streams to vantela-sim. The panel must be what vantela-preview
 # makes of grim's reading of the same area, before and after a square moves; a still screen
 # costs no copy; sway going away leaves the source lost, and its return brings the mirror back;
-# an output turned a quarter reaches the panel as sway shows it.
+# an output turned a quarter reaches the panel as sway shows it. With two outputs the area's top
+# left picks the one to copy; the window mirror says it is unavailable here.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 . "$(dirname "$0")/../app/e2e-lib.sh"
@@ -19,8 +20,8 @@ start_sim sim 1
 start_program exe vantelink
 find_window win "$exe"
 
-# compare NAME: the panel against the preview of what grim reads from the compositor; a loaded
-# machine may keep the panel a few frames behind, so it has 5 s to become equal.
+# compare NAME: the panel against the preview of what grim reads at $grab; a loaded machine may
+# keep the panel a few frames behind, so it has 5 s to become equal.
 compare() {
   local _ try
   for try in $(seq 10); do
@@ -29,7 +30,7 @@ compare() {
     for _ in $(seq 100); do [ -s "$work/panel-1.png" ] && break; sleep 0.02; done
     sleep 0.1
     cp "$work/panel-1.png" "$work/panel-$1.png"
-    grim -g "0,0 640x480" "$work/screen-$1.png"
+    grim -g "${grab:-0,0} 640x480" "$work/screen-$1.png"
     printf "$settings" >"$work/preview-$1.ini"
     "$build/tools/vantela-preview" --settings "$work/preview-$1.ini" "$work/screen-$1.png" "$work/preview-$1.png" ||
       fail "preview $1"
@@ -78,4 +79,22 @@ grep -q '^vantelink: capture: screencopy (output HEADLESS-1, 600x800' "$work/van
 compare turned
 
 end_program "$exe" program
-echo "PASS: panel equals grim's preview (mirror, moved square, after sway's return, turned output); still screen: no copy"
+# Two outputs, the painter's at 640,0 right of a bare one at the origin: the area there copies
+# that output, and so does the area at 0,0 of that output named.
+stop_sway
+SECOND_OUTPUT="resolution 640x480 position 0 0" start_sway 800x600 position 640 0
+for run in second named; do
+  [ $run = second ] && printf "${settings}G.AREA.X=640\n" >"$ini" || printf "${settings}G.OUTPUT=HEADLESS-1\n" >"$ini"
+  start_program exe $run
+  grab=640,0 compare $run
+  grep -q '^vantelink: capture: screencopy (output HEADLESS-1, 800x600' "$work/$run.log" ||
+    fail "$run: the output holding the area was not chosen"
+  end_program "$exe" $run
+done
+# The window mirror: the screen copy has no window to offer.
+printf "${settings}G.MODE=2\n" >"$ini"
+start_program exe window
+wait_label "$work/window.log" 0 1 "*この環境ではウィンドウミラーを使えません*" 10000 >/dev/null ||
+  fail "window mirror on sway: the status did not say it is unavailable"
+end_program "$exe" window
+echo "PASS: panel equals grim's preview (mirror, moved square, after sway's return, turned output, area on a second output, that output named); still screen: no copy; window mirror unavailable"

@@ -20,13 +20,15 @@ chown "$sway_user" "$runtime"
 export WAYLAND_DISPLAY="$runtime/wayland-1"
 
 # start_sway WIDTHxHEIGHT [OUTPUT SETTINGS...]: sway with one output of that mode (and settings,
-# e.g. "transform 90") and the painter's window (painter environment from PAINTER_ENV); sets
-# sway_pid and painter_pid once the picture is shown.
+# e.g. "transform 90"), a second one HEADLESS-2 when SECOND_OUTPUT holds its settings, and the
+# painter's window on the first (painter environment from PAINTER_ENV); sets sway_pid and
+# painter_pid once the picture is shown.
 start_sway() {
   printf 'output HEADLESS-1 resolution %s %s\ndefault_border none\n' "$1" "${*:2}" >"$runtime/config"
+  [ -z "${SECOND_OUTPUT:-}" ] || echo "output HEADLESS-2 $SECOND_OUTPUT" >>"$runtime/config"
   rm -f "$runtime"/wayland-*
   ${as_user[@]+"${as_user[@]}"} env -i PATH="$PATH" HOME="$runtime" XDG_RUNTIME_DIR="$runtime" \
-    WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 sway -c "$runtime/config" \
+    WLR_BACKENDS=headless WLR_HEADLESS_OUTPUTS=$((${SECOND_OUTPUT:+1} + 1)) WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 sway -c "$runtime/config" \
     >>"$work/sway.log" 2>&1 &
   sway_pid=$!
   pids+=($sway_pid)

@@ -357,8 +357,15 @@ TEST_F(SettingsWindowTest, MenuCommandsAndDestroy) {
   win.message(fw, msgPicked, 0, reinterpret_cast<intptr_t>(&escaped));
   EXPECT_EQ(app.sources.captureMode, CaptureMode::window);
   EXPECT_EQ(app.sources.options.areaX, -1280);
+  // Where the desktop portal's dialog chooses the window, the item asks it anew: no pick, the
+  // window's token and a refusal forgotten.
+  app.sources.portalChoosesWindow = app.sources.portalRefused = true;
+  app.sources.options.portalWindowToken = "granted";
+  win.message(fw, msgCommand, IDM_PICKWINDOW, 0);
+  EXPECT_EQ(app.sources.options.portalWindowToken, "");
+  EXPECT_FALSE(app.sources.portalRefused);
   EXPECT_EQ(fw.picks, 3);
-  EXPECT_EQ(actions.calls, (std::vector<std::string>{"discover", "discover"}));
+  EXPECT_EQ(actions.calls, (std::vector<std::string>{"discover", "discover", "discover"}));
   win.message(fw, msgCommand, IDM_EXIT, 0);
   EXPECT_EQ(fw.destroys, 1);
   win.message(fw, msgDestroy, 0, 0);
