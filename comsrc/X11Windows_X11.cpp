@@ -59,7 +59,10 @@ xcb_window_t clientBelow(xcb_connection_t* c, xcb_window_t w, xcb_atom_t wmState
 
 xcb_window_t clientWindow(xcb_connection_t* c, xcb_window_t topLevel) {
   const xcb_atom_t wmState = atom(c, "WM_STATE");
-  return wmState == XCB_ATOM_NONE ? 0 : clientBelow(c, topLevel, wmState, 3);
+  if (wmState == XCB_ATOM_NONE) return 0;
+  if (xcb_window_t found = clientBelow(c, topLevel, wmState, 3)) return found;
+  // Without a window manager nothing sets WM_STATE: a top-level that names its class is the client.
+  return hasProperty(c, topLevel, XCB_ATOM_WM_CLASS) ? topLevel : 0;
 }
 
 std::string windowTitle(xcb_connection_t* c, xcb_window_t window) {

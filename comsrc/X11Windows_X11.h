@@ -6,7 +6,7 @@
 
 // The desktop's top-level windows as the user sees them: a window manager wraps each client
 // window in a frame (a child of the root), and the client window is the one that carries
-// WM_STATE, the frame itself where there is no window manager.
+// WM_STATE; where there is no window manager, the top-level itself when it names its class.
 namespace comsrc::x11 {
 
 // The client window at or below `topLevel`; 0 when it holds none (a frame being torn down, an
