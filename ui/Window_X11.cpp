@@ -1,7 +1,9 @@
 #include "ui/Window_X11.h"
 
 #include <X11/Xatom.h>
+#include <X11/Xlib-xcb.h>
 #include <X11/Xutil.h>
+#include <X11/cursorfont.h>
 #include <X11/keysym.h>
 #include <poll.h>
 
@@ -10,6 +12,7 @@
 #include <ctime>
 
 #include "comsrc/LinuxToolkit_Linux.h"
+#include "comsrc/X11Windows_X11.h"
 #include "source/CaptureArea.h"
 #include "ui/Painter_X11.h"
 #include "ui/ScaledPainter.h"
@@ -39,6 +42,23 @@ Window_X11* windowOf(::Window w) {
   for (Window_X11* win : g_windows)
     if (win->owns(w)) return win;
   return nullptr;
+}
+
+Window_X11* pickingWindow() {
+  for (Window_X11* win : g_windows)
+    if (win->picking()) return win;
+  return nullptr;
+}
+
+// The title and class of the client window in `topLevel` (a child of the root), none when it
+// holds no client.
+void describeTopLevel(Display* dpy, ::Window topLevel, DesktopPick& pick) {
+  if (!topLevel) return;
+  xcb_connection_t* xc = XGetXCBConnection(dpy);
+  const xcb_window_t client = comsrc::x11::clientWindow(xc, static_cast<xcb_window_t>(topLevel));
+  if (!client) return;
+  pick.title = comsrc::x11::windowTitle(xc, client);
+  pick.windowClass = comsrc::x11::windowClass(xc, client);
 }
 
 uint32_t virtualKey(KeySym sym) {
@@ -185,6 +205,7 @@ Window_X11::~Window_X11() { destroy(); }
 void Window_X11::destroy() {
   if (!xid_) return;
   send(msgDestroy, 0, 0);
+  if (picking()) endPick(false);
   if (captured_ || (menu_ && menu_->isOpen())) XUngrabPointer(c_.dpy, CurrentTime);
   if (bitsGc_) XFreeGC(c_.dpy, bitsGc_);
   bitsGc_ = nullptr;
@@ -292,6 +313,69 @@ void Window_X11::checkMenuItem(int32_t command, bool checked) {
   if (!menu_) return;
   menu_->setChecked(command, checked);
   paintPopup();
+}
+
+// The pick grabs the pointer and the keyboard on the root window and returns at once: its events
+// come through the same connection as the window's own, so the program runs on meanwhile.
+bool Window_X11::beginPick() {
+  if (!xid_) return false;
+  if (picking()) return true;
+  const ::Window root = RootWindow(c_.dpy, c_.screen);
+  const Cursor cursor = XCreateFontCursor(c_.dpy, XC_crosshair);
+  bool grabbed = XGrabPointer(c_.dpy, root, False, ButtonPressMask | ButtonReleaseMask, GrabModeAsync, GrabModeAsync,
+                              None, cursor, CurrentTime) == GrabSuccess;
+  if (grabbed && XGrabKeyboard(c_.dpy, root, False, GrabModeAsync, GrabModeAsync, CurrentTime) != GrabSuccess) {
+    XUngrabPointer(c_.dpy, CurrentTime);
+    grabbed = false;
+  }
+  if (!grabbed) {
+    XFreeCursor(c_.dpy, cursor);
+    XFlush(c_.dpy);
+    return false;
+  }
+  captured_ = false;  // the pick's grab replaced the window's own
+  pickCursor_ = cursor;
+  pickPressed_ = false;
+  pick_ = DesktopPick{};
+  XFlush(c_.dpy);
+  return true;
+}
+
+void Window_X11::pickEvent(XEvent& ev) {
+  switch (ev.type) {
+    case ButtonPress:
+      // The window is the one under the press; the pick ends on the release, which the grab
+      // still takes, so that it reaches no window.
+      if (ev.xbutton.button != Button1 || pickPressed_) break;
+      pickPressed_ = true;
+      pick_.x = ev.xbutton.x_root;
+      pick_.y = ev.xbutton.y_root;
+      describeTopLevel(c_.dpy, ev.xbutton.subwindow, pick_);
+      break;
+    case ButtonRelease:
+      if (ev.xbutton.button == Button1 && pickPressed_) endPick(true);
+      break;
+    case KeyPress:
+      if (XLookupKeysym(&ev.xkey, 0) == XK_Escape) {
+        pick_ = DesktopPick{};
+        pick_.cancelled = true;
+        endPick(true);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void Window_X11::endPick(bool deliver) {
+  XUngrabKeyboard(c_.dpy, CurrentTime);
+  XUngrabPointer(c_.dpy, CurrentTime);
+  XFreeCursor(c_.dpy, pickCursor_);
+  XFlush(c_.dpy);
+  pickCursor_ = 0;
+  pickPressed_ = false;
+  const DesktopPick pick = std::move(pick_);
+  if (deliver) send(msgPicked, 0, reinterpret_cast<intptr_t>(&pick));
 }
 
 int32_t Window_X11::runAbout() { return xid_ ? runAboutBox(*this) : 0; }
@@ -497,6 +581,8 @@ Pumped pumpOneX11(bool takeQuit) {
     if (ev.type == MappingNotify) {
       // Keys were remapped (a layout switch, or a tool typing a character the map lacked).
       XRefreshKeyboardMapping(&ev.xmapping);
+    } else if (ev.xany.window == RootWindow(c->dpy, c->screen)) {
+      if (Window_X11* p = pickingWindow()) p->pickEvent(ev);
     } else if (Window_X11* w = windowOf(ev.xany.window)) {
       w->handleEvent(ev);
     }

@@ -44,12 +44,16 @@ class Window_X11 : public Window {
   bool bitsLowFirst() const override;
   void drawBits(const uint8_t* bits, int32_t stride, int32_t width, int32_t height, int32_t x, int32_t y, Colour on,
                 Colour off) override;
+  bool beginPick() override;
 
   ::Window xid() const { return xid_; }
   bool owns(::Window w) const { return w != 0 && (w == xid_ || w == popup_); }
   // While a modal dialog is up the window takes no input but still paints and runs its timers.
   void setBlocked(bool blocked) { blocked_ = blocked; }
   void handleEvent(XEvent& ev);
+  bool picking() const { return pickCursor_ != 0; }
+  // An event of the pick's grabs: they report on the root window.
+  void pickEvent(XEvent& ev);
   // Delivers a due paint or timer message; false when nothing was due.
   bool deliverPending();
   // Milliseconds until deliverPending has something to deliver (0: now), at most `limit`.
@@ -68,6 +72,7 @@ class Window_X11 : public Window {
   void applyMenu(const MenuBar::Result& r);
   void mouseEvent(uint32_t type, unsigned button, int32_t x, int32_t y);
   void keyEvent(XKeyEvent& key);
+  void endPick(bool deliver);
 
   struct Timer {
     uint32_t id;
@@ -92,6 +97,9 @@ class Window_X11 : public Window {
   bool captured_ = false;
   bool wantFocus_ = true;
   std::vector<Timer> timers_;
+  Cursor pickCursor_ = 0;  // set while a pick holds the pointer and keyboard
+  bool pickPressed_ = false;
+  DesktopPick pick_;
 };
 
 // Runs the About box modally over owner; 1 for OK or Enter, 2 for Esc or the close box.
