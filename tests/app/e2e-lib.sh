@@ -63,17 +63,18 @@ last_label() { grep "^label $2 " "$1" | tail -n 1 | cut -d' ' -f3-; }
 # click WINDOW X Y: a click at client coordinates (below the 19-pixel menu bar).
 click() { xdotool mousemove --window "$1" "$2" $(($3 + 19)) click 1; }
 
-# compare_panel SIM-PID PORT NAME SETTINGS-TEXT [SCREEN-DISPLAY]: the simulator's panel now
-# against what vantela-preview makes of the screen (the captured 640 x 480) with those settings.
+# compare_panel SIM-PID PORT NAME SETTINGS-TEXT [SCREEN-DISPLAY [ORIGIN]]: the simulator's panel
+# now against what vantela-preview makes of the screen (the captured 640 x 480 at ORIGIN, +X+Y in
+# root coordinates, +0+0 unless told) with those settings.
 compare_panel() {
-  local sim=$1 port=$2 name=$3 settings=$4 screen=${5:-$DISPLAY}
+  local sim=$1 port=$2 name=$3 settings=$4 screen=${5:-$DISPLAY} origin=${6:-+0+0}
   rm -f "$work/panel-$port.png"
   kill -USR1 "$sim"
   local _
   for _ in $(seq 100); do [ -s "$work/panel-$port.png" ] && break; sleep 0.02; done
   sleep 0.1
   cp "$work/panel-$port.png" "$work/panel-$name.png"
-  DISPLAY=$screen import -window root -crop 640x480+0+0 +repage "$work/screen-$name.png"
+  DISPLAY=$screen import -window root -crop "640x480$origin" +repage "$work/screen-$name.png"
   printf "$settings" >"$work/preview-$name.ini"
   "$build/tools/vantela-preview" --settings "$work/preview-$name.ini" "$work/screen-$name.png" \
     "$work/preview-$name.png" || fail "preview $name"

@@ -2,14 +2,17 @@
 # The program from end to end on X11: a private Xvfb with a picture on its screen, vantela-sim
 # as COM1, the real vantelink with a settings folder of its own. The simulator's panel must be
 # what vantela-preview makes of the same screen with the same settings, also after settings
-# are clicked in the window, and the panel preview window must show that panel; SIGTERM ends the
-# program cleanly with the settings written.
+# are clicked in the window, and the panel preview window must show that panel; the capture area
+# and a window picked with a click (the screen holds two monitors); SIGTERM ends the program
+# cleanly with the settings written.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 . "$(dirname "$0")/e2e-lib.sh"
-e2e_require
+e2e_require xrandr xprop
 
-start_xvfb 1920x1080x24  # room for the panel preview beside the captured area
+start_xvfb 2560x1080x24  # room for the panel preview beside the captured area
+xrandr --setmonitor left 1280/338x1080/285+0+0 none
+xrandr --setmonitor right 1280/338x1080/285+1280+0 none
 /usr/bin/python3 "$root/scripts/demo-picture.py" "$work/picture.png"
 show_picture "$work/picture.png"
 
@@ -61,7 +64,27 @@ Image.open(sys.argv[1]).convert("L").crop((6, 26, 806, 506)).resize((400, 240), 
 /usr/bin/python3 "$here/compare-panels.py" "$work/panel-threshold.png" "$work/preview-panel.png" ||
   fail "the preview window differs from the simulator's panel"
 
+# Picks from the File menu's keys: the area's top left on the second monitor, where the picture
+# the root tiles with lies shifted; a pick that Escape ends; a window.
+pick() { xdotool windowfocus --sync "$win" key alt+f $(printf 'Down %.0s' $(seq $(($1 - 1)))) Return && sleep 0.5; }
+pick 3  # "キャプチャ範囲を選択…"
+xdotool mousemove 1900 540 click 1
+sleep 1.5
+compare_panel "$sim" 1 area "${settings}MO.0.INVERT=1\nMO.0.DITHER=0\n" "$DISPLAY" +1900+540
+pick 3
+xdotool key Escape mousemove 50 50 click 1  # an ordinary click after it: the area stays
+spawn viewer "" "" display -title 'Pick me' -geometry +100+500 "$work/picture.png"
+shown=$(xdotool search --sync --onlyvisible --name '^Pick me$' | head -n 1)
+pick 4  # "ミラーするウィンドウを選択…"
+xdotool mousemove 300 700 click 1
+wait_label "$work/vantelink.log" 0 2 'ウィンドウミラー' 3000 >/dev/null || fail "the mode row does not show the window mirror"
+
 end_program "$exe" program
+class=$(xprop -id "$shown" WM_CLASS | sed 's/.*", "//; s/"$//')  # its class part, as the viewer's version names it
+kill -TERM "$viewer"
+for line in G.AREA.X=1900 G.AREA.Y=540 'G.WINDOW.TITLE=Pick me' "G.WINDOW.CLASS=$class" G.MODE=2; do
+  grep -qxF "$line" "$ini" || fail "picks: the settings file lacks $line: $(grep '^G\.' "$ini")"
+done
 grep -qx 'MO.0.INVERT=1' "$ini" || fail "inversion not saved: $(cat "$ini")"
 grep -qx 'MO.0.DITHER=0' "$ini" || fail "dither not saved: $(cat "$ini")"
 
@@ -115,4 +138,4 @@ grep -q '^G.MODE=0' "$other" || fail "settings not saved in the named file when 
 grep -qx 'MO.0.CONTRAST=1.300000' "$other" || fail "the named file was not read: $(cat "$other")"
 grep -qx 'X.KEPT=yes' "$other" || fail "a key of the named file was lost"
 [ ! -e "$ini" ] || fail "the default settings file was written beside the named one"
-echo "PASS: --bogus refused untouched; panel equals the preview (mirror, inverted, threshold) and the preview window; at 9600 and 19200 bit/s a change near the bottom and a click; clean exit with settings saved; X server loss with --settings"
+echo "PASS: --bogus refused untouched; panel equals the preview (mirror, inverted, threshold) and the preview window; picks of the area on a second monitor and of a window, and one cancelled; at 9600 and 19200 bit/s a change near the bottom and a click; clean exit with settings saved; X server loss with --settings"

@@ -67,6 +67,14 @@ PY
     grep -qx "$line" "$ini" || fail "huge: the saved file lacks $line: $(head -c 300 "$ini")"
   done
 
+  # An area far outside every screen: black on the panel (inverted: white), not the picture at 0, 0.
+  /usr/bin/python3 "$root/scripts/demo-picture.py" "$work/picture.png" && show_picture "$work/picture.png"
+  printf 'MO.0.ACTIVE=1\nMO.0.PORT=1\nMO.0.INVERT=1\nG.AREA.X=100000\nG.AREA.Y=-100000\n' >"$ini"
+  run_once far
+  rm -f "$work/panel-1.png" && kill -USR1 "$sim" && sleep 0.5
+  /usr/bin/python3 -c 'import sys; from PIL import Image
+sys.exit(Image.open(sys.argv[1]).convert("L").getextrema() != (255, 255))' "$work/panel-1.png" || fail "far: not blank"
+
   # 100 000-byte lines: without '=', as a value, after a comment; the lines after them count.
   /usr/bin/python3 - "$ini" <<'PY'
 import sys
@@ -116,7 +124,7 @@ PY
   cmp "$ini" "$work/readonly-before.ini" || fail "readonly: the old file changed"
   [ ! -e "$ini.tmp" ] || fail "readonly: a temporary file appeared"
   chmod 755 "$XDG_CONFIG_HOME/vantela"
-  echo "hostile: binary, huge numbers, 100000-byte lines, a folder for the file, a read-only folder: all started, showed numbers and ended"
+  echo "hostile: binary, huge numbers, an area far off the screen, 100000-byte lines, a folder for the file, a read-only folder: all started, showed numbers and ended"
 }
 
 # outcome FILE OLD NEW...: sets result to which of the versions FILE holds, byte for byte
