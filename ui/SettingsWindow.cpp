@@ -211,6 +211,11 @@ bool SettingsWindow::takePick(const DesktopPick& pick) {
     trace("pick", "cancelled");
     return false;
   }
+  if (pickingWindow_ && pick.title.empty() && pick.windowClass.empty()) {
+    // The bare desktop: stored, it would match whatever window is on top.
+    trace("pick", "no window under the click; the window chosen before stays");
+    return false;
+  }
   if (pickingWindow_) {
     options.windowTitle = pick.title;
     options.windowClass = pick.windowClass;

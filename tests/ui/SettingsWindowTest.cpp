@@ -352,6 +352,10 @@ TEST_F(SettingsWindowTest, MenuCommandsAndDestroy) {
   EXPECT_EQ(app.sources.captureMode, CaptureMode::window);
   EXPECT_EQ(app.sources.options.windowTitle, "Notes — memo.txt");
   EXPECT_EQ(app.sources.options.windowClass, "notepad");
+  const DesktopPick desktop{5, 5, "", ""};  // no window under the click: the choice stays
+  win.message(fw, msgCommand, IDM_PICKWINDOW, 0);
+  win.message(fw, msgPicked, 0, reinterpret_cast<intptr_t>(&desktop));
+  EXPECT_EQ(app.sources.options.windowClass, "notepad");
   const DesktopPick escaped{0, 0, "", "", true};
   win.message(fw, msgCommand, IDM_PICKAREA, 0);
   win.message(fw, msgPicked, 0, reinterpret_cast<intptr_t>(&escaped));
@@ -364,7 +368,7 @@ TEST_F(SettingsWindowTest, MenuCommandsAndDestroy) {
   win.message(fw, msgCommand, IDM_PICKWINDOW, 0);
   EXPECT_EQ(app.sources.options.portalWindowToken, "");
   EXPECT_FALSE(app.sources.portalRefused);
-  EXPECT_EQ(fw.picks, 3);
+  EXPECT_EQ(fw.picks, 4);
   EXPECT_EQ(actions.calls, (std::vector<std::string>{"discover", "discover", "discover"}));
   win.message(fw, msgCommand, IDM_EXIT, 0);
   EXPECT_EQ(fw.destroys, 1);
