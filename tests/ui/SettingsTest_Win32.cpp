@@ -186,6 +186,52 @@ TEST_F(SettingsWin32, ClicksAndKeysChangeTheSettingsTheLayoutMatchesX11AndTheFil
   EXPECT_TRUE(pumpUntil([&] { return quit; }, 2000)) << "no quit message after the window was destroyed";
 }
 
+// The File menu's picks under real clicks: the window under the click names the window mirror,
+// the point the area; Escape cancels; the buttons work as before afterwards.
+TEST_F(SettingsWin32, APickTakesTheClickedWindowOrPointAndEscapeCancelsIt) {
+  RECT outer{};
+  GetWindowRect(hwnd, &outer);
+  const int x = outer.right + 20, y = outer.top + 10;
+  HWND target = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"選ぶ窓", WS_POPUP | WS_VISIBLE | SS_NOTIFY, x, y, 120, 90, nullptr,
+                                nullptr, nullptr, nullptr);
+  ASSERT_NE(target, nullptr);
+  SetForegroundWindow(hwnd);  // Wine activates the new window all the same
+  ASSERT_TRUE(pumpUntil([&] { return text(idPort) == "COM63 "; }));
+  const auto pickAt = [&](int32_t command, int px, int py) {
+    PostMessageW(hwnd, WM_COMMAND, WPARAM(command), 0);
+    EXPECT_TRUE(pumpUntil([&] { return GetCapture() == hwnd; }));
+    SetCursorPos(px, py);
+    INPUT in[2]{};
+    in[0].type = in[1].type = INPUT_MOUSE;
+    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, in, sizeof(INPUT));
+    EXPECT_TRUE(pumpUntil([&] { return GetCapture() == nullptr; }));
+  };
+  const CaptureOptions& options = host.app.sources.options;
+  pickAt(IDM_PICKWINDOW, x + 60, y + 45);
+  EXPECT_EQ(options.windowTitle, "選ぶ窓");
+  EXPECT_EQ(options.windowClass, "Static");
+  EXPECT_EQ(host.app.sources.captureMode, CaptureMode::window);
+  pickAt(IDM_PICKAREA, x + 7, y + 5);
+  EXPECT_EQ(options.areaX, x + 7);
+  EXPECT_EQ(options.areaY, y + 5);
+  EXPECT_EQ(host.app.sources.captureMode, CaptureMode::mainScreen);
+
+  PostMessageW(hwnd, WM_COMMAND, IDM_PICKAREA, 0);
+  ASSERT_TRUE(pumpUntil([&] { return GetCapture() == hwnd; }));
+  key(VK_ESCAPE);
+  ASSERT_TRUE(pumpUntil([&] { return GetCapture() == nullptr; }));
+  EXPECT_EQ(options.areaX, x + 7);
+  click(idDitherUp);
+  expectText(idDither, "4色ハーフトーン");
+
+  DestroyWindow(target);
+  PostMessageW(hwnd, WM_COMMAND, IDM_EXIT, 0);
+  ASSERT_TRUE(pumpUntil([&] { return !host.window->alive(); }));
+  EXPECT_EQ(host.finish(), kSettingsOk);
+}
+
 // Run at 96 dpi here and, as their own tests, in Wine prefixes at 144 and 192 dpi.
 TEST_F(SettingsWin32, ScaledScreenTheLayoutGrowsWithTheDpiAndEveryCaptionShowsWhole) {
   RECT client{};
