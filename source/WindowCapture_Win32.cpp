@@ -37,7 +37,9 @@ class WindowCapture_Win32 : public GdiCapture {
       SetViewportOrgEx(dc, -srcX, -srcY, nullptr);
       // Some windows print a fixed picture whatever their size: only the client area counts.
       IntersectClipRect(dc, 0, 0, client.right, client.bottom);
-      read = PrintWindow(window_, dc, PW_CLIENTONLY | PW_RENDERFULLCONTENT) != 0;
+      // Before Windows 8.1 full content is not offered: the window prints as it draws itself.
+      read = PrintWindow(window_, dc, PW_CLIENTONLY | PW_RENDERFULLCONTENT) != 0 ||
+             PrintWindow(window_, dc, PW_CLIENTONLY) != 0;
       RestoreDC(dc, saved);
     }
     target.unlockContext(c);

@@ -2,7 +2,8 @@
 # The Windows program from end to end under Wine: a picture shown by a window of the test (the
 # screen of Wine holds Wine's windows only), vantela-sim as COM41 through the prefix's dosdevices,
 # vantelink.exe with its settings under the prefix's APPDATA. The panel must be the preview of
-# the picture; closing the window must end the program with status 0 and the settings written.
+# the picture; in the window mirror, a closed window must be found again when it reappears;
+# closing the window must end the program with status 0 and the settings written.
 # Usage: program-wine.sh LINUX_BUILD WINDOWS_BUILD VANTELINK_EXE SHOW_PICTURE_EXE
 set -uo pipefail
 build=$(cd "$1" && pwd)
@@ -42,23 +43,51 @@ dirs+=("$link")
 start_sim sim "$link" --png "$work/panel-$port.png"
 
 spawn picture "$work/picture.log" - "$run" "$win_build" "$picture_exe"
-spawn prog "$work/vantelink.log" - "$run" "$win_build" "$exe"
 
 # Streaming: the window's 4-second timer resends the whole area; the panel then shows the picture.
-ok=""
-for attempt in $(seq 20); do
-  sleep 1
-  (compare_panel "$sim" "$port" "try$attempt" "$settings" >"$work/compare.log" 2>&1) && { ok=1; break; }
-done
-[ -n "$ok" ] || fail "the panel never matched the preview of the picture"
+expect_picture() {
+  local ok="" attempt
+  for attempt in $(seq 20); do
+    sleep 1
+    (compare_panel "$sim" "$port" "$1$attempt" "$settings" >"$work/compare.log" 2>&1) && { ok=1; break; }
+  done
+  [ -n "$ok" ] || fail "$1: the panel never matched the preview of the picture"
+}
 
 # Closing the window (WM_CLOSE, as its close box sends) ends the program.
-"$run" "$win_build" taskkill /im "$(basename "$exe")" >"$work/taskkill.log" 2>&1 || true
-status=124
-for _ in $(seq 100); do
-  if ! alive "$prog"; then wait "$prog"; status=$?; break; fi
-  sleep 0.1
-done
-[ "$status" -eq 0 ] || fail "exit status $status after closing the window"
+close_program() {
+  "$run" "$win_build" taskkill /im "$(basename "$exe")" >"$work/taskkill.log" 2>&1 || true
+  local status=124 _
+  for _ in $(seq 100); do
+    if ! alive "$prog"; then wait "$prog"; status=$?; break; fi
+    sleep 0.1
+  done
+  [ "$status" -eq 0 ] || fail "exit status $status after closing the window"
+}
+
+spawn prog "$work/vantelink.log" - "$run" "$win_build" "$exe"
+expect_picture screen
+close_program
 grep -q '^MO.0.ACTIVE=1' "$ini" && grep -q '^G.MODE=0' "$ini" || fail "settings not written: $(cat "$ini")"
-echo "PASS: --bogus refused untouched; the panel equals the preview of the picture; closing the window exits 0 with the settings written"
+
+# The window mirror, of another process's window: Wine's PrintWindow reaches only the windows of
+# the calling process (the capture test mirrors one), so here the window is found, lost when it
+# closes and found again when it reappears.
+printf "${settings}G.MODE=2\nG.WINDOW.CLASS=VlShowPicture\n" >"$ini"
+log="$work/vantelink-window.log"
+await_line() {
+  local _
+  for _ in $(seq 150); do [ "$(grep -ac -- "$1" "$log")" -ge "$2" ] && return 0; sleep 0.1; done
+  fail "$3: $(grep -a 'vantelink:\|label 1 ' "$log" | tail -n 5)"
+}
+VANTELINK_DEBUG=1 spawn prog "$log" - "$run" "$win_build" "$exe"
+await_line 'window capture: PrintWindow .* class "VlShowPicture"' 1 "the window is not matched"
+await_line '^label 1 動作中' 1 "no streaming status"
+"$run" "$win_build" taskkill /im "$(basename "$picture_exe")" >"$work/taskkill.log" 2>&1 || true
+await_line '^label 1 \*ウィンドウが見つかりません\*' 1 "no status for the closed window"
+spawn picture "$work/picture2.log" - "$run" "$win_build" "$picture_exe"
+await_line 'window capture: PrintWindow .* class "VlShowPicture"' 2 "the window that reappeared is not found"
+await_line '^label 1 動作中' 2 "no streaming status after the window reappeared"
+close_program
+grep -q '^G.MODE=2' "$ini" && grep -q '^G.WINDOW.CLASS=VlShowPicture' "$ini" || fail "window mode not kept: $(cat "$ini")"
+echo "PASS: --bogus refused untouched; the panel equals the preview of the picture; the window mirror finds the window again after it closed; closing the window exits 0 with the settings written"
