@@ -54,7 +54,10 @@ struct SettingsWin32 : testing::Test {
     const Rect r = host.settings.form().findById(id)->rect;
     POINT pt{scaled((r.left + r.right) / 2), scaled((r.top + r.bottom) / 2)};
     ClientToScreen(hwnd, &pt);
-    SetCursorPos(pt.x, pt.y);
+    clickAt(pt.x, pt.y);
+  }
+  void clickAt(int x, int y) {
+    SetCursorPos(x, y);
     INPUT in[2]{};
     in[0].type = in[1].type = INPUT_MOUSE;
     in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
@@ -200,12 +203,7 @@ TEST_F(SettingsWin32, APickTakesTheClickedWindowOrPointAndEscapeCancelsIt) {
   const auto pickAt = [&](int32_t command, int px, int py) {
     PostMessageW(hwnd, WM_COMMAND, WPARAM(command), 0);
     EXPECT_TRUE(pumpUntil([&] { return GetCapture() == hwnd; }));
-    SetCursorPos(px, py);
-    INPUT in[2]{};
-    in[0].type = in[1].type = INPUT_MOUSE;
-    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(2, in, sizeof(INPUT));
+    clickAt(px, py);
     EXPECT_TRUE(pumpUntil([&] { return GetCapture() == nullptr; }));
   };
   const CaptureOptions& options = host.app.sources.options;
