@@ -29,28 +29,22 @@ const std::vector<uint32_t>& picture() {
   return px;
 }
 
-void draw(HDC dc) {
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = kWidth;
-  bi.bmiHeader.biHeight = -kHeight;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
-  SetDIBitsToDevice(dc, 0, 0, kWidth, kHeight, 0, 0, 0, kHeight, picture().data(), &bi, DIB_RGB_COLORS);
-}
-
 LRESULT CALLBACK proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_PAINT: {
       PAINTSTRUCT ps;
-      draw(BeginPaint(hwnd, &ps));
+      HDC dc = BeginPaint(hwnd, &ps);
+      BITMAPINFO bi{};
+      bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+      bi.bmiHeader.biWidth = kWidth;
+      bi.bmiHeader.biHeight = -kHeight;
+      bi.bmiHeader.biPlanes = 1;
+      bi.bmiHeader.biBitCount = 32;
+      bi.bmiHeader.biCompression = BI_RGB;
+      SetDIBitsToDevice(dc, 0, 0, kWidth, kHeight, 0, 0, 0, kHeight, picture().data(), &bi, DIB_RGB_COLORS);
       EndPaint(hwnd, &ps);
       return 0;
     }
-    case WM_PRINTCLIENT:  // PrintWindow: what Wine's window mirror gets
-      draw(reinterpret_cast<HDC>(wParam));
-      return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -13,7 +14,6 @@
 #include "source/ScreenContext_Win32.h"
 #include "settings/CaptureOptions.h"
 #include "source/ScreenCapture.h"
-#include "comsrc/DIBitmap.h"
 
 using comsrc::Rect;
 
@@ -25,21 +25,17 @@ struct Fill {
 };
 std::vector<Fill> picture;
 
-void drawPicture(HDC dc) {
-  for (const Fill& f : picture) {
-    HBRUSH b = CreateSolidBrush(f.colour);
-    FillRect(dc, &f.r, b);
-    DeleteObject(b);
-  }
-}
-
 LRESULT CALLBACK paintPicture(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_ERASEBKGND) return 1;
-  if (msg == WM_PRINTCLIENT) drawPicture(reinterpret_cast<HDC>(wp));  // what PrintWindow asks for
-  if (msg == WM_PAINT) {
+  if (msg == WM_PAINT || msg == WM_PRINTCLIENT) {  // the latter is what PrintWindow asks for
     PAINTSTRUCT ps;
-    drawPicture(BeginPaint(hwnd, &ps));
-    EndPaint(hwnd, &ps);
+    HDC dc = msg == WM_PAINT ? BeginPaint(hwnd, &ps) : reinterpret_cast<HDC>(wp);
+    for (const Fill& f : picture) {
+      HBRUSH b = CreateSolidBrush(f.colour);
+      FillRect(dc, &f.r, b);
+      DeleteObject(b);
+    }
+    if (msg == WM_PAINT) EndPaint(hwnd, &ps);
     return 0;
   }
   return DefWindowProcA(hwnd, msg, wp, lp);
@@ -58,13 +54,13 @@ void pump(HWND hwnd) {
 
 class PictureWindow {
  public:
-  explicit PictureWindow(int x = 0, int y = 0, const char* title = "") {
+  explicit PictureWindow(const char* title = "") {
     WNDCLASSA wc{};
     wc.lpfnWndProc = paintPicture;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "VlCapturePicture";
     RegisterClassA(&wc);
-    hwnd = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "VlCapturePicture", title, WS_POPUP | WS_VISIBLE, x, y, 640,
+    hwnd = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "VlCapturePicture", title, WS_POPUP | WS_VISIBLE, 0, 0, 640,
                            480, nullptr, nullptr, wc.hInstance, nullptr);
     pump(hwnd);
   }
@@ -132,52 +128,39 @@ TEST(CaptureWin32, MirrorReportsTheFirstImageWholeThenTheDrawnTiles) {
 
 TEST(CaptureWin32, AnAreaOffTheScreenIsBlackThereAndAWindowPrintsItselfThoughCovered) {
   picture = {{RECT{0, 0, 640, 480}, RGB(0x20, 0x20, 0x20)}, {RECT{0, 0, 320, 240}, RGB(200, 40, 90)}};
-  std::unique_ptr<ScreenCapture> screen = makeScreenCapture();
+  PictureWindow window("mirrored picture");
   DisplayConnection acquirer;
   ASSERT_EQ(acquirer.open(), 0);
-  std::unique_ptr<comsrc::DIBitmap> image = screen->createCaptureBitmap(acquirer.screenContext(), 640, 480);
+  ScreenContext* sc = acquirer.screenContext();
+  std::unique_ptr<ScreenCapture> screen = makeScreenCapture();
+  std::unique_ptr<comsrc::DIBitmap> image = screen->createCaptureBitmap(sc, 640, 480);
   ASSERT_NE(image, nullptr);
-  {
-    PictureWindow window;
-    ASSERT_TRUE(screen->blitFromScreen(*image, acquirer.screenContext(), 0, 0));
-    EXPECT_EQ(rgbAt(*image, 100, 50), 0xC8285Au);
-    // Left of and above the screen: black there, the screen's pixels beside it.
-    ASSERT_TRUE(screen->blitFromScreen(*image, acquirer.screenContext(), -100, -50));
-    EXPECT_EQ(rgbAt(*image, 99, 60), 0u);
-    EXPECT_EQ(rgbAt(*image, 120, 49), 0u);
-    EXPECT_EQ(rgbAt(*image, 100, 50), 0xC8285Au);
-    EXPECT_EQ(rgbAt(*image, 419, 289), 0xC8285Au);
-    EXPECT_EQ(rgbAt(*image, 420, 289), 0x202020u);
-    ASSERT_TRUE(screen->blitFromScreen(*image, acquirer.screenContext(), -kAreaReach, kAreaReach));
-    EXPECT_EQ(rgbAt(*image, 320, 240), 0u);
-  }
+  const auto expectPixels = [&](std::initializer_list<std::array<uint32_t, 3>> xyRgb) {
+    for (auto [x, y, rgb] : xyRgb) EXPECT_EQ(rgbAt(*image, int(x), int(y)), rgb) << x << "," << y;
+  };
+  // Left of and above the screen: black there (over what the last copy left), the screen beside it.
+  ASSERT_TRUE(screen->blitFromScreen(*image, sc, 0, 0));
+  ASSERT_TRUE(screen->blitFromScreen(*image, sc, -100, -50));
+  expectPixels({{99, 60, 0}, {120, 49, 0}, {100, 50, 0xC8285A}, {419, 289, 0xC8285A}, {420, 289, 0x202020}});
 
-  PictureWindow window(40, 30, "mirrored picture");
+  // Covered, and then smaller than the area: the window's own picture from its client area's
+  // top left, black beyond it.
+  SetWindowPos(window.hwnd, nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   HWND cover = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 300, 300,
                                nullptr, nullptr, nullptr, nullptr);
   pump(cover);
+  ASSERT_TRUE(screen->blitFromScreen(*image, sc, 40, 30));
+  EXPECT_NE(rgbAt(*image, 10, 10), 0xC8285Au);
   CaptureOptions options;
   options.windowClass = "VlCapturePicture";
   options.windowTitle = "mirrored picture";
   bool offered = false;
   std::unique_ptr<ScreenCapture> capture = makeWindowCapture(&options, nullptr, nullptr, offered);
-  ASSERT_NE(capture, nullptr);
-  EXPECT_TRUE(offered);
-  ASSERT_FALSE(capture->lost());
-  // The screen shows the cover; the capture the window's own picture, from its client area's origin.
-  ASSERT_TRUE(screen->blitFromScreen(*image, acquirer.screenContext(), 40, 30));
-  EXPECT_NE(rgbAt(*image, 10, 10), 0xC8285Au);
-  ASSERT_TRUE(capture->blitFromScreen(*image, acquirer.screenContext(), 0, 0));
-  EXPECT_EQ(rgbAt(*image, 10, 10), 0xC8285Au);
-  EXPECT_EQ(rgbAt(*image, 319, 239), 0xC8285Au);
-  EXPECT_EQ(rgbAt(*image, 320, 240), 0x202020u);
-  EXPECT_EQ(rgbAt(*image, 639, 479), 0x202020u);
-  // Smaller: the rest is black.
-  SetWindowPos(window.hwnd, nullptr, 0, 0, 200, 100, SWP_NOMOVE | SWP_NOZORDER);
-  ASSERT_TRUE(capture->blitFromScreen(*image, acquirer.screenContext(), 0, 0));
-  EXPECT_EQ(rgbAt(*image, 199, 99), 0xC8285Au);
-  EXPECT_EQ(rgbAt(*image, 200, 50), 0u);
-  EXPECT_EQ(rgbAt(*image, 50, 100), 0u);
+  ASSERT_TRUE(offered && capture && !capture->lost());
+  SetWindowPos(window.hwnd, nullptr, 0, 0, 400, 300, SWP_NOMOVE | SWP_NOZORDER);
+  ASSERT_TRUE(capture->blitFromScreen(*image, sc, 0, 0));
+  expectPixels({{10, 10, 0xC8285A}, {319, 239, 0xC8285A}, {320, 240, 0x202020}, {399, 299, 0x202020}, {400, 50, 0},
+                {50, 300, 0}});
 
   options.windowTitle = "another picture";
   EXPECT_TRUE(makeWindowCapture(&options, nullptr, nullptr, offered)->lost());
@@ -186,7 +169,6 @@ TEST(CaptureWin32, AnAreaOffTheScreenIsBlackThereAndAWindowPrintsItselfThoughCov
   ShowWindow(window.hwnd, SW_RESTORE);
   EXPECT_FALSE(capture->lost());
   DestroyWindow(window.hwnd);
-  EXPECT_TRUE(capture->lost());
-  EXPECT_FALSE(capture->blitFromScreen(*image, acquirer.screenContext(), 0, 0));
+  EXPECT_FALSE(capture->blitFromScreen(*image, sc, 0, 0));
   DestroyWindow(cover);
 }

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 
 #include "ClientCapture_Win32.h"
 #include "GalleryProbes.h"
@@ -85,7 +86,7 @@ struct SettingsWin32 : testing::Test {
   bool quit = false;
 };
 
-TEST_F(SettingsWin32, ClicksAndKeysChangeTheSettingsTheLayoutMatchesX11AndTheFileKeepsThem) {
+TEST_F(SettingsWin32, ClicksKeysAndPicksChangeTheSettingsTheLayoutMatchesX11AndTheFileKeepsThem) {
   char title[64] = {};
   GetWindowTextA(hwnd, title, sizeof title);
   EXPECT_STREQ(title, kSettingsCaption);
@@ -171,6 +172,31 @@ TEST_F(SettingsWin32, ClicksAndKeysChangeTheSettingsTheLayoutMatchesX11AndTheFil
   EXPECT_FALSE(host.app.devices.standInsWanted);
   EXPECT_TRUE(host.window->alive());
 
+  // The File menu's picks: the window under the click names the window mirror, the point the
+  // area; Escape cancels; the buttons work as before afterwards.
+  const int x = outer.right + 20, y = outer.top + 10;
+  HWND target = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"選ぶ窓", WS_POPUP | WS_VISIBLE | SS_NOTIFY, x, y, 120, 90,
+                                nullptr, nullptr, nullptr, nullptr);
+  SetForegroundWindow(hwnd);  // Wine activates the new window all the same
+  const auto pick = [&](int32_t command, const std::function<void()>& end) {
+    PostMessageW(hwnd, WM_COMMAND, WPARAM(command), 0);
+    EXPECT_TRUE(pumpUntil([&] { return GetCapture() == hwnd; }));
+    end();
+    EXPECT_TRUE(pumpUntil([&] { return GetCapture() == nullptr; }));
+  };
+  const CaptureOptions& options = host.app.sources.options;
+  pick(IDM_PICKWINDOW, [&] { clickAt(x + 60, y + 45); });
+  EXPECT_EQ(options.windowTitle + " " + options.windowClass, "選ぶ窓 Static");
+  EXPECT_EQ(host.app.sources.captureMode, CaptureMode::window);
+  pick(IDM_PICKAREA, [&] { clickAt(x + 7, y + 5); });
+  pick(IDM_PICKAREA, [&] { key(VK_ESCAPE); });
+  EXPECT_EQ(options.areaX, x + 7);
+  EXPECT_EQ(options.areaY, y + 5);
+  EXPECT_EQ(host.app.sources.captureMode, CaptureMode::mainScreen);
+  click(idPosYUp);
+  expectText(idPosY, "16");
+  DestroyWindow(target);
+
   PostMessageW(hwnd, WM_COMMAND, IDM_EXIT, 0);
   ASSERT_TRUE(pumpUntil([&] { return !host.window->alive(); }));
   ASSERT_EQ(host.finish(), kSettingsOk);
@@ -187,47 +213,6 @@ TEST_F(SettingsWin32, ClicksAndKeysChangeTheSettingsTheLayoutMatchesX11AndTheFil
   EXPECT_EQ(slots[0].posX, 16);
   EXPECT_EQ(slots[0].invert, 1);
   EXPECT_TRUE(pumpUntil([&] { return quit; }, 2000)) << "no quit message after the window was destroyed";
-}
-
-// The File menu's picks under real clicks: the window under the click names the window mirror,
-// the point the area; Escape cancels; the buttons work as before afterwards.
-TEST_F(SettingsWin32, APickTakesTheClickedWindowOrPointAndEscapeCancelsIt) {
-  RECT outer{};
-  GetWindowRect(hwnd, &outer);
-  const int x = outer.right + 20, y = outer.top + 10;
-  HWND target = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"選ぶ窓", WS_POPUP | WS_VISIBLE | SS_NOTIFY, x, y, 120, 90, nullptr,
-                                nullptr, nullptr, nullptr);
-  ASSERT_NE(target, nullptr);
-  SetForegroundWindow(hwnd);  // Wine activates the new window all the same
-  ASSERT_TRUE(pumpUntil([&] { return text(idPort) == "COM63 "; }));
-  const auto pickAt = [&](int32_t command, int px, int py) {
-    PostMessageW(hwnd, WM_COMMAND, WPARAM(command), 0);
-    EXPECT_TRUE(pumpUntil([&] { return GetCapture() == hwnd; }));
-    clickAt(px, py);
-    EXPECT_TRUE(pumpUntil([&] { return GetCapture() == nullptr; }));
-  };
-  const CaptureOptions& options = host.app.sources.options;
-  pickAt(IDM_PICKWINDOW, x + 60, y + 45);
-  EXPECT_EQ(options.windowTitle, "選ぶ窓");
-  EXPECT_EQ(options.windowClass, "Static");
-  EXPECT_EQ(host.app.sources.captureMode, CaptureMode::window);
-  pickAt(IDM_PICKAREA, x + 7, y + 5);
-  EXPECT_EQ(options.areaX, x + 7);
-  EXPECT_EQ(options.areaY, y + 5);
-  EXPECT_EQ(host.app.sources.captureMode, CaptureMode::mainScreen);
-
-  PostMessageW(hwnd, WM_COMMAND, IDM_PICKAREA, 0);
-  ASSERT_TRUE(pumpUntil([&] { return GetCapture() == hwnd; }));
-  key(VK_ESCAPE);
-  ASSERT_TRUE(pumpUntil([&] { return GetCapture() == nullptr; }));
-  EXPECT_EQ(options.areaX, x + 7);
-  click(idDitherUp);
-  expectText(idDither, "4色ハーフトーン");
-
-  DestroyWindow(target);
-  PostMessageW(hwnd, WM_COMMAND, IDM_EXIT, 0);
-  ASSERT_TRUE(pumpUntil([&] { return !host.window->alive(); }));
-  EXPECT_EQ(host.finish(), kSettingsOk);
 }
 
 // Run at 96 dpi here and, as their own tests, in Wine prefixes at 144 and 192 dpi.
