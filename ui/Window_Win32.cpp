@@ -252,10 +252,7 @@ class Window_Win32 : public Window {
       InvalidateRect(hwnd, nullptr, FALSE);
       return 0;
     }
-    if (self->pick_ != Pick::none) {
-      LRESULT handled = 0;
-      if (self->pickMessage(msg, wParam, lParam, handled)) return handled;
-    }
+    if (self->pick_ != Pick::none && self->pickMessage(msg, wParam, lParam)) return 0;
     if (msg >= WM_MOUSEFIRST && msg <= WM_MBUTTONDBLCLK)
       lParam = pointParam(self->scale_.toLogical(pointX(lParam)), self->scale_.toLogical(pointY(lParam)));
     const LRESULT result = self->handler_.message(*self, msg, wParam, lParam);
@@ -268,7 +265,7 @@ class Window_Win32 : public Window {
   }
 
   // True when the pick took the message.
-  bool pickMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  bool pickMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
       case WM_LBUTTONDOWN:
         if (pick_ == Pick::waitingForClick) {
