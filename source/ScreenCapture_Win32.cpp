@@ -1,27 +1,39 @@
+#include "source/ScreenCapture_Win32.h"
+
 #include <new>
 
 #include "comsrc/DIBitmap_Win32.h"
 #include "comsrc/DrawingContext_GDIBitmap_Win32.h"
-#include "source/ScreenCapture.h"
 #include "source/ScreenContext_Win32.h"
+
+std::unique_ptr<comsrc::DIBitmap> GdiCapture::createCaptureBitmap(ScreenContext*, int32_t width, int32_t height) {
+  std::unique_ptr<comsrc::DIBitmap_Win32> b(new (std::nothrow) comsrc::DIBitmap_Win32);
+  if (!b || b->createWithDepth(width, height, 32) != 0) return nullptr;
+  return b;
+}
 
 namespace {
 
-class ScreenCapture_Win32 : public ScreenCapture {
+// The display context spans the virtual screen, whose origin is the primary monitor's top left:
+// (srcX, srcY) is negative on a monitor left of or above it.
+class ScreenCapture_Win32 : public GdiCapture {
  public:
-  std::unique_ptr<comsrc::DIBitmap> createCaptureBitmap(ScreenContext*, int32_t width, int32_t height) override {
-    std::unique_ptr<comsrc::DIBitmap_Win32> b(new (std::nothrow) comsrc::DIBitmap_Win32);
-    if (!b || b->createWithDepth(width, height, 32) != 0) return nullptr;
-    return b;
-  }
-
   bool blitFromScreen(comsrc::DIBitmap& target, ScreenContext* screen, int32_t srcX, int32_t srcY) override {
     comsrc::DrawingContext* c = target.lockContext();
     if (!c) return false;
     bool read = false;
-    if (c->getType() == comsrc::kContextTypeGDI && screen)
-      read = BitBlt(static_cast<comsrc::DrawingContext_GDIBitmap*>(c)->getDC(), 0, 0, target.getWidth(), target.getHeight(),
-             screen->dc, srcX, srcY, SRCCOPY) != 0;
+    if (c->getType() == comsrc::kContextTypeGDI && screen) {
+      HDC dc = static_cast<comsrc::DrawingContext_GDIBitmap*>(c)->getDC();
+      const int32_t w = target.getWidth(), h = target.getHeight();
+      const int32_t left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+      const int32_t right = left + GetSystemMetrics(SM_CXVIRTUALSCREEN), bottom = top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+      // A blit leaves the part of the target outside the screen as it was: that part is black.
+      const int32_t x0 = srcX > left ? srcX : left, y0 = srcY > top ? srcY : top;
+      const int32_t x1 = srcX + w < right ? srcX + w : right, y1 = srcY + h < bottom ? srcY + h : bottom;
+      if (x0 != srcX || y0 != srcY || x1 != srcX + w || y1 != srcY + h) PatBlt(dc, 0, 0, w, h, BLACKNESS);
+      read = x0 >= x1 || y0 >= y1 ||
+             BitBlt(dc, x0 - srcX, y0 - srcY, x1 - x0, y1 - y0, screen->dc, x0, y0, SRCCOPY) != 0;
+    }
     target.unlockContext(c);
     return read;
   }
@@ -31,10 +43,4 @@ class ScreenCapture_Win32 : public ScreenCapture {
 
 std::unique_ptr<ScreenCapture> makeScreenCapture(CaptureOptions*, bool*, std::string*) {
   return std::unique_ptr<ScreenCapture>(new (std::nothrow) ScreenCapture_Win32);
-}
-
-// Filled by the Windows window mirror: until then no window is found.
-std::unique_ptr<ScreenCapture> makeWindowCapture(CaptureOptions*, bool*, std::string*, bool& offered) {
-  offered = true;
-  return nullptr;
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "comsrc/Windows_Win32.h"
 #include "ui/AboutDialog_Win32.h"
 #include "ui/DpiScale.h"
 #include "ui/Painter_Win32.h"
@@ -150,9 +151,20 @@ class Window_Win32 : public Window {
   }
 
   void setCapture() override {
-    if (alive()) SetCapture(hwnd_);
+    if (alive() && pick_ == Pick::none) SetCapture(hwnd_);
   }
-  void releaseCapture() override { ReleaseCapture(); }
+  void releaseCapture() override {
+    if (pick_ == Pick::none) ReleaseCapture();
+  }
+  // The mouse captured, every click on the desktop reaches this window first; the widgets see
+  // none of the pick's messages.
+  bool beginPick() override {
+    if (!alive()) return false;
+    SetCapture(hwnd_);
+    pick_ = Pick::waitingForClick;
+    SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_CROSS)));
+    return true;
+  }
   void setTimer(uint32_t id, uint32_t periodMs) override {
     if (alive()) SetTimer(hwnd_, id, periodMs, nullptr);
   }
@@ -240,6 +252,7 @@ class Window_Win32 : public Window {
       InvalidateRect(hwnd, nullptr, FALSE);
       return 0;
     }
+    if (self->pick_ != Pick::none && self->pickMessage(msg, wParam, lParam)) return 0;
     if (msg >= WM_MOUSEFIRST && msg <= WM_MBUTTONDBLCLK)
       lParam = pointParam(self->scale_.toLogical(pointX(lParam)), self->scale_.toLogical(pointY(lParam)));
     const LRESULT result = self->handler_.message(*self, msg, wParam, lParam);
@@ -251,7 +264,62 @@ class Window_Win32 : public Window {
     return result;
   }
 
+  // True when the pick took the message.
+  bool pickMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+      case WM_LBUTTONDOWN:
+        if (pick_ == Pick::waitingForClick) {
+          // Client coordinates of this window, wherever on the virtual screen the click was.
+          POINT pt{pointX(lParam), pointY(lParam)};
+          ClientToScreen(hwnd_, &pt);
+          DesktopPick pick;
+          pick.x = pt.x;
+          pick.y = pt.y;
+          if (HWND under = WindowFromPoint(pt)) {
+            HWND top = GetAncestor(under, GA_ROOT);
+            pick.title = comsrc::win32::windowTitle(top);
+            pick.windowClass = comsrc::win32::windowClass(top);
+          }
+          // The capture is kept until the button is up, so the picked window sees no half click.
+          pick_ = Pick::waitingForRelease;
+          handler_.message(*this, msgPicked, 0, reinterpret_cast<intptr_t>(&pick));
+        }
+        return true;
+      case WM_LBUTTONUP:
+        if (pick_ == Pick::waitingForRelease) endPick();
+        return true;
+      case WM_KEYDOWN:
+        if (wParam != VK_ESCAPE) return false;
+        cancelPick(true);
+        return true;
+      case WM_CAPTURECHANGED:  // another window took the mouse
+        if (reinterpret_cast<HWND>(lParam) != hwnd_) cancelPick(false);
+        return true;
+      case WM_MOUSEMOVE:
+        SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(pick_ == Pick::waitingForClick ? IDC_CROSS : IDC_ARROW)));
+        return true;
+      default:
+        return msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST;
+    }
+  }
+  void endPick() {
+    pick_ = Pick::none;
+    ReleaseCapture();
+  }
+  void cancelPick(bool release) {
+    const bool waiting = pick_ == Pick::waitingForClick;
+    pick_ = Pick::none;
+    if (release) ReleaseCapture();
+    if (!waiting) return;
+    DesktopPick pick;
+    pick.cancelled = true;
+    handler_.message(*this, msgPicked, 0, reinterpret_cast<intptr_t>(&pick));
+  }
+
+  enum class Pick { none, waitingForClick, waitingForRelease };
+
   WindowHandler& handler_;
+  Pick pick_ = Pick::none;
   HWND hwnd_ = nullptr;
   DpiScale scale_;  // the handler works in 96-dpi layout units
 };

@@ -2,7 +2,8 @@
 # The Windows program from end to end under Wine: a picture shown by a window of the test (the
 # screen of Wine holds Wine's windows only), vantela-sim as COM41 through the prefix's dosdevices,
 # vantelink.exe with its settings under the prefix's APPDATA. The panel must be the preview of
-# the picture; closing the window must end the program with status 0 and the settings written.
+# the picture; in the window mirror, a closed window must be found again when it reappears;
+# closing the window must end the program with status 0 and the settings written.
 # Usage: program-wine.sh LINUX_BUILD WINDOWS_BUILD VANTELINK_EXE SHOW_PICTURE_EXE
 set -uo pipefail
 build=$(cd "$1" && pwd)
@@ -61,4 +62,18 @@ for _ in $(seq 100); do
 done
 [ "$status" -eq 0 ] || fail "exit status $status after closing the window"
 grep -q '^MO.0.ACTIVE=1' "$ini" && grep -q '^G.MODE=0' "$ini" || fail "settings not written: $(cat "$ini")"
-echo "PASS: --bogus refused untouched; the panel equals the preview of the picture; closing the window exits 0 with the settings written"
+
+# The window mirror of another program's window, which Wine's PrintWindow does not reach (the
+# capture test mirrors one of its own): found, missing once closed, found again when reopened.
+printf "${settings}G.MODE=2\nG.WINDOW.CLASS=VlShowPicture\n" >"$ini"
+await_lines() {  # PATTERN COUNT
+  for _ in $(seq 150); do [ "$(grep -ac -- "$1" "$work/window.log")" -ge "$2" ] && return 0; sleep 0.1; done
+  fail "not $2 lines '$1' in the log"
+}
+VANTELINK_DEBUG=1 spawn prog "$work/window.log" - "$run" "$win_build" "$exe"
+await_lines 'window capture: PrintWindow .* class "VlShowPicture"' 1 && await_lines '^label 1 動作中' 1
+"$run" "$win_build" taskkill /im "$(basename "$picture_exe")" >"$work/taskkill.log" 2>&1 || true
+await_lines '^label 1 \*ウィンドウが見つかりません\*' 1
+spawn picture "$work/picture2.log" - "$run" "$win_build" "$picture_exe"
+await_lines 'window capture: PrintWindow .* class "VlShowPicture"' 2 && await_lines '^label 1 動作中' 2
+echo "PASS: --bogus refused untouched; the panel equals the preview of the picture; closing the window exits 0 with the settings written; the window mirror finds a window again after it closed"

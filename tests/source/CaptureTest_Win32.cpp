@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "source/ScreenMirrorSource.h"
 #include "source/DisplayConnection.h"
 #include "source/ScreenContext_Win32.h"
+#include "settings/CaptureOptions.h"
+#include "source/ScreenCapture.h"
 
 using comsrc::Rect;
 
@@ -24,15 +27,15 @@ std::vector<Fill> picture;
 
 LRESULT CALLBACK paintPicture(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_ERASEBKGND) return 1;
-  if (msg == WM_PAINT) {
+  if (msg == WM_PAINT || msg == WM_PRINTCLIENT) {  // the latter is what PrintWindow asks for
     PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
+    HDC dc = msg == WM_PAINT ? BeginPaint(hwnd, &ps) : reinterpret_cast<HDC>(wp);
     for (const Fill& f : picture) {
       HBRUSH b = CreateSolidBrush(f.colour);
       FillRect(dc, &f.r, b);
       DeleteObject(b);
     }
-    EndPaint(hwnd, &ps);
+    if (msg == WM_PAINT) EndPaint(hwnd, &ps);
     return 0;
   }
   return DefWindowProcA(hwnd, msg, wp, lp);
@@ -51,13 +54,13 @@ void pump(HWND hwnd) {
 
 class PictureWindow {
  public:
-  PictureWindow() {
+  explicit PictureWindow(const char* title = "") {
     WNDCLASSA wc{};
     wc.lpfnWndProc = paintPicture;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "VlCapturePicture";
     RegisterClassA(&wc);
-    hwnd = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "VlCapturePicture", "", WS_POPUP | WS_VISIBLE, 0, 0, 640,
+    hwnd = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "VlCapturePicture", title, WS_POPUP | WS_VISIBLE, 0, 0, 640,
                            480, nullptr, nullptr, wc.hInstance, nullptr);
     pump(hwnd);
   }
@@ -121,4 +124,51 @@ TEST(CaptureWin32, MirrorReportsTheFirstImageWholeThenTheDrawnTiles) {
   counter.advanceMs(40);
   EXPECT_EQ(timed.refresh(), 0);
   EXPECT_NE(acquirer.screenContext(), nullptr);
+}
+
+TEST(CaptureWin32, AnAreaOffTheScreenIsBlackThereAndAWindowPrintsItselfThoughCovered) {
+  picture = {{RECT{0, 0, 640, 480}, RGB(0x20, 0x20, 0x20)}, {RECT{0, 0, 320, 240}, RGB(200, 40, 90)}};
+  PictureWindow window("mirrored picture");
+  DisplayConnection acquirer;
+  ASSERT_EQ(acquirer.open(), 0);
+  ScreenContext* sc = acquirer.screenContext();
+  std::unique_ptr<ScreenCapture> screen = makeScreenCapture();
+  std::unique_ptr<comsrc::DIBitmap> image = screen->createCaptureBitmap(sc, 640, 480);
+  ASSERT_NE(image, nullptr);
+  const auto expectPixels = [&](std::initializer_list<std::array<uint32_t, 3>> xyRgb) {
+    for (auto [x, y, rgb] : xyRgb) EXPECT_EQ(rgbAt(*image, int(x), int(y)), rgb) << x << "," << y;
+  };
+  // Left of and above the screen: black there (over what the last copy left), the screen beside it.
+  ASSERT_TRUE(screen->blitFromScreen(*image, sc, 0, 0));
+  ASSERT_TRUE(screen->blitFromScreen(*image, sc, -100, -50));
+  expectPixels({{99, 60, 0}, {120, 49, 0}, {100, 50, 0xC8285A}, {419, 289, 0xC8285A}, {420, 289, 0x202020}});
+
+  // Covered, and then smaller than the area: the window's own picture from its client area's
+  // top left, black beyond it.
+  SetWindowPos(window.hwnd, nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  HWND cover = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 300, 300,
+                               nullptr, nullptr, nullptr, nullptr);
+  pump(cover);
+  ASSERT_TRUE(screen->blitFromScreen(*image, sc, 40, 30));
+  EXPECT_NE(rgbAt(*image, 10, 10), 0xC8285Au);
+  CaptureOptions options;
+  options.windowClass = "VlCapturePicture";
+  options.windowTitle = "mirrored picture";
+  bool offered = false;
+  std::unique_ptr<ScreenCapture> capture = makeWindowCapture(&options, nullptr, nullptr, offered);
+  ASSERT_TRUE(offered && capture && !capture->lost());
+  SetWindowPos(window.hwnd, nullptr, 0, 0, 400, 300, SWP_NOMOVE | SWP_NOZORDER);
+  ASSERT_TRUE(capture->blitFromScreen(*image, sc, 0, 0));
+  expectPixels({{10, 10, 0xC8285A}, {319, 239, 0xC8285A}, {320, 240, 0x202020}, {399, 299, 0x202020}, {400, 50, 0},
+                {50, 300, 0}});
+
+  options.windowTitle = "another picture";
+  EXPECT_TRUE(makeWindowCapture(&options, nullptr, nullptr, offered)->lost());
+  ShowWindow(window.hwnd, SW_MINIMIZE);
+  EXPECT_TRUE(capture->lost());
+  ShowWindow(window.hwnd, SW_RESTORE);
+  EXPECT_FALSE(capture->lost());
+  DestroyWindow(window.hwnd);
+  EXPECT_FALSE(capture->blitFromScreen(*image, sc, 0, 0));
+  DestroyWindow(cover);
 }

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 
 #include "ClientCapture_Win32.h"
 #include "GalleryProbes.h"
@@ -54,7 +55,10 @@ struct SettingsWin32 : testing::Test {
     const Rect r = host.settings.form().findById(id)->rect;
     POINT pt{scaled((r.left + r.right) / 2), scaled((r.top + r.bottom) / 2)};
     ClientToScreen(hwnd, &pt);
-    SetCursorPos(pt.x, pt.y);
+    clickAt(pt.x, pt.y);
+  }
+  void clickAt(int x, int y) {
+    SetCursorPos(x, y);
     INPUT in[2]{};
     in[0].type = in[1].type = INPUT_MOUSE;
     in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
@@ -82,7 +86,7 @@ struct SettingsWin32 : testing::Test {
   bool quit = false;
 };
 
-TEST_F(SettingsWin32, ClicksAndKeysChangeTheSettingsTheLayoutMatchesX11AndTheFileKeepsThem) {
+TEST_F(SettingsWin32, ClicksKeysAndPicksChangeTheSettingsTheLayoutMatchesX11AndTheFileKeepsThem) {
   char title[64] = {};
   GetWindowTextA(hwnd, title, sizeof title);
   EXPECT_STREQ(title, kSettingsCaption);
@@ -167,6 +171,31 @@ TEST_F(SettingsWin32, ClicksAndKeysChangeTheSettingsTheLayoutMatchesX11AndTheFil
   ASSERT_TRUE(pumpUntil([&] { return !IsWindow(preview); }));
   EXPECT_FALSE(host.app.devices.standInsWanted);
   EXPECT_TRUE(host.window->alive());
+
+  // The File menu's picks: the window under the click names the window mirror, the point the
+  // area; Escape cancels; the buttons work as before afterwards.
+  const int x = outer.right + 20, y = outer.top + 10;
+  HWND target = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"選ぶ窓", WS_POPUP | WS_VISIBLE | SS_NOTIFY, x, y, 120, 90,
+                                nullptr, nullptr, nullptr, nullptr);
+  SetForegroundWindow(hwnd);  // Wine activates the new window all the same
+  const auto pick = [&](int32_t command, const std::function<void()>& end) {
+    PostMessageW(hwnd, WM_COMMAND, WPARAM(command), 0);
+    EXPECT_TRUE(pumpUntil([&] { return GetCapture() == hwnd; }));
+    end();
+    EXPECT_TRUE(pumpUntil([&] { return GetCapture() == nullptr; }));
+  };
+  const CaptureOptions& options = host.app.sources.options;
+  pick(IDM_PICKWINDOW, [&] { clickAt(x + 60, y + 45); });
+  EXPECT_EQ(options.windowTitle + " " + options.windowClass, "選ぶ窓 Static");
+  EXPECT_EQ(host.app.sources.captureMode, CaptureMode::window);
+  pick(IDM_PICKAREA, [&] { clickAt(x + 7, y + 5); });
+  pick(IDM_PICKAREA, [&] { key(VK_ESCAPE); });
+  EXPECT_EQ(options.areaX, x + 7);
+  EXPECT_EQ(options.areaY, y + 5);
+  EXPECT_EQ(host.app.sources.captureMode, CaptureMode::mainScreen);
+  click(idPosYUp);
+  expectText(idPosY, "16");
+  DestroyWindow(target);
 
   PostMessageW(hwnd, WM_COMMAND, IDM_EXIT, 0);
   ASSERT_TRUE(pumpUntil([&] { return !host.window->alive(); }));
