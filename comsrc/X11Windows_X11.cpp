@@ -55,11 +55,21 @@ xcb_window_t clientBelow(xcb_connection_t* c, xcb_window_t w, xcb_atom_t wmState
   return 0;
 }
 
+// A window manager owns the selection WM_Sn of the screen it manages.
+bool managed(xcb_connection_t* c) {
+  const xcb_atom_t selection = atom(c, "WM_S0");
+  if (selection == XCB_ATOM_NONE) return false;
+  auto owner = owned(xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr));
+  return owner && owner->owner != XCB_NONE;
+}
+
 }  // namespace
 
 xcb_window_t clientWindow(xcb_connection_t* c, xcb_window_t topLevel) {
   const xcb_atom_t wmState = atom(c, "WM_STATE");
-  return wmState == XCB_ATOM_NONE ? 0 : clientBelow(c, topLevel, wmState, 3);
+  const xcb_window_t client = wmState == XCB_ATOM_NONE ? 0 : clientBelow(c, topLevel, wmState, 3);
+  // Nothing sets WM_STATE without a window manager: each top-level window is then its own client.
+  return client || managed(c) ? client : topLevel;
 }
 
 std::string windowTitle(xcb_connection_t* c, xcb_window_t window) {
