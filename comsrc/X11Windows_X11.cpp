@@ -92,7 +92,9 @@ xcb_window_t findClientWindow(xcb_connection_t* c, xcb_window_t root, const std:
   // The tree lists the root's children bottom to top.
   for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
     auto attributes = owned(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, *it), nullptr));
-    if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE || attributes->override_redirect) continue;
+    if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE || attributes->override_redirect ||
+        attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY)
+      continue;
     const xcb_window_t client = clientWindow(c, *it);
     if (!client) continue;
     if (!title.empty() && windowTitle(c, client) != title) continue;
