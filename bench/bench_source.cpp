@@ -3,14 +3,19 @@
 // image beside a plain memcmp of the same two images. "share_of_40ms" is the time of one
 // operation as a part of the 40 ms capture period; "vs_memcmp" is the time divided by that of
 // memcmp on the same images (goal for the unchanged image: 1 or less), for the unchanged image
-// the median over rounds that alternate between the two.
+// the median over rounds that alternate between the two. The window mirror's capture of a
+// covered 640 × 480 window beside the root's capture of as much: "vs_root" is its processor
+// time, of this process and of the X server, over the root's (goal 1.5 or less).
 #include <benchmark/benchmark.h>
 
 #include <time.h>
+#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <random>
 #include <vector>
@@ -18,7 +23,10 @@
 #include "support/XServer_X11.h"
 #include "comsrc/DIBitmap_X11.h"
 #include "comsrc/RectList.h"
+#include "settings/CaptureOptions.h"
 #include "source/DisplayConnection.h"
+#include "source/ScreenCapture_X11.h"
+#include "source/WindowCapture_X11.h"
 #include "source/TileCompare.h"
 
 namespace {
@@ -165,6 +173,84 @@ void capture(benchmark::State& state, bool shm) {
 void BM_CaptureXShm(benchmark::State& state) { capture(state, true); }
 void BM_CaptureXGetImage(benchmark::State& state) { capture(state, false); }
 
+// Processor seconds of every thread of a process, from the scheduler's accounting.
+double processSeconds(pid_t pid) {
+  double ns = 0;
+  std::error_code error;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+    double n = 0;
+    std::ifstream(task.path() / "schedstat") >> n;
+    ns += n;
+  }
+  return ns * 1e-9;
+}
+
+// A mapped 640 × 480 window titled `title`, its right half covered by another window; the
+// connection that made them keeps them.
+std::shared_ptr<xcb_connection_t> showWindow(const char* title) {
+  std::shared_ptr<xcb_connection_t> c(xcb_connect(server().name().c_str(), nullptr), xcb_disconnect);
+  if (xcb_connection_has_error(c.get())) return nullptr;
+  const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c.get())).data;
+  const uint32_t white = screen->white_pixel;
+  const xcb_window_t w = xcb_generate_id(c.get()), cover = xcb_generate_id(c.get());
+  xcb_create_window(c.get(), XCB_COPY_FROM_PARENT, w, screen->root, 0, 0, kW, kH, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                    screen->root_visual, XCB_CW_BACK_PIXEL, &white);
+  xcb_change_property(c.get(), XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                      uint32_t(std::strlen(title)), title);
+  xcb_create_window(c.get(), XCB_COPY_FROM_PARENT, cover, screen->root, kW / 2, 0, kW / 2, kH, 0,
+                    XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+  xcb_map_window(c.get(), w);
+  xcb_map_window(c.get(), cover);
+  std::free(xcb_get_input_focus_reply(c.get(), xcb_get_input_focus(c.get()), nullptr));
+  return c;
+}
+
+// Processor seconds, of this process and of the X server, per copy of a 640 × 480 frame.
+template <class F>
+double readerAndServerSeconds(F&& copy, int calls) {
+  timespec t0{}, t1{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t0);
+  const double s0 = processSeconds(server().pid());
+  for (int i = 0; i < calls; ++i) copy();
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t1);
+  const double reader = double(t1.tv_sec - t0.tv_sec) + double(t1.tv_nsec - t0.tv_nsec) * 1e-9;
+  return (reader + processSeconds(server().pid()) - s0) / calls;
+}
+
+void BM_CaptureWindowVsRoot(benchmark::State& state) {
+  auto client = server().ok() ? showWindow("bench window") : nullptr;
+  DisplayConnection acquirer(server().name().c_str());
+  if (!client || acquirer.open() != 0) {
+    state.SkipWithError("no X display");
+    return;
+  }
+  ScreenContext* screen = acquirer.screenContext();
+  CaptureOptions options;
+  options.windowTitle = "bench window";
+  std::unique_ptr<ScreenCapture> window = makeWindowCapture_X11(&options, nullptr);
+  std::unique_ptr<ScreenCapture> root = makeScreenCapture_X11(true);
+  auto windowImage = window->createCaptureBitmap(screen, kW, kH);
+  auto rootImage = root->createCaptureBitmap(screen, kW, kH);
+  root->drawing(screen);  // both forget their DAMAGE reports at each copy, as in the program
+  if (!windowImage || !rootImage || !window->blitFromScreen(*windowImage, screen, 0, 0)) {
+    state.SkipWithError("the window cannot be captured");
+    return;
+  }
+  auto once = [&] { benchmark::DoNotOptimize(window->blitFromScreen(*windowImage, screen, 0, 0)); };
+  for (auto _ : state) once();
+  // Rounds that alternate between the two, the median of their ratios.
+  std::vector<double> ratios;
+  double windowSeconds = 0;
+  for (int round = 0; round < 5; ++round) {
+    const double r = readerAndServerSeconds([&] { root->blitFromScreen(*rootImage, screen, 0, 0); }, 100);
+    windowSeconds = readerAndServerSeconds(once, 100);
+    ratios.push_back(windowSeconds / r);
+  }
+  std::sort(ratios.begin(), ratios.end());
+  state.counters["share_of_40ms"] = windowSeconds / kPeriod;
+  state.counters["vs_root"] = ratios[ratios.size() / 2];
+}
+
 }  // namespace
 
 BENCHMARK(BM_MemcmpUnchanged);
@@ -174,3 +260,4 @@ BENCHMARK(BM_CompareFullyChanged);
 BENCHMARK(BM_CopyOfOneImage);
 BENCHMARK(BM_CaptureXShm);
 BENCHMARK(BM_CaptureXGetImage);
+BENCHMARK(BM_CaptureWindowVsRoot);

@@ -17,7 +17,6 @@ needed_tools=(Xvfb xdotool xsetroot)
 harness_name=line-figures
 . "$(dirname "$0")/x11-figures-lib.sh"
 
-mono_ns() { "$python" -c 'import time; print(time.monotonic_ns())'; }
 # panel_s SPEED: a whole panel's time on the line, 240 records of 57 bytes of 10 bits.
 panel_s() { awk -v s="$1" 'BEGIN { printf "%.3f", 240 * 570 / s }'; }
 report() { awk -v n="$1" -v f="$2" -v g="$3" -v u="$4" 'BEGIN { printf "%-52s %9.3f %s  goal %9.3f  ratio %.2f\n", n, f, u, g, f / g }'; }

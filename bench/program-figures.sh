@@ -70,24 +70,6 @@ stop_program() {
   kill -TERM "$exe"
   wait "$exe" || fail "the program ended with status $?"
 }
-# cpu_ns PID: processor time of all the process's threads, in nanoseconds, from the
-# scheduler's own accounting (user + system time in clock ticks would sample a program that
-# wakes every 10 ms at the tick's own rate). No thread ends during a measurement here.
-cpu_ns() { cat "/proc/$1/task/"*/schedstat | awk '{ s += $1 } END { printf "%.0f", s }'; }
-mono_ns() { "$python" -c 'import time; print(time.monotonic_ns())'; }
-# cpu_window: the program's processor time over the next window, in per cent of one core, then
-# the window's start and end (CLOCK_MONOTONIC nanoseconds, as the simulators' logs).
-cpu_window() {
-  local before after from to
-  from=$(mono_ns)
-  before=$(cpu_ns "$exe")
-  sleep "$window_seconds"
-  after=$(cpu_ns "$exe")
-  to=$(mono_ns)
-  awk -v a="$after" -v b="$before" -v f="$from" -v t="$to" 'BEGIN { printf "%.3f %s %s\n", 100 * (a - b) / (t - f), f, t }'
-}
-# median A B C...: the middle value (the upper one of an even count).
-median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int(NR / 2) + 1] }'; }
 # frame_rate SECONDS: the program's frames a second, counted by gdb at a breakpoint that only
 # notes the time ("nan" without gdb). The program stops while gdb attaches, so the count starts
 # at the first frame after that.

@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <signal.h>
+#include <unistd.h>
 #include <time.h>
 
 #include <cerrno>
@@ -14,7 +15,7 @@ namespace {
 
 const char kUsage[] =
     "usage: x11-draw (--bands | --scroll | --typing | --rows TOP END) [--every MS] [--jitter MS]\n"
-    "                [--count N] [--seconds S] [--log FILE]\n"
+    "                [--count N] [--seconds S] [--log FILE] [--window TITLE]\n"
     "\n"
     "Draws on the top left 640 x 480 of the root window of $DISPLAY, after painting it black.\n"
     "  --bands      change i fills the 640 x 24 band i % 10 of the top 240 rows, white in even\n"
@@ -31,7 +32,10 @@ const char kUsage[] =
     "  --count N    stop after N changes; --seconds S: after S seconds (default: until SIGTERM)\n"
     "  --log FILE   a line per change: CLOCK_MONOTONIC nanoseconds just before it was drawn,\n"
     "               then for --bands and --rows its first row, its end row and 1 when white, 0 when black;\n"
-    "               for --typing the new block's first row, its end row, 1 and its width\n";
+    "               for --typing the new block's first row, its end row, 1 and its width\n"
+    "  --window TITLE  draws in a 640 x 480 window of that title (class X11draw) instead, whose\n"
+    "               right half another window covers; the first change comes 2 s after it is\n"
+    "               shown (a mirror looks for it once a second), and it stays until SIGTERM\n";
 
 constexpr int kWidth = 640, kHeight = 480, kBandRows = 24, kBands = 10, kStripe = 16;
 constexpr int kBlock = 16, kBlockTop = 8, kBlockStep = 24, kBlockRows = 9, kBlockLeft = 248, kBlockShift = 40,
@@ -66,6 +70,23 @@ Pixmap makeStripes(Display* dpy, Window root, GC gc) {
   return p;
 }
 
+// A mapped 640 x 480 window of that title at (40, 40), its right half under another window.
+Window showWindow(Display* dpy, const char* title) {
+  const Window root = DefaultRootWindow(dpy);
+  const Window w = XCreateSimpleWindow(dpy, root, 40, 40, kWidth, kHeight, 0, 0, 0);
+  XStoreName(dpy, w, title);
+  XClassHint hint{const_cast<char*>("x11-draw"), const_cast<char*>("X11draw")};
+  XSetClassHint(dpy, w, &hint);
+  const Window cover = XCreateSimpleWindow(dpy, root, 40 + kWidth / 2, 40, kWidth / 2, kHeight, 0, 0, grey(200));
+  XStoreName(dpy, cover, "cover");
+  XSelectInput(dpy, w, ExposureMask);
+  XMapWindow(dpy, w);
+  XMapWindow(dpy, cover);
+  XEvent e;
+  XWindowEvent(dpy, w, ExposureMask, &e);
+  return w;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -74,6 +95,7 @@ int main(int argc, char** argv) {
   long every = 40, jitter = 0, count = 0;
   double seconds = 0;
   const char* logPath = nullptr;
+  const char* title = nullptr;
   for (int i = 1; i < argc; ++i) {
     const char* a = argv[i];
     const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -97,6 +119,8 @@ int main(int argc, char** argv) {
       seconds = std::atof(argv[++i]);
     } else if (v && !std::strcmp(a, "--log")) {
       logPath = argv[++i];
+    } else if (v && !std::strcmp(a, "--window")) {
+      title = argv[++i];
     } else {
       std::fputs(kUsage, std::strcmp(a, "--help") ? stderr : stdout);
       return std::strcmp(a, "--help") ? 2 : 0;
@@ -119,13 +143,14 @@ int main(int argc, char** argv) {
   signal(SIGTERM, onStop);
   signal(SIGINT, onStop);
 
-  const Window root = DefaultRootWindow(dpy);
-  GC gc = XCreateGC(dpy, root, 0, nullptr);
+  const Window target = title ? showWindow(dpy, title) : DefaultRootWindow(dpy);
+  GC gc = XCreateGC(dpy, target, 0, nullptr);
   XSetSubwindowMode(dpy, gc, ClipByChildren);
-  const Pixmap stripes = scroll ? makeStripes(dpy, root, gc) : 0;
+  const Pixmap stripes = scroll ? makeStripes(dpy, target, gc) : 0;
   XSetForeground(dpy, gc, grey(0));
-  XFillRectangle(dpy, root, gc, 0, 0, kWidth, kHeight);
+  XFillRectangle(dpy, target, gc, 0, 0, kWidth, kHeight);
   XSync(dpy, False);
+  if (title) sleepUntil(monotonicNs() + 2000000000);
 
   const int64_t start = monotonicNs();
   const int64_t end = seconds > 0 ? start + static_cast<int64_t>(seconds * 1e9) : 0;
@@ -140,31 +165,32 @@ int main(int argc, char** argv) {
       const int top = static_cast<int>(i % kBands) * kBandRows;
       const int white = (i / kBands) % 2 == 0;
       XSetForeground(dpy, gc, grey(white ? 255 : 0));
-      XFillRectangle(dpy, root, gc, 0, top, kWidth, kBandRows);
+      XFillRectangle(dpy, target, gc, 0, top, kWidth, kBandRows);
       if (log) std::fprintf(log, "%lld %d %d %d\n", static_cast<long long>(at), top, top + kBandRows, white);
     } else if (rows) {
       const int white = i % 2 == 0;
       XSetForeground(dpy, gc, grey(white ? 255 : 0));
-      XFillRectangle(dpy, root, gc, 0, rowsTop, kWidth, static_cast<unsigned>(rowsEnd - rowsTop));
+      XFillRectangle(dpy, target, gc, 0, rowsTop, kWidth, static_cast<unsigned>(rowsEnd - rowsTop));
       if (log) std::fprintf(log, "%lld %d %d %d\n", static_cast<long long>(at), rowsTop, rowsEnd, white);
     } else if (typing) {
       auto left = [](long k) { return kBlockLeft + static_cast<int>(k % kBlockColumns) * kBlockShift; };
       auto top = [](long k) { return kBlockTop + static_cast<int>(k % kBlockRows) * kBlockStep; };
       if (i > 0) {
         XSetForeground(dpy, gc, grey(0));
-        XFillRectangle(dpy, root, gc, left(i - 1), top(i - 1), kBlock, kBlock);
+        XFillRectangle(dpy, target, gc, left(i - 1), top(i - 1), kBlock, kBlock);
       }
       XSetForeground(dpy, gc, grey(255));
-      XFillRectangle(dpy, root, gc, left(i), top(i), kBlock, kBlock);
+      XFillRectangle(dpy, target, gc, left(i), top(i), kBlock, kBlock);
       if (log) std::fprintf(log, "%lld %d %d 1 %d\n", static_cast<long long>(at), top(i), top(i) + kBlock, kBlock);
     } else {
-      XCopyArea(dpy, stripes, root, gc, static_cast<int>((i * 4) % (4 * kStripe)), 0, kWidth, kHeight, 0, 0);
+      XCopyArea(dpy, stripes, target, gc, static_cast<int>((i * 4) % (4 * kStripe)), 0, kWidth, kHeight, 0, 0);
       if (log) std::fprintf(log, "%lld\n", static_cast<long long>(at));
     }
     XSync(dpy, False);
     next += every * 1000000;
   }
   if (log) std::fclose(log);
+  while (title && !g_stop) pause();
   if (stripes) XFreePixmap(dpy, stripes);
   XFreeGC(dpy, gc);
   XCloseDisplay(dpy);

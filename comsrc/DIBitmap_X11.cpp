@@ -70,11 +70,12 @@ struct DIBitmap_X11::X11 {
     return attached;
   }
 
-  bool readShared(int32_t x, int32_t y, int32_t w, int32_t h) {
+  // Rows of w pixels one after the other at the start of the segment.
+  bool readShared(xcb_drawable_t from, int32_t x, int32_t y, int32_t w, int32_t h) {
     xcb_connection_t* c = screen.connection.get();
     xcb_generic_error_t* error = nullptr;
     xcb_shm_get_image_reply_t* reply = xcb_shm_get_image_reply(
-        c, xcb_shm_get_image(c, screen.root, int16_t(x), int16_t(y), uint16_t(w), uint16_t(h), ~0u,
+        c, xcb_shm_get_image(c, from, int16_t(x), int16_t(y), uint16_t(w), uint16_t(h), ~0u,
                              XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0),
         &error);
     const bool ok = reply && !error;
@@ -83,18 +84,15 @@ struct DIBitmap_X11::X11 {
     return ok;
   }
 
-  // A Z-format image of the part of (x, y, w, h) on the screen, copied into the pixels.
-  int32_t readPlain(uint8_t* pixels, int32_t stride, int32_t x, int32_t y, int32_t w, int32_t h) {
-    const int32_t left = std::max(x, 0), top = std::max(y, 0);
-    const int32_t right = int32_t(std::min<int64_t>(int64_t{x} + w, screen.width));
-    const int32_t bottom = int32_t(std::min<int64_t>(int64_t{y} + h, screen.height));
-    if (left >= right || top >= bottom) return 0;
+  // A Z-format image of (left, top, right, bottom) of the drawable, copied to `pixels`.
+  int32_t readPlain(xcb_drawable_t drawable, uint8_t* pixels, int32_t stride, int32_t left, int32_t top, int32_t right,
+                    int32_t bottom) {
     const int bytes = screen.bitsPerPixel / 8;
     if (screen.lost() || bytes < 2 || bytes > 4 || screen.bitsPerPixel % 8) return -1;
     xcb_connection_t* c = screen.connection.get();
     xcb_get_image_reply_t* image = xcb_get_image_reply(
-        c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, screen.root, int16_t(left), int16_t(top),
-                         uint16_t(right - left), uint16_t(bottom - top), ~0u),
+        c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, int16_t(left), int16_t(top), uint16_t(right - left),
+                         uint16_t(bottom - top), ~0u),
         nullptr);
     if (!image) return -1;
     const uint8_t* data = xcb_get_image_data(image);
@@ -108,7 +106,7 @@ struct DIBitmap_X11::X11 {
     }
     const bool direct = isBgrx(screen);
     for (int32_t row = 0; row < rows; ++row) {
-      uint8_t* to = pixels + ptrdiff_t{top - y + row} * stride + ptrdiff_t{left - x} * 4;
+      uint8_t* to = pixels + ptrdiff_t{row} * stride;
       const uint8_t* from = data + ptrdiff_t{row} * line;
       if (direct) {
         std::memcpy(to, from, size_t(cols) * 4);
@@ -180,11 +178,50 @@ int32_t DIBitmap_X11::createWithFormat(int32_t width, int32_t height, const Pixe
 }
 
 int32_t DIBitmap_X11::capture(int32_t left, int32_t top) {
+  if (!x) return -1;
+  return captureFrom(x->screen.root, Rect{0, 0, x->screen.width, x->screen.height}, left, top);
+}
+
+int32_t DIBitmap_X11::captureFrom(uint32_t drawable, const Rect& part, int32_t left, int32_t top) {
   if (!pixels || !x) return -1;
-  const bool inside = left >= 0 && top >= 0 && int64_t{left} + width <= x->screen.width &&
-                      int64_t{top} + height <= x->screen.height;
-  if (x->attached && inside) return x->readShared(left, top, width, height) ? 0 : -1;
-  return x->readPlain(pixels, stride, left, top, width, height);
+  // What of this bitmap's rectangle the part holds, in the drawable's coordinates.
+  const int64_t fromX = int64_t{part.left} + left, fromY = int64_t{part.top} + top;
+  const int32_t readLeft = int32_t(std::clamp<int64_t>(fromX, part.left, part.right));
+  const int32_t readTop = int32_t(std::clamp<int64_t>(fromY, part.top, part.bottom));
+  const int32_t readRight = int32_t(std::clamp<int64_t>(fromX + width, readLeft, part.right));
+  const int32_t readBottom = int32_t(std::clamp<int64_t>(fromY + height, readTop, part.bottom));
+  const int32_t w = readRight - readLeft, h = readBottom - readTop;
+  // Where it lands in this bitmap.
+  const Rect into{int32_t(readLeft - fromX), int32_t(readTop - fromY), int32_t(readLeft - fromX) + w,
+                  int32_t(readTop - fromY) + h};
+  if (w > 0 && h > 0) {
+    uint8_t* at = pixels + ptrdiff_t{into.top} * stride + ptrdiff_t{into.left} * 4;
+    if (x->attached) {
+      if (!x->readShared(drawable, readLeft, readTop, w, h)) return -1;
+      // The server packed the rows; from the last one up, each moves to where it belongs
+      // without overwriting one still to move.
+      if (at != pixels || w != width)
+        for (int32_t row = h - 1; row >= 0; --row)
+          std::memmove(at + ptrdiff_t{row} * stride, pixels + ptrdiff_t{row} * w * 4, size_t(w) * 4);
+    } else if (x->readPlain(drawable, at, stride, readLeft, readTop, readRight, readBottom) != 0) {
+      return -1;
+    }
+  }
+  blackOutside(into.isEmpty() ? Rect{} : into);
+  return 0;
+}
+
+void DIBitmap_X11::blackOutside(const Rect& kept) {
+  if (kept == Rect{0, 0, width, height}) return;
+  for (int32_t row = 0; row < height; ++row) {
+    uint8_t* line = pixels + ptrdiff_t{row} * stride;
+    if (row < kept.top || row >= kept.bottom || kept.isEmpty()) {
+      std::memset(line, 0, size_t(width) * 4);
+      continue;
+    }
+    std::memset(line, 0, size_t(kept.left) * 4);
+    std::memset(line + ptrdiff_t{kept.right} * 4, 0, size_t(width - kept.right) * 4);
+  }
 }
 
 bool DIBitmap_X11::usesSharedMemory() const { return x && x->attached; }

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "comsrc/DIBitmap.h"
+#include "comsrc/Rect.h"
 
 struct ScreenContext;
 
@@ -23,12 +24,17 @@ class DIBitmap_X11 : public DIBitmap {
   int32_t createWithFormat(int32_t width, int32_t height, const PixelFormat& format) override;
   int32_t createWithDepth(int32_t width, int32_t height, int32_t bitsPerPixel) override;
 
-  // Reads the screen's rectangle at (x, y) of this bitmap's size; pixels outside the screen
-  // keep their values. 0, or -1 when there is nothing to read into or the server refused.
+  // Reads the screen's rectangle at (x, y) of this bitmap's size; pixels outside the screen are
+  // black. 0, or -1 when there is nothing to read into or the server refused.
   int32_t capture(int32_t x, int32_t y);
+  // The same from `part` of another drawable of the screen's pixel format (a window's pixmap),
+  // with (x, y) relative to the part's top left; pixels outside the part are black.
+  int32_t captureFrom(uint32_t drawable, const Rect& part, int32_t x, int32_t y);
   bool usesSharedMemory() const;
 
  private:
+  void blackOutside(const Rect& kept);
+
   struct X11;
   std::unique_ptr<X11> x;
 };

@@ -25,4 +25,9 @@ struct ScreenContext {
 
   // The server went away (or never answered): every request fails from now on.
   bool lost() const { return !connection || xcb_connection_has_error(connection.get()) != 0; }
+  // Whether `other` is this context's connection, not an earlier one that happened to lie at
+  // the same address.
+  bool owns(const std::weak_ptr<xcb_connection_t>& other) const {
+    return connection && !other.expired() && !other.owner_before(connection) && !connection.owner_before(other);
+  }
 };

@@ -55,14 +55,21 @@ xcb_window_t clientBelow(xcb_connection_t* c, xcb_window_t w, xcb_atom_t wmState
   return 0;
 }
 
+// A window manager owns the selection WM_Sn of the screen it manages.
+bool managed(xcb_connection_t* c) {
+  const xcb_atom_t selection = atom(c, "WM_S0");
+  if (selection == XCB_ATOM_NONE) return false;
+  auto owner = owned(xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr));
+  return owner && owner->owner != XCB_NONE;
+}
+
 }  // namespace
 
 xcb_window_t clientWindow(xcb_connection_t* c, xcb_window_t topLevel) {
   const xcb_atom_t wmState = atom(c, "WM_STATE");
-  if (wmState == XCB_ATOM_NONE) return 0;
-  if (xcb_window_t found = clientBelow(c, topLevel, wmState, 3)) return found;
-  // Without a window manager nothing sets WM_STATE: a top-level that names its class is the client.
-  return hasProperty(c, topLevel, XCB_ATOM_WM_CLASS) ? topLevel : 0;
+  const xcb_window_t client = wmState == XCB_ATOM_NONE ? 0 : clientBelow(c, topLevel, wmState, 3);
+  // Nothing sets WM_STATE without a window manager: each top-level window is then its own client.
+  return client || managed(c) ? client : topLevel;
 }
 
 std::string windowTitle(xcb_connection_t* c, xcb_window_t window) {
@@ -85,7 +92,9 @@ xcb_window_t findClientWindow(xcb_connection_t* c, xcb_window_t root, const std:
   // The tree lists the root's children bottom to top.
   for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
     auto attributes = owned(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, *it), nullptr));
-    if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE || attributes->override_redirect) continue;
+    if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE || attributes->override_redirect ||
+        attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY)
+      continue;
     const xcb_window_t client = clientWindow(c, *it);
     if (!client) continue;
     if (!title.empty() && windowTitle(c, client) != title) continue;

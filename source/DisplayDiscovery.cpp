@@ -28,6 +28,9 @@ std::unique_ptr<ScreenCapture> makeMirrorCapture(ScreenSources& s) {
   std::unique_ptr<ScreenCapture> capture =
       s.mirrorsWindow() ? makeWindowCapture(&s.options, &s.portalRefused, &s.tracedCaptureChoice, offered)
                         : makeScreenCapture(&s.options, &s.portalRefused, &s.tracedCaptureChoice);
+  // A window capture that looks for its window on first use looks now: a window that is not
+  // there shows at once, not after a frame.
+  if (s.mirrorsWindow() && capture && s.mainDisplay) capture->drawing(s.mainDisplay->screenContext());
   if (s.mirrorsWindow()) s.windowMirrorUnavailable = !offered;
   if (capture && !capture->lost()) s.portalChoosesWindow = capture->choosesItsOwnWindow();
   return capture;

@@ -28,13 +28,14 @@ struct Backend {
   const char* name;
   bool waylandOnly;  // tried in the automatic order on a Wayland session only
   // `window`: the capture of the options' window rather than of the screen; `offered` false when
-  // the backend serves this desktop but cannot capture one window.
+  // the backend serves this desktop but cannot capture one window. `traced` is the line traced
+  // last, which a window capture extends with the window it matched.
   std::unique_ptr<ScreenCapture> (*make)(CaptureOptions*, bool* portalRefused, bool window, std::string& why,
-                                         bool& waitForIt, bool& offered);
+                                         bool& waitForIt, bool& offered, std::string& traced);
 };
 
 std::unique_ptr<ScreenCapture> makeScreenCopy(CaptureOptions* options, bool*, bool window, std::string& why,
-                                               bool& waitForIt, bool& offered) {
+                                               bool& waitForIt, bool& offered, std::string&) {
   bool answered = false;
   auto capture = makeScreenCapture_Wayland(options ? options->waylandOutput : "", options ? options->areaX : 0,
                                            options ? options->areaY : 0, why, answered);
@@ -51,7 +52,7 @@ std::unique_ptr<ScreenCapture> makeScreenCopy(CaptureOptions* options, bool*, bo
 }
 
 std::unique_ptr<ScreenCapture> makePortal(CaptureOptions* options, bool* refused, bool window, std::string& why,
-                                          bool& waitForIt, bool&) {
+                                          bool& waitForIt, bool&, std::string&) {
   auto capture = window ? makeWindowCapture_Portal(options, refused, why) : makeScreenCapture_Portal(options, refused, why);
   // After a refusal X11 would mirror what the user declined to share.
   waitForIt = refused && *refused;
@@ -59,8 +60,9 @@ std::unique_ptr<ScreenCapture> makePortal(CaptureOptions* options, bool* refused
   return capture;
 }
 
-std::unique_ptr<ScreenCapture> makeX11(CaptureOptions* options, bool*, bool window, std::string&, bool&, bool&) {
-  return window ? makeWindowCapture_X11(options) : makeScreenCapture_X11(true);
+std::unique_ptr<ScreenCapture> makeX11(CaptureOptions* options, bool*, bool window, std::string&, bool&, bool&,
+                                       std::string& traced) {
+  return window ? makeWindowCapture_X11(options, &traced) : makeScreenCapture_X11(true);
 }
 
 // On a Wayland desktop the X11 root window (XWayland's) holds only X11 windows, so the screen
@@ -77,7 +79,11 @@ std::unique_ptr<ScreenCapture> chooseCapture(CaptureOptions* options, bool* port
   std::string scratch;
   std::string& last = tracedChoice ? *tracedChoice : scratch;
   const char* topic = window ? "window capture" : "capture";
-  const auto note = [&](const std::string& line) { traceChanged(last, topic, line); };
+  const auto note = [&](const std::string& line) {
+    // A window capture added what it matched to the same choice: nothing new.
+    if (last.size() > line.size() && last.compare(0, line.size(), line) == 0 && last[line.size()] == ';') return;
+    traceChanged(last, topic, line);
+  };
 
   const char* forcedName = std::getenv("VANTELINK_CAPTURE");
   const Backend* forced = nullptr;
@@ -94,7 +100,7 @@ std::unique_ptr<ScreenCapture> chooseCapture(CaptureOptions* options, bool* port
     if (forced ? forced != &b : b.waylandOnly && !onWayland) continue;
     std::string why;
     bool waitForIt = false;
-    if (auto capture = b.make(options, portalRefused, window, why, waitForIt, offered)) {
+    if (auto capture = b.make(options, portalRefused, window, why, waitForIt, offered, last)) {
       const std::string because = !why.empty() ? why
                                   : forced     ? std::string("VANTELINK_CAPTURE=") + b.name
                                   : !onWayland ? std::string("WAYLAND_DISPLAY unset")

@@ -66,17 +66,24 @@ click() { xdotool mousemove --window "$1" "$2" $(($3 + 19)) click 1; }
 # compare_panel SIM-PID PORT NAME SETTINGS-TEXT [SCREEN-DISPLAY [ORIGIN]]: the simulator's panel
 # now against what vantela-preview makes of the screen (the captured 640 x 480 at ORIGIN, +X+Y in
 # root coordinates, +0+0 unless told) with those settings.
-compare_panel() {
-  local sim=$1 port=$2 name=$3 settings=$4 screen=${5:-$DISPLAY} origin=${6:-+0+0}
+compare_panel() { compare_panel_to "$1" "$2" "$3" "$4" "" "${5:-$DISPLAY}" "${6:-+0+0}"; }
+
+# compare_panel_to SIM-PID PORT NAME SETTINGS-TEXT PICTURE [SCREEN-DISPLAY [ORIGIN]]: the same
+# against a picture file, or with PICTURE empty against the screen taken just after the panel.
+compare_panel_to() {
+  local sim=$1 port=$2 name=$3 settings=$4 picture=$5 screen=${6:-$DISPLAY} origin=${7:-+0+0}
   rm -f "$work/panel-$port.png"
   kill -USR1 "$sim"
   local _
   for _ in $(seq 100); do [ -s "$work/panel-$port.png" ] && break; sleep 0.02; done
   sleep 0.1
   cp "$work/panel-$port.png" "$work/panel-$name.png"
-  DISPLAY=$screen import -window root -crop "640x480$origin" +repage "$work/screen-$name.png"
+  if [ -z "$picture" ]; then
+    picture="$work/screen-$name.png"
+    DISPLAY=$screen import -window root -crop "640x480$origin" +repage "$picture"
+  fi
   printf "$settings" >"$work/preview-$name.ini"
-  "$build/tools/vantela-preview" --settings "$work/preview-$name.ini" "$work/screen-$name.png" \
+  "$build/tools/vantela-preview" --settings "$work/preview-$name.ini" "$picture" \
     "$work/preview-$name.png" || fail "preview $name"
   /usr/bin/python3 "$here/compare-panels.py" "$work/panel-$name.png" "$work/preview-$name.png" ||
     fail "panel $name differs from the preview"

@@ -122,6 +122,52 @@ slow_line() {
 slow_line 9600 picture-band.png
 slow_line 19200 picture.png
 
+# The window mirror: a window showing a picture, its right half covered by another window, is
+# on the panel as the picture itself (on black beyond the window), also after it moved or shrank
+# (thresholded: a dithered change reaches beside it only at the next full refresh);
+# closed, the status says so; a matching window that appears is mirrored again.
+window_mirror() {
+  /usr/bin/python3 -c 'import tkinter' 2>/dev/null || { echo "SKIP: window mirror, python3-tk is missing"; return; }
+  local s='MO.0.ACTIVE=1\nMO.0.PORT=3\nMO.0.DITHER=0\n' from shown wid
+  printf "${s}G.MODE=2\nG.WINDOW.TITLE=mirrored picture\nG.WINDOW.CLASS=Vltest\n" >"$ini"
+  # window-W-H.png: the picture's top left W x H on the 640 x 480 the panel shows.
+  /usr/bin/python3 -c 'import sys
+from PIL import Image
+picture = Image.open(sys.argv[1]).convert("RGB").crop((40, 30, 520, 390))
+picture.save(sys.argv[2])
+for w, h in ((480, 360), (300, 200)):
+    canvas = Image.new("RGB", (640, 480))
+    canvas.paste(picture.crop((0, 0, w, h)))
+    canvas.save(f"{sys.argv[3]}/window-{w}-{h}.png")' "$work/picture.png" "$work/window.png" "$work"
+  spawn shown "$work/shown.log" - /usr/bin/python3 "$here/show-window.py" "$work/window.png" 200 150
+  wid=$(xdotool search --sync --name '^mirrored picture$' | head -n 1)
+  start_sim wsim 3
+  start_program exe vantelink-window
+  find_window win "$exe"
+  wait_label "$work/vantelink-window.log" 0 1 "動作中" 6000 >/dev/null || fail "window: not streaming"
+  sleep 1
+  compare_panel_to "$wsim" 3 window "$s" "$work/window-480-360.png"
+  xdotool windowmove --sync "$wid" 50 400
+  sleep 1
+  compare_panel_to "$wsim" 3 window-moved "$s" "$work/window-480-360.png"
+  xdotool windowsize --sync "$wid" 300 200
+  sleep 1
+  compare_panel_to "$wsim" 3 window-shrunk "$s" "$work/window-300-200.png"
+  from=$(lines_of "$work/vantelink-window.log")
+  kill -TERM "$shown"
+  wait "$shown" || true
+  wait_label "$work/vantelink-window.log" "$from" 1 "*ウィンドウが見つかりません*" 3000 >/dev/null ||
+    fail "window: the status did not say the window is gone"
+  spawn shown "$work/shown-again.log" - /usr/bin/python3 "$here/show-window.py" "$work/window.png" 100 100
+  wait_label "$work/vantelink-window.log" "$from" 1 "動作中" 3000 >/dev/null || fail "window: not mirrored again"
+  sleep 1
+  compare_panel_to "$wsim" 3 window-again "$s" "$work/window-480-360.png"
+  end_program "$exe" vantelink-window
+  kill -TERM "$shown" "$wsim"
+  wait "$shown" "$wsim" || true
+}
+window_mirror
+
 # The X server going away ends the program with its settings on disk, here in a file named
 # on the command line, which is read as well as written; the default file stays away.
 rm -f "$ini"
@@ -138,4 +184,4 @@ grep -q '^G.MODE=0' "$other" || fail "settings not saved in the named file when 
 grep -qx 'MO.0.CONTRAST=1.300000' "$other" || fail "the named file was not read: $(cat "$other")"
 grep -qx 'X.KEPT=yes' "$other" || fail "a key of the named file was lost"
 [ ! -e "$ini" ] || fail "the default settings file was written beside the named one"
-echo "PASS: --bogus refused untouched; panel equals the preview (mirror, inverted, threshold) and the preview window; picks of the area on a second monitor and of a window, and one cancelled; at 9600 and 19200 bit/s a change near the bottom and a click; clean exit with settings saved; X server loss with --settings"
+echo "PASS: --bogus refused untouched; panel equals the preview (mirror, inverted, threshold) and the preview window; picks of the area on a second monitor and of a window, and one cancelled; at 9600 and 19200 bit/s a change near the bottom and a click; clean exit with settings saved; a covered window mirrored, moved, shrunk, closed and back; X server loss with --settings"

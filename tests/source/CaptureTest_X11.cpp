@@ -32,6 +32,8 @@
 #include "source/ScreenSources.h"
 #include "source/DisplayConnection.h"
 #include "source/ScreenCapture_X11.h"
+#include "source/WindowCapture_X11.h"
+#include "settings/CaptureOptions.h"
 #include "comsrc/ScreenContext_X11.h"
 
 using comsrc::Rect;
@@ -181,18 +183,25 @@ TEST_P(CaptureX11, CapturesWhatAClientDrewInBlueGreenRedOrder) {
   EXPECT_EQ(rgbAt(b, 100, 30), 0u);
 }
 
-TEST_P(CaptureX11, PartOutsideTheScreenKeepsItsPixels) {
+// Each row read lands in its place, and what an earlier capture left outside the screen goes.
+TEST_P(CaptureX11, PartOutsideTheScreenIsBlack) {
   Painter painter(server().name());
   painter.fill(0, 0, 800, 600, 0x808080);
+  painter.fill(790, 595, 10, 5, 0x123456);
   comsrc::DIBitmap_X11 b(acquirer->screenContext(), shm());
   ASSERT_EQ(b.create(64, 64), 0);
   EXPECT_EQ(b.capture(780, 590), 0);
-  EXPECT_EQ(rgbAt(b, 19, 9), 0x808080u);
+  EXPECT_EQ(rgbAt(b, 19, 9), 0x123456u);
+  EXPECT_EQ(rgbAt(b, 10, 5), 0x123456u);
+  EXPECT_EQ(rgbAt(b, 9, 5), 0x808080u);
   EXPECT_EQ(rgbAt(b, 20, 9), 0u);
   EXPECT_EQ(rgbAt(b, 19, 10), 0u);
   EXPECT_EQ(b.capture(900, 700), 0);
+  EXPECT_EQ(rgbAt(b, 0, 0), 0u);
   EXPECT_EQ(b.capture(-10, -10), 0);
   EXPECT_EQ(rgbAt(b, 10, 10), 0x808080u);
+  EXPECT_EQ(rgbAt(b, 63, 63), 0x808080u);
+  EXPECT_EQ(rgbAt(b, 9, 30), 0u);
 }
 
 TEST_P(CaptureX11, MirrorReportsTheFirstImageWholeThenTheDrawnTiles) {
@@ -257,6 +266,43 @@ TEST_P(CaptureX11, ToldWhetherAnythingWasDrawnSinceTheLastCopyInAnyWindow) {
 
 INSTANTIATE_TEST_SUITE_P(Transfer, CaptureX11, testing::Values(true, false),
                          [](const testing::TestParamInfo<bool>& i) { return i.param ? "XShm" : "XGetImage"; });
+
+// The window's own pixels from its top left, black beyond it; unmapped, the capture is lost, as
+// it is from the start on a server without Composite.
+TEST(WindowCaptureX11, ReadsTheWindowUntilItIsUnmappedAndNeedsComposite) {
+  VL_SKIP_WITHOUT_PROGRAM("Xvfb");
+  for (const bool composite : {true, false}) {
+    vltest::XServer x("320x240x24", composite ? std::vector<std::string>{}
+                                              : std::vector<std::string>{"-extension", "Composite"});
+    ASSERT_TRUE(x.ok());
+    Painter painter(x.name());
+    const Window w = XCreateSimpleWindow(painter.d, DefaultRootWindow(painter.d), 50, 60, 100, 80, 0, 0, 0x123456);
+    XStoreName(painter.d, w, "shown");
+    XMapWindow(painter.d, w);
+    painter.fill(0, 0, 320, 240, 0xFFFFFF);  // on the root, around the window
+    DisplayConnection d(x.name().c_str());
+    ASSERT_EQ(d.open(), 0);
+    CaptureOptions options;
+    options.windowTitle = "shown";
+    auto capture = makeWindowCapture_X11(&options, nullptr);
+    capture->drawing(d.screenContext());
+    ASSERT_EQ(capture->lost(), !composite);
+    if (!composite) continue;
+    auto b = capture->createCaptureBitmap(d.screenContext(), 120, 100);
+    ASSERT_TRUE(b && capture->blitFromScreen(*b, d.screenContext(), 0, 0));
+    EXPECT_EQ(rgbAt(*b, 0, 0), 0x123456u);
+    EXPECT_EQ(rgbAt(*b, 99, 79), 0x123456u);
+    EXPECT_EQ(rgbAt(*b, 100, 0), 0u);
+    EXPECT_EQ(rgbAt(*b, 0, 80), 0u);
+    XUnmapWindow(painter.d, w);
+    XSync(painter.d, False);
+    for (int i = 0; i < 100 && !capture->lost(); ++i) {
+      capture->drawing(d.screenContext());
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(capture->lost());
+  }
+}
 
 TEST(CaptureX11Server, ServerWithoutSharedMemoryFallsBackToXGetImage) {
   VL_SKIP_WITHOUT_PROGRAM("Xvfb");

@@ -19,6 +19,7 @@ class XServer {
 
   bool ok() const { return !name_.empty(); }
   const std::string& name() const { return name_; }  // ":N"
+  pid_t pid() const { return pid_; }
 
   // DISPLAY names this server until the object ends, for code that opens the default display.
   void becomeDefault();
