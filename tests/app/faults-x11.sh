@@ -151,11 +151,11 @@ stalled() {
   compare_panel "$sim1" 1 stalled "MO.0.ACTIVE=1\nMO.0.DITHER=1\nMO.0.CONTRAST=1.05\n"
   grep -q "^label 17 Vantela1 \*" "$work/stalled.log" && fail "stalled: device 1 shown in error"
 
-  # File > Exit: the menu's title, then its exit item (the third row).
+  # File > Exit: the menu's title, then its exit item (the fifth row).
   xdotool mousemove --window "$win" 20 9 click 1
   sleep 0.3
   t0=$(now_ms)
-  xdotool mousemove --window "$win" 40 65 click 1
+  xdotool mousemove --window "$win" 40 101 click 1
   wait_exit "$exe" 10 || fail "stalled: the program did not end after File > Exit"
   took=$(($(now_ms) - t0))
   echo "stalled: File > Exit ended the program after $took ms"
