@@ -38,4 +38,13 @@ Image grabClient(HWND hwnd) {
   return img;
 }
 
+void clickAt(int x, int y) {
+  SetCursorPos(x, y);
+  INPUT in[2]{};
+  in[0].type = in[1].type = INPUT_MOUSE;
+  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(2, in, sizeof(INPUT));
+}
+
 }  // namespace vltest

@@ -362,15 +362,6 @@ TEST_F(GalleryWin32, AcceleratorsAndMenuKeysReachTheCommands) {
   KillTimer(nullptr, watchdog);
 }
 
-void clickAt(int x, int y) {
-  SetCursorPos(x, y);
-  INPUT in[2]{};
-  in[0].type = in[1].type = INPUT_MOUSE;
-  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  SendInput(2, in, sizeof(INPUT));
-}
-
 // Inside the menu loop: clicks the About item once the Help popup is up.
 void clickAboutItem(int tries) {
   g_steps.push_front([tries] {
@@ -381,7 +372,7 @@ void clickAboutItem(int tries) {
       if (tries > 0) clickAboutItem(tries - 1);
       return;
     }
-    clickAt((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+    vltest::clickAt((item.left + item.right) / 2, (item.top + item.bottom) / 2);
     whenAboutIsUp([](HWND box) { PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0); });
   });
 }
@@ -399,7 +390,7 @@ TEST_F(GalleryWin32, MenuByMouse) {
   clickAboutItem(50);
   const UINT_PTR watchdog = SetTimer(nullptr, 0, 10000, menuWatchdog);
   SetForegroundWindow(hwnd);
-  clickAt((help.left + help.right) / 2, (help.top + help.bottom) / 2);
+  vltest::clickAt((help.left + help.right) / 2, (help.top + help.bottom) / 2);
   EXPECT_TRUE(pumpUntil([&] { return logged("about 2"); }));
   KillTimer(nullptr, watchdog);
 }

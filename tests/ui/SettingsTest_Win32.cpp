@@ -55,15 +55,7 @@ struct SettingsWin32 : testing::Test {
     const Rect r = host.settings.form().findById(id)->rect;
     POINT pt{scaled((r.left + r.right) / 2), scaled((r.top + r.bottom) / 2)};
     ClientToScreen(hwnd, &pt);
-    clickAt(pt.x, pt.y);
-  }
-  void clickAt(int x, int y) {
-    SetCursorPos(x, y);
-    INPUT in[2]{};
-    in[0].type = in[1].type = INPUT_MOUSE;
-    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(2, in, sizeof(INPUT));
+    vltest::clickAt(pt.x, pt.y);
   }
   void key(WORD vk) {
     INPUT in[2]{};
@@ -185,10 +177,10 @@ TEST_F(SettingsWin32, ClicksKeysAndPicksChangeTheSettingsTheLayoutMatchesX11AndT
     EXPECT_TRUE(pumpUntil([&] { return GetCapture() == nullptr; }));
   };
   const CaptureOptions& options = host.app.sources.options;
-  pick(IDM_PICKWINDOW, [&] { clickAt(x + 60, y + 45); });
+  pick(IDM_PICKWINDOW, [&] { vltest::clickAt(x + 60, y + 45); });
   EXPECT_EQ(options.windowTitle + " " + options.windowClass, "選ぶ窓 Static");
   EXPECT_EQ(host.app.sources.captureMode, CaptureMode::window);
-  pick(IDM_PICKAREA, [&] { clickAt(x + 7, y + 5); });
+  pick(IDM_PICKAREA, [&] { vltest::clickAt(x + 7, y + 5); });
   pick(IDM_PICKAREA, [&] { key(VK_ESCAPE); });
   EXPECT_EQ(options.areaX, x + 7);
   EXPECT_EQ(options.areaY, y + 5);
