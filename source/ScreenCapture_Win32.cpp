@@ -3,6 +3,7 @@
 #include <new>
 
 #include "comsrc/DIBitmap_Win32.h"
+#include "comsrc/Rect.h"
 #include "comsrc/DrawingContext_GDIBitmap_Win32.h"
 #include "source/ScreenContext_Win32.h"
 
@@ -25,14 +26,15 @@ class ScreenCapture_Win32 : public GdiCapture {
     if (c->getType() == comsrc::kContextTypeGDI && screen) {
       HDC dc = static_cast<comsrc::DrawingContext_GDIBitmap*>(c)->getDC();
       const int32_t w = target.getWidth(), h = target.getHeight();
-      const int32_t left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-      const int32_t right = left + GetSystemMetrics(SM_CXVIRTUALSCREEN), bottom = top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+      const comsrc::Rect area = comsrc::rectAt(srcX, srcY, w, h);
+      const comsrc::Rect desktop = comsrc::rectAt(GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                                                  GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN));
       // A blit leaves the part of the target outside the screen as it was: that part is black.
-      const int32_t x0 = srcX > left ? srcX : left, y0 = srcY > top ? srcY : top;
-      const int32_t x1 = srcX + w < right ? srcX + w : right, y1 = srcY + h < bottom ? srcY + h : bottom;
-      if (x0 != srcX || y0 != srcY || x1 != srcX + w || y1 != srcY + h) PatBlt(dc, 0, 0, w, h, BLACKNESS);
-      read = x0 >= x1 || y0 >= y1 ||
-             BitBlt(dc, x0 - srcX, y0 - srcY, x1 - x0, y1 - y0, screen->dc, x0, y0, SRCCOPY) != 0;
+      comsrc::Rect shown;
+      const bool any = comsrc::intersectRect(shown, area, desktop);
+      if (!(shown == area)) PatBlt(dc, 0, 0, w, h, BLACKNESS);
+      read = !any || BitBlt(dc, shown.left - srcX, shown.top - srcY, shown.width(), shown.height(), screen->dc,
+                            shown.left, shown.top, SRCCOPY) != 0;
     }
     target.unlockContext(c);
     return read;
