@@ -12,7 +12,6 @@ set -euo pipefail
 build=$(cd "${1:-build/linux}" && pwd)
 shift || true
 if [ $# -gt 0 ]; then speeds=("$@"); else speeds=(9600 19200 1000000); fi
-python=${PYTHON:-/usr/bin/python3}
 needed_tools=(Xvfb xdotool xsetroot)
 harness_name=line-figures
 . "$(dirname "$0")/x11-figures-lib.sh"
@@ -46,7 +45,6 @@ wait_filled() {
 start_xvfb
 xsetroot -solid black
 use_settings_folder
-echo "load before: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
 
 for speed in "${speeds[@]}"; do
   panel=$(panel_s "$speed")

@@ -19,14 +19,10 @@ if [ "${1:-}" = --preview ]; then
   shift
 fi
 build=$(cd "${1:-build/linux}" && pwd)
-python=${PYTHON:-/usr/bin/python3}
-window_seconds=${FIGURES_SECONDS:-30}
-typing_changes=${FIGURES_CHANGES:-200}
 needed_tools=(Xvfb xdotool)
 harness_name=program-figures
 . "$(dirname "$0")/x11-figures-lib.sh"
 
-echo "load before: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
 screen=${FIGURES_SCREEN:-$([ "$preview" = 1 ] && echo 1920x1080x24 || echo 1024x768x24)}
 echo "screen $screen, panel preview $([ "$preview" = 1 ] && echo open || echo closed)"
 start_xvfb "$screen"

@@ -8,14 +8,10 @@
 # changes (default 200).
 set -euo pipefail
 build=$(cd "${1:-build/linux}" && pwd)
-python=${PYTHON:-/usr/bin/python3}
-window_seconds=${FIGURES_SECONDS:-30}
-typing_changes=${FIGURES_CHANGES:-200}
 needed_tools=(Xvfb xdotool)
 harness_name=window-figures
 . "$(dirname "$0")/x11-figures-lib.sh"
 
-echo "load before: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
 start_xvfb 1024x768x24
 use_settings_folder
 records=()

@@ -1,8 +1,12 @@
-# Sourced by the figure scripts that drive the program on an X server, after `build`, `python`,
-# `harness_name` and `needed_tools` are set: skips (exit 0) when a tool or bench/x11-draw is
-# missing, then loads the shared harness with the program's trace off (the figures are of the
-# program as users run it), and gives the processor-time helpers (cpu_window reads $exe and
-# $window_seconds).
+# Sourced by the figure scripts that drive the program on an X server, after `build`,
+# `harness_name` and `needed_tools` are set: sets `python` ($PYTHON), `window_seconds`
+# ($FIGURES_SECONDS, 30) and `typing_changes` ($FIGURES_CHANGES, 200), skips (exit 0) when a tool
+# or bench/x11-draw is missing, then loads the shared harness with the program's trace off (the
+# figures are of the program as users run it), prints the load, and gives the processor-time
+# helpers (cpu_window reads $exe and $window_seconds).
+python=${PYTHON:-/usr/bin/python3}
+window_seconds=${FIGURES_SECONDS:-30}
+typing_changes=${FIGURES_CHANGES:-200}
 for tool in "${needed_tools[@]}" "$python"; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 0; }
 done
@@ -10,6 +14,7 @@ draw="$build/bench/x11-draw"
 [ -x "$draw" ] || { echo "SKIP: $draw is not built"; exit 0; }
 . "$(dirname "${BASH_SOURCE[0]}")/../scripts/lib/harness.sh"
 program_trace=0
+echo "load before: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
 
 # cpu_ns PID: processor time of all the process's threads, in nanoseconds, from the
 # scheduler's own accounting (user + system time in clock ticks would sample a program that
